@@ -1,0 +1,19 @@
+#!/bin/bash
+# Installs what building and testing Quarnel needs on Debian: the mingw-w64
+# cross compilers, CMake and Ninja, Wine (64-bit loader), a virtual X
+# display, GoogleTest's sources and the native compiler.  Uses apt-get as
+# root, sudo otherwise; installs nothing that is already there.
+set -eu
+packages=(g++ cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686
+          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+          wine wine64 xvfb xauth x11-utils imagemagick googletest e2fsprogs python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,165 @@
+/* logic.h - the installer's decisions that need no platform call: bounded
+ * text handling, manifest value syntax, macro expansion, the package script
+ * scan and record layout, name checks, overwrite rules and item dates.
+ * Compiles without windows.h (natively on Linux too), so it is tested and
+ * fuzzed directly; the platform modules call it with plain strings. */
+#ifndef QUARNEL_LOGIC_H
+#define QUARNEL_LOGIC_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ---- Bounded text ------------------------------------------------------ */
+
+/* Copies at most cchDst - 1 characters of pszSrc and always terminates
+   (nothing is written when cchDst is 0).  Returns the count copied. */
+size_t CopySz(char *pszDst, size_t cchDst, const char *pszSrc);
+
+/* As CopySz, but takes at most cchMax characters of pszSrc. */
+size_t CopySzMax(char *pszDst, size_t cchDst, const char *pszSrc, size_t cchMax);
+
+/* Appends pszSrc to the text in pszDst (a buffer of cchDst).  Returns 1 when
+   all of it fit, 0 when it was cut (the result is still terminated). */
+int AppendSz(char *pszDst, size_t cchDst, const char *pszSrc);
+
+/* ASCII-only case-insensitive equality of two whole texts: 1 equal, 0 not. */
+int EqualNoCase(const char *pszA, const char *pszB);
+
+/* ---- Command line ------------------------------------------------------ */
+
+/* The text after the program's name and the blanks after it: a quoted name
+   is skipped up to its closing quote, an unquoted one up to the first
+   character with a code of 32 or less; then every character with a code of
+   32 or less is skipped.  The rest is returned untouched. */
+const char *SkipProgramName(const char *pszCmdLine);
+
+/* ---- Manifest value syntax --------------------------------------------- */
+
+/* Integer entry text: leading white space, optional sign, decimal digits up
+   to the first other character; no digits gives 0.  Values beyond 32 bits
+   saturate at INT32_MAX / INT32_MIN instead of wrapping. */
+int32_t ParseIntText(const char *psz);
+
+/* Boolean entry text: 1 when the whole text is TRUE in any case, else 0. */
+int IsTrueText(const char *psz);
+
+/* ---- Destination macros ------------------------------------------------ */
+
+/* Expands %D (pszPath unchanged), %S (pszSysDir) and %W (pszWinDir) in
+   pszFmt into pszOut (cchOut characters).  A directory that does not end in
+   a backslash gets one.  Any other character after "%" leaves the "%" and is
+   then read as ordinary text.  pszSysDir / pszWinDir may be NULL when the
+   platform could not report them: a text that uses that macro then fails.
+   Returns 1 when the whole result fit, 0 when it was cut or a directory was
+   missing (the output is terminated either way). */
+int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
+               const char *pszWinDir, char *pszOut, size_t cchOut);
+
+/* ---- Prompt formats ---------------------------------------------------- */
+
+/* Formats a manifest prompt safely: each "%s" takes the next of the nArgs
+   texts (an "%s" beyond them yields nothing), "%%" gives "%", and every other
+   "%" stays as it is.  Never reads more than nArgs arguments and never writes
+   past cchOut.  Returns 1 when the result fit, 0 when it was cut. */
+int FormatPrompt(const char *pszFmt, const char *const *ppszArgs, int nArgs,
+                 char *pszOut, size_t cchOut);
+
+/* ---- Package script and records ---------------------------------------- */
+
+/* One name found in a package script: [nStart, nStart + nLen) of the text;
+   nNext is the offset just past its closing quote. */
+typedef struct ScriptName {
+    size_t nStart;
+    size_t nLen;
+    size_t nNext;
+} ScriptName;
+
+/* Finds the package name: the first "PACKAGE# \"" at or after the first
+   "*###", up to the next double quote.  The text ends at cbText or at the
+   first zero byte.  Returns 1 and fills pName, or 0 when a marker or the
+   closing quote is missing. */
+int ScanPackageName(const char *pText, size_t cbText, ScriptName *pName);
+
+/* Finds the next item from offset nFrom: "ITEM# \"" up to the next double
+   quote.  Returns 1 with pName filled, 0 when there is no further item
+   marker (the list is complete), -1 when the marker has no closing quote. */
+int ScanNextItem(const char *pText, size_t cbText, size_t nFrom, ScriptName *pName);
+
+/* A package record starts with its length: 32-bit signed, little-endian. */
+enum { RECORD_HEADER_SIZE = 4 };
+void EncodeRecordLength(int32_t lLength, unsigned char abHeader[RECORD_HEADER_SIZE]);
+int32_t DecodeRecordLength(const unsigned char abHeader[RECORD_HEADER_SIZE]);
+
+/* ---- Paths ------------------------------------------------------------- */
+
+/* 1 when every component of the part of a path still to be created is a
+   directory name the installer accepts (see the rules in logic_path.cpp). */
+int IsSubOk(const char *pszSub);
+
+/* Index just after the last backslash or slash of pszPath (0 when none).
+   When pszFile is not NULL the file-name part is copied into it: at most
+   nFileBufSize - 1 characters, the rest of the buffer zero-filled. */
+int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath);
+
+/* 1 when pszPath is a bare drive root such as C:\ (three characters). */
+int IsBareDriveRoot(const char *pszPath);
+
+/* 1 when the archive hook runs for this destination: it ends in a dot and
+   the letters ZIP in any case, with no backslash after that dot. */
+int IsArchiveName(const char *pszFile);
+
+/* ---- Overwrite rules --------------------------------------------------- */
+
+enum { OVR_CANCEL = 2, OVR_WRITE = 6, OVR_SKIP = 7, OVR_ASK = -1 };
+
+/* 1 when an item rule needs the destination's date (rules other than empty
+   and "A"); when it does not, the item is written without looking. */
+int ItemRuleLooksAtFile(const char *pszRule);
+
+/* Decision of an item rule for an existing destination whose item date is
+   pszFileDate.  Returns OVR_WRITE, OVR_SKIP or OVR_ASK; with OVR_ASK
+   *ppszPrompt points at the prompt format inside pszRule. */
+int DecideItemRule(const char *pszRule, const char *pszFileDate, const char **ppszPrompt);
+
+/* Item dates compare as text over at most 8 characters, the end of a text
+   being lower than any character: <0, 0 or >0 like strcmp. */
+int CompareItemDates(const char *pszA, const char *pszB);
+
+/* Decision of an INI rule given the key's current value (empty when the key
+   has none).  Returns OVR_WRITE, OVR_SKIP or OVR_ASK (*ppszPrompt set). */
+int DecideIniRule(const char *pszRule, const char *pszCurVal, const char **ppszPrompt);
+
+/* ---- Item dates -------------------------------------------------------- */
+
+/* Writes the eight-digit item date YYYYMMDD of a DOS date word into
+   pszDate (at least 9 characters). */
+void FormatItemDate(uint16_t uDosDate, char *pszDate);
+
+/* Packs an item date text into a DOS date word the way the installer
+   always has: year, month and day read as decimal integers from characters
+   1-4, 5-6 and 7-8, not range-checked, so out-of-range parts spill. */
+uint16_t PackItemDate(const char *pszDate);
+
+/* 1 when a DOS date word names a real calendar day (month 1-12, day within
+   the month); the platform's conversion refuses the others. */
+int IsValidDosDate(uint16_t uDosDate);
+
+/* ---- Progress bar ------------------------------------------------------ */
+
+/* The bar's split point: nWidth * nPerc / 100 in signed 32-bit arithmetic,
+   truncated toward zero. */
+int BarSplit(int nWidth, int nPerc);
+
+/* ---- Free space -------------------------------------------------------- */
+
+/* Free kilobytes from the drive geometry, computed exactly in 64 bits;
+   more than 2,147,483,647 KB saturates at that value. */
+int32_t FreeKilobytes(uint32_t dwSectorsPerCluster, uint32_t dwBytesPerSector,
+                      uint32_t dwFreeClusters);
+
+/* ---- File error messages ----------------------------------------------- */
+
+/* Message ID and default text for a failed file creation's error code. */
+unsigned FileErrMessage(unsigned nErr, const char **ppszDefault);
+
+#endif

@@ -1,0 +1,363 @@
+/* testsupport.cpp - files, manifests and window watching for the Windows
+ * tests.  Message boxes are found by their text control (ID 0xFFFF), which
+ * every message box has and no dialog of the installer uses. */
+#include "testsupport.h"
+
+#include "quarnel.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+
+static const int MSGBOX_TEXT_ID = 0xFFFF;
+
+std::string ExeDir()
+{
+    char sz[MAX_PATH];
+    DWORD n = GetModuleFileNameA(NULL, sz, sizeof(sz));
+    std::string s(sz, n);
+    size_t pos = s.find_last_of("\\/");
+    return pos == std::string::npos ? std::string() : s.substr(0, pos + 1);
+}
+
+void RemoveTree(const std::string &path)
+{
+    std::string dir = path;
+    if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/'))
+        dir.pop_back();
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = dir + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string ScratchDir(const std::string &name)
+{
+    std::string root = ExeDir() + "scratch";
+    CreateDirectoryA(root.c_str(), NULL);
+    std::string dir = root + "\\" + name;
+    RemoveTree(dir);
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir + "\\";
+}
+
+bool WriteBytes(const std::string &path, const std::string &bytes)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}
+
+std::string ReadBytes(const std::string &path)
+{
+    std::string s;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f)
+        return s;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+        s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+bool FileExists(const std::string &path)
+{
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirExists(const std::string &path)
+{
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string CurrentDir()
+{
+    char sz[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(sizeof(sz), sz);
+    return std::string(sz, n < sizeof(sz) ? n : 0);
+}
+
+HINSTANCE UseManifest(const char *pszName)
+{
+    std::string path = ExeDir() + pszName + ".dll";
+    HINSTANCE h = LoadLibraryA(path.c_str());
+    if (h)
+        SetAppInstance(h);
+    return h;
+}
+
+std::string WindowText(HWND hWnd)
+{
+    char sz[2048];
+    int n = GetWindowTextA(hWnd, sz, sizeof(sz));
+    return std::string(sz, n > 0 ? n : 0);
+}
+
+std::string ControlText(HWND hDlg, int nId)
+{
+    HWND h = GetDlgItem(hDlg, nId);
+    return h ? WindowText(h) : std::string();
+}
+
+namespace {
+
+struct FindCtx {
+    const char *pszCaption;
+    DWORD dwPid;
+    HWND hSkip;
+    bool bBox;
+    HWND hFound;
+};
+
+static bool IsMessageBox(HWND hWnd)
+{
+    char cls[64];
+    GetClassNameA(hWnd, cls, sizeof(cls));
+    return strcmp(cls, "#32770") == 0 && GetDlgItem(hWnd, MSGBOX_TEXT_ID) != NULL;
+}
+
+static BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
+{
+    FindCtx *pCtx = reinterpret_cast<FindCtx *>(lParam);
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    if (pCtx->dwPid && dwPid != pCtx->dwPid)
+        return TRUE;
+    if (hWnd == pCtx->hSkip || !IsWindowVisible(hWnd))
+        return TRUE;
+    if (pCtx->bBox ? IsMessageBox(hWnd) : WindowText(hWnd) == pCtx->pszCaption) {
+        pCtx->hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static HWND WaitFor(FindCtx ctx, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        ctx.hFound = NULL;
+        EnumWindows(FindProc, reinterpret_cast<LPARAM>(&ctx));
+        if (ctx.hFound)
+            return ctx.hFound;
+        if (GetTickCount() - dwStart >= dwMs)
+            return NULL;
+        Sleep(20);
+    }
+}
+
+struct IconCtx {
+    std::string icon;
+    std::vector<int> buttons;
+};
+
+static BOOL CALLBACK ChildProc(HWND hChild, LPARAM lParam)
+{
+    IconCtx *pCtx = reinterpret_cast<IconCtx *>(lParam);
+    char cls[64];
+    GetClassNameA(hChild, cls, sizeof(cls));
+    LONG lStyle = GetWindowLongA(hChild, GWL_STYLE);
+    if (_stricmp(cls, "Static") == 0 && (lStyle & SS_TYPEMASK) == SS_ICON) {
+        HICON hIcon = reinterpret_cast<HICON>(SendMessageA(hChild, STM_GETICON, 0, 0));
+        if (hIcon == LoadIcon(NULL, IDI_HAND))
+            pCtx->icon = "error";
+        else if (hIcon == LoadIcon(NULL, IDI_QUESTION))
+            pCtx->icon = "question";
+        else if (hIcon == LoadIcon(NULL, IDI_ASTERISK))
+            pCtx->icon = "information";
+        else if (hIcon == LoadIcon(NULL, IDI_EXCLAMATION))
+            pCtx->icon = "warning";
+        else if (IsWindowVisible(hChild) && hIcon)
+            pCtx->icon = "other";
+    } else if (_stricmp(cls, "Button") == 0 && IsWindowVisible(hChild)) {
+        pCtx->buttons.push_back(GetDlgCtrlID(hChild));
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND WaitForWindow(const char *pszCaption, DWORD dwPid, DWORD dwMs)
+{
+    FindCtx ctx = {pszCaption, dwPid, NULL, false, NULL};
+    return WaitFor(ctx, dwMs);
+}
+
+HWND WaitForMessageBox(DWORD dwPid, DWORD dwMs, HWND hSkip)
+{
+    FindCtx ctx = {"", dwPid, hSkip, true, NULL};
+    return WaitFor(ctx, dwMs);
+}
+
+SeenBox ReadMessageBox(HWND hBox)
+{
+    SeenBox box;
+    if (!hBox || !IsWindow(hBox))
+        return box;
+    box.bFound = true;
+    box.hWnd = hBox;
+    box.caption = WindowText(hBox);
+    box.text = ControlText(hBox, MSGBOX_TEXT_ID);
+    box.hOwner = GetWindow(hBox, GW_OWNER);
+    IconCtx ctx;
+    ctx.icon = "none";
+    EnumChildWindows(hBox, ChildProc, reinterpret_cast<LPARAM>(&ctx));
+    box.icon = ctx.icon;
+    box.buttons = ctx.buttons;
+    return box;
+}
+
+void PressButton(HWND hDlg, int nId)
+{
+    PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(hDlg, nId)));
+}
+
+BoxAnswerer::BoxAnswerer(std::vector<int> answers, DWORD dwPid, DWORD dwStrayMs)
+    : m_answers(std::move(answers)), m_dwPid(dwPid), m_dwStrayMs(dwStrayMs), m_hThread(NULL),
+      m_lStop(0)
+{
+    InitializeCriticalSection(&m_cs);
+    m_hThread = CreateThread(NULL, 0, ThreadProc, this, 0, NULL);
+}
+
+BoxAnswerer::~BoxAnswerer()
+{
+    Stop();
+    DeleteCriticalSection(&m_cs);
+}
+
+DWORD WINAPI BoxAnswerer::ThreadProc(LPVOID pv)
+{
+    static_cast<BoxAnswerer *>(pv)->Run();
+    return 0;
+}
+
+void BoxAnswerer::Run()
+{
+    size_t next = 0;
+    HWND hLast = NULL;
+    DWORD dwStraySince = 0;
+    while (!m_lStop) {
+        HWND hBox = WaitForMessageBox(m_dwPid, 50, NULL);
+        if (!hBox || hBox == hLast) {
+            dwStraySince = 0;
+            continue;
+        }
+        /* Let the box finish initialising before its controls are read. */
+        Sleep(100);
+        if (next < m_answers.size()) {
+            SeenBox box = ReadMessageBox(hBox);
+            EnterCriticalSection(&m_cs);
+            m_seen.push_back(box);
+            LeaveCriticalSection(&m_cs);
+            PressButton(hBox, m_answers[next++]);
+            hLast = hBox;
+            continue;
+        }
+        if (!dwStraySince)
+            dwStraySince = GetTickCount();
+        if (GetTickCount() - dwStraySince >= m_dwStrayMs) {
+            SeenBox box = ReadMessageBox(hBox);
+            EnterCriticalSection(&m_cs);
+            m_seen.push_back(box);
+            LeaveCriticalSection(&m_cs);
+            bool bHasCancel = std::find(box.buttons.begin(), box.buttons.end(), IDCANCEL) !=
+                              box.buttons.end();
+            PressButton(hBox, bHasCancel ? IDCANCEL : IDOK);
+            hLast = hBox;
+            dwStraySince = 0;
+        }
+    }
+}
+
+std::vector<SeenBox> BoxAnswerer::Stop()
+{
+    if (m_hThread) {
+        InterlockedExchange(&m_lStop, 1);
+        WaitForSingleObject(m_hThread, INFINITE);
+        CloseHandle(m_hThread);
+        m_hThread = NULL;
+    }
+    EnterCriticalSection(&m_cs);
+    std::vector<SeenBox> seen = m_seen;
+    LeaveCriticalSection(&m_cs);
+    return seen;
+}
+
+bool SaveWindowBmp(HWND hWnd, const std::string &path)
+{
+    RECT rc;
+    if (!GetWindowRect(hWnd, &rc))
+        return false;
+    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    if (cx <= 0 || cy <= 0)
+        return false;
+    HDC hScreen = GetDC(NULL);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBmp = CreateCompatibleBitmap(hScreen, cx, cy);
+    HGDIOBJ hOld = SelectObject(hMem, hBmp);
+    BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
+    SelectObject(hMem, hOld);
+
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = sizeof(bih);
+    bih.biWidth = cx;
+    bih.biHeight = cy;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    bih.biCompression = BI_RGB;
+    int stride = ((cx * 3) + 3) & ~3;
+    std::string pixels(static_cast<size_t>(stride) * cy, '\0');
+    GetDIBits(hMem, hBmp, 0, cy, &pixels[0], reinterpret_cast<BITMAPINFO *>(&bih), DIB_RGB_COLORS);
+    DeleteObject(hBmp);
+    DeleteDC(hMem);
+    ReleaseDC(NULL, hScreen);
+
+    BITMAPFILEHEADER bfh = {};
+    bfh.bfType = 0x4D42;
+    bfh.bfOffBits = sizeof(bfh) + sizeof(bih);
+    bfh.bfSize = static_cast<DWORD>(bfh.bfOffBits + pixels.size());
+    std::string file(reinterpret_cast<const char *>(&bfh), sizeof(bfh));
+    file.append(reinterpret_cast<const char *>(&bih), sizeof(bih));
+    file += pixels;
+    return WriteBytes(path, file);
+}
+
+int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = cmdLine;
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL,
+                        dir.empty() ? NULL : dir.c_str(), &si, &pi))
+        return -1;
+    DWORD dwCode = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(pi.hProcess, dwMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &dwCode);
+    else
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(dwCode);
+}
