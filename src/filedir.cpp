@@ -12,6 +12,3 @@ long GetDriveSpaceAvail(const char *) { return 0; }
 int CreatePath(const char *) { return 0; }
 int GetFileDate(const char *, char *) { return 0; }
 int SetFileDate(const char *, const char *) { return 0; }
-HFILE OpenFileQ(const char *f, OFSTRUCT *o, UINT s) { return OpenFile(f, o, s); }
-int ReadExact(HFILE, void *, long) { return 0; }
-int WriteExact(HFILE, const void *, long) { return 0; }
