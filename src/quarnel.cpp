@@ -70,5 +70,3 @@ int GetPathType(HWND, const char *) { return 0; }
 INT_PTR CALLBACK NotifyDlgProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 int CenterWindow(HWND) { return 1; }
 int Browse(HWND, char *, int) { return 0; }
-int ChgINIs(const char *) { return 0; }
-int CanOvrINI(const char *, const char *, const char *, const char *, const char *) { return 6; }
