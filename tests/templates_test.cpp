@@ -53,6 +53,15 @@ Template Verify(const char *pszName, short cy, std::vector<Item> rest)
     return t;
 }
 
+/* The four confirmations with one path: the full path field, then a note. */
+Template Notice(const char *pszName, short cy, const char *pszNote, short cyNote)
+{
+    return Verify(pszName, cy, {
+        {210, STATIC, "", 25, 50, 188, 14, 0x50020000},
+        {0xFFFF, STATIC, pszNote, 9, 71, 188, cyNote, 0x50020000},
+    });
+}
+
 std::vector<Template> Expected()
 {
     std::vector<Template> v;
@@ -90,22 +99,13 @@ std::vector<Template> Expected()
         {0xFFFF, STATIC, "Portion to create:", 9, 71, 142, 10, 0x50020000},
         {211, STATIC, "", 25, 84, 188, 14, 0x50020000},
     }));
-    v.push_back(Verify("VERIFYDLGNOSUB", 93, {
-        {210, STATIC, "", 25, 50, 188, 14, 0x50020000},
-        {0xFFFF, STATIC, "This path specifies an already existing directory.", 9, 71, 188, 10, 0x50020000},
-    }));
-    v.push_back(Verify("VERIFYDLGROOTDIR", 100, {
-        {210, STATIC, "", 25, 50, 188, 14, 0x50020000},
-        {0xFFFF, STATIC, "WARNING: This path specifies a ROOT directory.  Installing to a root directory is not recommended.", 9, 71, 188, 21, 0x50020000},
-    }));
-    v.push_back(Verify("VERIFYDLGWINDIR", 101, {
-        {210, STATIC, "", 25, 50, 188, 14, 0x50020000},
-        {0xFFFF, STATIC, "WARNING: This path specifies the WINDOWS directory.  Installing to the Windows directory is not recommended.", 9, 71, 188, 25, 0x50020000},
-    }));
-    v.push_back(Verify("VERIFYDLGSYSDIR", 107, {
-        {210, STATIC, "", 25, 50, 188, 14, 0x50020000},
-        {0xFFFF, STATIC, "WARNING: This path specifies the WINDOWS SYSTEM directory.  Installing to the Windows System directory is not recommended.", 9, 71, 188, 28, 0x50020000},
-    }));
+    v.push_back(Notice("VERIFYDLGNOSUB", 93, "This path specifies an already existing directory.", 10));
+    v.push_back(Notice("VERIFYDLGROOTDIR", 100, "WARNING: This path specifies a ROOT directory.  "
+                       "Installing to a root directory is not recommended.", 21));
+    v.push_back(Notice("VERIFYDLGWINDIR", 101, "WARNING: This path specifies the WINDOWS directory.  "
+                       "Installing to the Windows directory is not recommended.", 25));
+    v.push_back(Notice("VERIFYDLGSYSDIR", 107, "WARNING: This path specifies the WINDOWS SYSTEM directory.  "
+                       "Installing to the Windows System directory is not recommended.", 28));
     v.push_back({"DISKSPACEDLG", FRAME, "Install  ", 50, 70, 185, 102, MS_SANS, {
         {1, BUTTON, "OK", 134, 13, 43, 17, 0x50030001},
         {0xFFFF, STATIC, "There is insufficient space on the drive you have specified.", 9, 12, 116, 20, 0x50020000},
