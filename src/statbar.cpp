@@ -25,7 +25,7 @@ int GetStatPerc(void)
     return nPerc;
 }
 
-/* Clears the state to "no dialog, nothing done, no cancel pending". */
+/* Back to an empty bar with no cancel pending. */
 static void ResetState(void)
 {
     bCancel = 0;
