@@ -401,26 +401,26 @@ static void FormatFileDate(const FILETIME *pFt, char *pszDate)
 
 int GetFileDate(const char *pszFile, char *pszDate)
 {
-    OFSTRUCT ofs;
-    FileOwner file(OpenFileQ(pszFile, &ofs, OF_READ));
-    FILETIME ft;
-    if (!file.IsOpen() || !ReadDateStamp(pszFile, file.Get(), &ft))
+    OFSTRUCT Ofs;
+    FileOwner hFile(OpenFileQ(pszFile, &Ofs, OF_READ));
+    FILETIME FT;
+    if (!hFile.IsOpen() || !ReadDateStamp(pszFile, hFile.Get(), &FT))
         return 0;
-    FormatFileDate(&ft, pszDate);
+    FormatFileDate(&FT, pszDate);
     return 1;
 }
 
 int SetFileDate(const char *pszFile, const char *pszDate)
 {
-    OFSTRUCT ofs;
-    FileOwner file(OpenFileQ(pszFile, &ofs, OF_READWRITE));
-    if (!file.IsOpen())
+    OFSTRUCT Ofs;
+    FileOwner hFile(OpenFileQ(pszFile, &Ofs, OF_READWRITE));
+    if (!hFile.IsOpen())
         return 0;
     /* No local-time step either way: the DOS words map straight to the
        file time, so a date reads back the same in every time zone. */
     WORD uDate = PackItemDate(pszDate);
-    FILETIME ft;
-    if (IsValidDosDate(uDate) && DosDateTimeToFileTime(uDate, 0, &ft))
-        WriteDateStamp(pszFile, file.Get(), &ft);
+    FILETIME FT;
+    if (IsValidDosDate(uDate) && DosDateTimeToFileTime(uDate, 0, &FT))
+        WriteDateStamp(pszFile, hFile.Get(), &FT);
     return 1;
 }

@@ -100,24 +100,29 @@ void FormatItemDate(uint16_t uDosDate, char *pszDate)
                        uDosDate & 0x1Fu, pszDate);
 }
 
-/* The decimal value of cch characters of pszDate from nFrom on; a part the
-   text does not reach reads as empty, that is 0. */
-static int32_t ReadDatePart(const char *pszDate, size_t nLen, size_t nFrom, size_t cch)
+/* Copies the part of pszDate (nLen characters) that starts at nFrom into
+   szPart, as much as it holds; a part the text does not reach is empty. */
+static void CopyDatePart(char *szPart, size_t cchPart, const char *pszDate, size_t nLen,
+                         size_t nFrom)
 {
-    char szPart[5] = "";
+    szPart[0] = '\0';
     if (nFrom < nLen)
-        CopySzMax(szPart, sizeof(szPart), pszDate + nFrom, cch);
-    return (int32_t)strtol(szPart, NULL, 10);
+        CopySz(szPart, cchPart, pszDate + nFrom);
 }
 
 uint16_t PackItemDate(const char *pszDate)
 {
+    char szYr[5], szMo[3], szDy[3];
     size_t nLen = strlen(pszDate);
-    /* Unsigned arithmetic keeps negative parts in two's complement, so they
+    CopyDatePart(szYr, sizeof(szYr), pszDate, nLen, 0);
+    CopyDatePart(szMo, sizeof(szMo), pszDate, nLen, 4);
+    CopyDatePart(szDy, sizeof(szDy), pszDate, nLen, 6);
+    /* Read the standard way (white space, sign, digits; nothing gives 0).
+       Unsigned arithmetic keeps negative parts in two's complement, so they
        spill into the higher fields exactly as the packed word always has. */
-    uint32_t uYear = (uint32_t)ReadDatePart(pszDate, nLen, 0, 4) - 1980u;
-    uint32_t uMonth = (uint32_t)ReadDatePart(pszDate, nLen, 4, 2);
-    uint32_t uDay = (uint32_t)ReadDatePart(pszDate, nLen, 6, 2);
+    uint32_t uYear = (uint32_t)strtol(szYr, NULL, 10) - 1980u;
+    uint32_t uMonth = (uint32_t)strtol(szMo, NULL, 10);
+    uint32_t uDay = (uint32_t)strtol(szDy, NULL, 10);
     return (uint16_t)(((uYear << 9) | (uMonth << 5) | uDay) & 0xFFFFu);
 }
 

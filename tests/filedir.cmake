@@ -50,7 +50,7 @@ if [ ! -f "$prefix/system.reg" ]; then
 fi
 key='HKLM\Software\Wine\Drives'
 want=
-for entry in r:cdrom:5:0 s:floppy:2:1 t:network:4:1 u:hd:3:1; do
+for entry in r:cdrom:5:0 s:floppy:2:1 t:network:4:1 u:hd:3:1 w:ramdisk:6:0; do
   IFS=: read -r letter type got accept <<<"$entry"
   mkdir -p "$build/drivetest-targets/$letter"
   ln -sfn "$build/drivetest-targets/$letter" "$prefix/dosdevices/$letter:"
