@@ -96,6 +96,13 @@ std::string CurrentDir()
     return std::string(sz, n < sizeof(sz) ? n : 0);
 }
 
+std::string PathOfLength(const std::string &dir, size_t nLength)
+{
+    if (nLength <= dir.size())
+        return dir;
+    return dir + std::string(nLength - dir.size() - 1, 'f') + "x";
+}
+
 HINSTANCE UseManifest(const char *pszName)
 {
     std::string path = ExeDir() + pszName + ".dll";
@@ -341,6 +348,15 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path)
     file.append(reinterpret_cast<const char *>(&bih), sizeof(bih));
     file += pixels;
     return WriteBytes(path, file);
+}
+
+bool StartProcess(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::string cmd = cmdLine;
+    return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL,
+                          dir.empty() ? NULL : dir.c_str(), &si, pPi) != 0;
 }
 
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)

@@ -21,6 +21,11 @@ bool FileExists(const std::string &path);
 bool DirExists(const std::string &path);
 std::string CurrentDir();                             /* as GetCurrentDirectoryA reports it */
 
+/* dir followed by a file name of 'f's (and a final 'x') so that the whole
+   path has exactly nLength characters; dir must be shorter than that and the
+   name at most 255 characters. */
+std::string PathOfLength(const std::string &dir, size_t nLength);
+
 /* ---- Manifests ---------------------------------------------------------- */
 
 /* Loads ExeDir() + name + ".dll" (a module carrying a test manifest and the
@@ -81,6 +86,10 @@ private:
 
 /* Saves a window's picture as a 24-bit BMP file.  true on success. */
 bool SaveWindowBmp(HWND hWnd, const std::string &path);
+
+/* Starts a program without waiting: the caller watches it through
+   pPi->dwProcessId and closes both handles.  false when it could not start. */
+bool StartProcess(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi);
 
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);
