@@ -55,6 +55,11 @@ HWND WaitForMessageBox(DWORD dwPid, DWORD dwMs, HWND hSkip = NULL);
 /* What a message box shows. */
 SeenBox ReadMessageBox(HWND hBox);
 
+/* Which standard icon the icon control hControl shows ("error", "question",
+   "information", "warning"; "other" when none): by its handle hIcon, or, for
+   another process's box, by the picture on the screen. */
+std::string IconName(HWND hControl, HICON hIcon);
+
 /* Presses a button of a dialog or message box as a click would. */
 void PressButton(HWND hDlg, int nId);
 
