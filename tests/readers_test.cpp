@@ -183,78 +183,82 @@ TEST_F(Readers, OverlongExpansionIsCutAndFlagged)
 
 namespace {
 
-void ExpectErrorBox(const SeenBox &box, const std::string &text)
+/* One box to raise: FileErrBox(nErr) when nErr >= 0, else ErrBox(uId, pszDefault). */
+struct BoxCase {
+    int nErr;
+    UINT uId;
+    const char *pszDefault;
+    const char *pszText;    /* what the box must show */
+};
+
+/* Raises every box in turn, answers each with OK and checks what it showed. */
+std::vector<SeenBox> ShowAndCheck(const std::vector<BoxCase> &cases)
 {
-    EXPECT_TRUE(box.bFound);
-    EXPECT_EQ(box.caption, "Installer");
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.icon, "error");
-    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+    BoxAnswerer answerer(std::vector<int>(cases.size(), IDOK));
+    for (const BoxCase &c : cases) {
+        if (c.nErr >= 0)
+            FileErrBox(static_cast<UINT>(c.nErr));
+        else
+            ErrBox(c.uId, c.pszDefault);
+    }
+    std::vector<SeenBox> seen = answerer.Stop();
+    EXPECT_EQ(seen.size(), cases.size());
+    for (size_t i = 0; i < seen.size() && i < cases.size(); i++) {
+        SCOPED_TRACE("box " + std::to_string(i) + ", code " + std::to_string(cases[i].nErr) +
+                     ", id " + std::to_string(cases[i].uId));
+        EXPECT_TRUE(seen[i].bFound);
+        EXPECT_EQ(seen[i].caption, "Installer");
+        EXPECT_EQ(seen[i].text, cases[i].pszText);
+        EXPECT_EQ(seen[i].icon, "error");
+        EXPECT_EQ(seen[i].buttons, std::vector<int>{IDOK});
+    }
+    return seen;
 }
 
 } // namespace
 
 TEST_F(Readers, ErrBoxShowsEntryOrDefault)
 {
-    BoxAnswerer answerer({IDOK, IDOK, IDOK});
-    ErrBox(E_PRESENT, "unused default");
-    ErrBox(E_ABSENT, "Attempt to make icons failed.");
-    ErrBox(E_EMPTY, "Didn't work.  Sorry.");
-    std::vector<SeenBox> seen = answerer.Stop();
-    ASSERT_EQ(seen.size(), 3u);
-    ExpectErrorBox(seen[0], "Present text");
-    ExpectErrorBox(seen[1], "Attempt to make icons failed.");
-    ExpectErrorBox(seen[2], "Didn't work.  Sorry.");
+    std::vector<SeenBox> seen = ShowAndCheck({
+        {-1, E_PRESENT, "unused default", "Present text"},
+        {-1, E_ABSENT, "Attempt to make icons failed.", "Attempt to make icons failed."},
+        {-1, E_EMPTY, "Didn't work.  Sorry.", "Didn't work.  Sorry."},
+    });
+    ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen[0].hOwner, (HWND)NULL) << "no active window, no owner";
 }
 
 TEST_F(Readers, FileErrBoxEveryCode)
 {
-    struct Case { UINT nErr; const char *text; } cases[] = {
-        {0, "An unusual file creation error occured."},
-        {2, "An unusual file creation error occured."},
-        {3, "Path invalid."},
-        {4, "There are too many open files."},
-        {5, "Access denied."},
-        {15, "Invalid drive."},
-        {19, "A write protect error occured."},
-        {32, "A sharing violation occured."},
-        {33, "A locking violation occured."},
-        {53, "A network error occured."},
-        {54, "A network error occured."},
-        {58, "A network error occured."},
-        {59, "A network error occured."},
-        {65, "A network error occured."},
-        {80, "An unusual file creation error occured."},
-    };
-    const size_t nCases = sizeof(cases) / sizeof(cases[0]);
-    BoxAnswerer answerer(std::vector<int>(nCases, IDOK));
-    for (const Case &c : cases)
-        FileErrBox(c.nErr);
-    std::vector<SeenBox> seen = answerer.Stop();
-    ASSERT_EQ(seen.size(), nCases);
-    for (size_t i = 0; i < nCases; i++) {
-        SCOPED_TRACE("code " + std::to_string(cases[i].nErr));
-        ExpectErrorBox(seen[i], cases[i].text);
-    }
+    ShowAndCheck({
+        {0, 0, NULL, "An unusual file creation error occured."},
+        {2, 0, NULL, "An unusual file creation error occured."},
+        {3, 0, NULL, "Path invalid."},
+        {4, 0, NULL, "There are too many open files."},
+        {5, 0, NULL, "Access denied."},
+        {15, 0, NULL, "Invalid drive."},
+        {19, 0, NULL, "A write protect error occured."},
+        {32, 0, NULL, "A sharing violation occured."},
+        {33, 0, NULL, "A locking violation occured."},
+        {53, 0, NULL, "A network error occured."},
+        {54, 0, NULL, "A network error occured."},
+        {58, 0, NULL, "A network error occured."},
+        {59, 0, NULL, "A network error occured."},
+        {65, 0, NULL, "A network error occured."},
+        {80, 0, NULL, "An unusual file creation error occured."},
+    });
 }
 
 TEST(ErrBoxOverride, ManifestTextServesEveryUseOfAnId)
 {
     ASSERT_NE(UseManifest("manifest_readers_override"), nullptr);
-    BoxAnswerer answerer({IDOK, IDOK, IDOK, IDOK, IDOK});
-    FileErrBox(3);
-    ErrBox(MSG_SUBDIR, "Subdirectory creation failed.");
-    FileErrBox(58);
-    FileErrBox(5);
-    ErrBox(MSG_BUILD_FAILED, "Didn't work.  Sorry.");
-    std::vector<SeenBox> seen = answerer.Stop();
-    ASSERT_EQ(seen.size(), 5u);
-    ExpectErrorBox(seen[0], "Manifest text for 303.");
-    ExpectErrorBox(seen[1], "Manifest text for 303.");
-    ExpectErrorBox(seen[2], "Manifest network text.");
-    ExpectErrorBox(seen[3], "Access denied.");
-    ExpectErrorBox(seen[4], "The package could not be built.");
+    ShowAndCheck({
+        {3, 0, NULL, "Manifest text for 303."},
+        {-1, MSG_SUBDIR, "Subdirectory creation failed.", "Manifest text for 303."},
+        {58, 0, NULL, "Manifest network text."},
+        {5, 0, NULL, "Access denied."},
+        {-1, MSG_BUILD_FAILED, "Didn't work.  Sorry.", "The package could not be built."},
+    });
 }
 
 TEST(ErrBoxOwner, OwnedByTheActiveWindow)
