@@ -652,3 +652,43 @@ TEST(ExtractLocked, ReadOnlyDestinationIsAccessDenied)
     EXPECT_EQ(ReadBytes(dest + "small.txt"), "locked");
     EXPECT_FALSE(FileExists(dest + "big.bin"));
 }
+
+/* ---- A program in a folder too deep for its package path ------------------ */
+
+/* The program path is kept to 239 characters so the package path always
+   fits; a longer one leaves no folder to look in.  The test copies itself
+   (and the manifest) into such a folder, with the package beside the copy,
+   and runs the copy, which then takes the second branch below. */
+TEST(ExtractDeep, ProgramPathBeyond239FindsNoPackage)
+{
+    char szSelf[1024];
+    DWORD cchSelf = GetModuleFileNameA(NULL, szSelf, sizeof(szSelf));
+    const char *pszDest = getenv("QUARNEL_DEEP_DEST");
+    if (cchSelf > 239) {
+        ASSERT_NE(pszDest, nullptr);
+        ASSERT_NE(UseManifest("manifest_extract_damage"), nullptr);
+        ASSERT_TRUE(FileExists(PackagePath("XDAMAGE.PKG"))) << "the package is there";
+        Outcome out = Extract(pszDest, {}, true);
+        EXPECT_EQ(out.nResult, 0);
+        EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
+        EXPECT_FALSE(out.bDialogLeftOpen);
+        return;
+    }
+    const std::string exeName = "test_extract.exe";
+    std::string base = ScratchDir("deep");
+    ASSERT_LT(base.size() + exeName.size(), 240u) << "build folder too deep for this test";
+    std::string dir = base + std::string(245 - exeName.size() - base.size() - 1, 'p') + "\\";
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), NULL));
+    ASSERT_EQ((dir + exeName).size(), 245u);
+    ASSERT_TRUE(CopyFileA(szSelf, (dir + exeName).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((ExeDir() + "manifest_extract_damage.dll").c_str(),
+                          (dir + "manifest_extract_damage.dll").c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(dir + "XDAMAGE.PKG", PackageRecord(Content(0)) + PackageRecord(Content(1))));
+    std::string dest = ScratchDir("deepdest");
+    SetEnvironmentVariableA("QUARNEL_DEEP_DEST", dest.c_str());
+    int rc = RunProcess("\"" + dir + exeName + "\" --gtest_filter=ExtractDeep.*", dir, 120000);
+    SetEnvironmentVariableA("QUARNEL_DEEP_DEST", NULL);
+    EXPECT_EQ(rc, 0) << "the copy's own checks failed";
+    EXPECT_FALSE(FileExists(dest + "d0.txt"));
+    RemoveTree(base);
+}
