@@ -10,9 +10,6 @@ quarnel_add_test(test_extract extract_test.cpp
   MANIFESTS manifest_extract_basic manifest_extract_rules manifest_extract_missing
             manifest_extract_damage manifest_extract_long manifest_extract_empty
             manifest_extract_full)
-# The library is built with stack protection; its support routines must be
-# linked into the test program as well.
-target_link_options(test_extract PRIVATE -fstack-protector-strong)
 
 foreach(case full locked)
   add_test(NAME test_extract_${case}

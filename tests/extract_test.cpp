@@ -454,19 +454,22 @@ TEST_F(ExtractDamaged, CancelBeforeTheFirstItemWritesNothing)
 
 namespace {
 
-/* Watches one extraction with the progress dialog open: at d1's overwrite
-   prompt it clicks Cancel in the progress dialog, confirms the cancel
-   question with Yes, then answers the prompt with nPromptAnswer. */
-struct CancelAtPrompt {
-    int nPromptAnswer;
+/* Watches one extraction for its first overwrite prompt: notes whether the
+   progress dialog is open and what it shows, optionally clicks its Cancel
+   and confirms the question with Yes, then answers the prompt with
+   nPromptAnswer.  Any later box is recorded and closed. */
+struct PromptWatcher {
+    int nPromptAnswer = IDYES;
+    bool bClickCancel = false;
     SeenBox prompt, question;
-    std::vector<SeenBox> strays;    /* any box after those, closed */
+    std::vector<SeenBox> strays;
+    bool bDialogAtPrompt = false;
     std::string statusAtPrompt;
     HANDLE hThread = NULL;
 
     static DWORD WINAPI Proc(LPVOID pv)
     {
-        static_cast<CancelAtPrompt *>(pv)->Run();
+        static_cast<PromptWatcher *>(pv)->Run();
         return 0;
     }
     void Run()
@@ -476,26 +479,34 @@ struct CancelAtPrompt {
             return;
         Sleep(100);
         prompt = ReadMessageBox(hPrompt);
-        statusAtPrompt = ControlText(GetStatDlg(), IDC_STATUS);
-        /* The click is queued while the prompt is open: the prompt's own
-           message loop hands it to the progress dialog, which asks. */
-        PostMessageA(GetStatDlg(), WM_COMMAND, IDCANCEL, 0);
-        HWND hQuestion = WaitForMessageBox(GetCurrentProcessId(), 10000, hPrompt);
-        if (hQuestion) {
-            Sleep(100);
-            question = ReadMessageBox(hQuestion);
-            PressButton(hQuestion, IDYES);
-        }
-        Sleep(200);
+        HWND hStatDlg = GetStatDlg();
+        bDialogAtPrompt = hStatDlg != NULL;
+        if (hStatDlg)
+            statusAtPrompt = ControlText(hStatDlg, IDC_STATUS);
+        if (bClickCancel && hStatDlg)
+            ClickCancel(hStatDlg, hPrompt);
         PressButton(hPrompt, nPromptAnswer);
-        /* nothing else is expected; anything that comes is closed so the
-           extraction cannot hang */
-        HWND hLast = hPrompt;
+        CloseStrays(hPrompt);
+    }
+    /* The click is queued while the prompt is open: the prompt's own
+       message loop hands it to the progress dialog, which asks. */
+    void ClickCancel(HWND hStatDlg, HWND hPrompt)
+    {
+        PostMessageA(hStatDlg, WM_COMMAND, IDCANCEL, 0);
+        HWND hQuestion = WaitForMessageBox(GetCurrentProcessId(), 10000, hPrompt);
+        if (!hQuestion)
+            return;
+        Sleep(100);
+        question = ReadMessageBox(hQuestion);
+        PressButton(hQuestion, IDYES);
+        for (int i = 0; i < 250 && IsWindow(hQuestion); i++)
+            Sleep(20);
+    }
+    /* Nothing else is expected; whatever comes is closed so the extraction
+       cannot hang. */
+    void CloseStrays(HWND hLast)
+    {
         while (HWND hStray = WaitForMessageBox(GetCurrentProcessId(), 2000, hLast)) {
-            if (hStray == hQuestion) {
-                Sleep(50);
-                continue;
-            }
             Sleep(100);
             strays.push_back(ReadMessageBox(hStray));
             PressButton(hStray, IDOK);
@@ -518,7 +529,8 @@ TEST_F(ExtractDamaged, CancelMidCopyKeepsWhatWasWritten)
     ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + PackageRecord(Content(1))));
     ASSERT_TRUE(WriteBytes(dest + "d1.txt", "keep"));
     ASSERT_EQ(StatDlgStart(NULL), 1);
-    CancelAtPrompt watcher;
+    PromptWatcher watcher;
+    watcher.bClickCancel = true;
     watcher.nPromptAnswer = IDYES;
     watcher.Start();
     int r = ResToFiles(dest.c_str());
@@ -541,7 +553,8 @@ TEST_F(ExtractDamaged, CancelAtTheFinalUpdateUndoesNothing)
     ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + PackageRecord(Content(1))));
     ASSERT_TRUE(WriteBytes(dest + "d1.txt", "keep"));
     ASSERT_EQ(StatDlgStart(NULL), 1);
-    CancelAtPrompt watcher;
+    PromptWatcher watcher;
+    watcher.bClickCancel = true;
     watcher.nPromptAnswer = IDNO;   /* d1 skipped: the next update is "DONE" */
     watcher.Start();
     int r = ResToFiles(dest.c_str());
