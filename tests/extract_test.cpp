@@ -80,11 +80,29 @@ Outcome Extract(const std::string &dest, std::vector<int> answers, bool bProgres
     return out;
 }
 
+std::string Texts(const std::vector<SeenBox> &boxes)
+{
+    std::string s;
+    for (const SeenBox &b : boxes)
+        s += "[" + b.caption + ": " + b.text + "] ";
+    return s;
+}
+
 void ExpectErrorBox(const SeenBox &box, const char *pszText)
 {
     EXPECT_EQ(box.caption, "Installer");
     EXPECT_EQ(box.text, pszText);
     EXPECT_EQ(box.icon, "error");
+}
+
+/* The extraction stopped with exactly this one error message, the progress
+   dialog (when one was open) closed before it. */
+void ExpectStoppedWith(const Outcome &out, const char *pszText)
+{
+    EXPECT_EQ(out.nResult, 0);
+    EXPECT_FALSE(out.bDialogLeftOpen) << "closed before the message";
+    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
+    ExpectErrorBox(out.boxes[0], pszText);
 }
 
 void ExpectPrompt(const SeenBox &box, const std::string &text)
@@ -111,14 +129,6 @@ std::string TodayUtc()
     char sz[16];
     wsprintfA(sz, "%04u%02u%02u", st.wYear, st.wMonth, st.wDay);
     return sz;
-}
-
-std::string Texts(const std::vector<SeenBox> &boxes)
-{
-    std::string s;
-    for (const SeenBox &b : boxes)
-        s += "[" + b.caption + ": " + b.text + "] ";
-    return s;
 }
 
 } // namespace
@@ -179,10 +189,7 @@ TEST_F(ExtractFresh, MissingSubdirectoryIsPathInvalid)
 {
     RemoveTree(dest + "bin");
     Outcome out = Extract(dest, {IDOK}, true);
-    EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectErrorBox(out.boxes[0], "Path invalid.");
-    EXPECT_FALSE(out.bDialogLeftOpen) << "closed before the message";
+    ExpectStoppedWith(out, "Path invalid.");
     EXPECT_EQ(ReadBytes(dest + "readme.txt"), items[0]);
     EXPECT_FALSE(FileExists(dest + "extra.Zip"));
 }
@@ -203,6 +210,12 @@ protected:
         ASSERT_NO_FATAL_FAILURE(BuildPackage("XRULES.PKG", items));
     }
     std::string File(int i) { return dest + "r" + std::to_string(i) + ".txt"; }
+    /* What r3 and r4 ask.  The format is manifest text: one %s gets the
+       path, %% gives %, and everything else stays as written. */
+    std::string Prompt(int i)
+    {
+        return i == 3 ? "Newer " + File(3) + " exists. Replace it?" : "Replace " + File(4) + "? %d% ";
+    }
     std::string Old(int i) { return "old " + std::to_string(i); }
     /* Every destination exists, dated pszDate. */
     void MakeExisting(const char *pszDate)
@@ -235,51 +248,35 @@ TEST_F(ExtractRules, NoFileThereIsWrittenUnderEveryRule)
         EXPECT_EQ(ReadBytes(File(i)), items[i]) << "item " << i;
 }
 
-TEST_F(ExtractRules, LaterFiles)
+TEST_F(ExtractRules, ExistingFiles)
 {
-    ASSERT_NO_FATAL_FAILURE(MakeExisting("20000101"));
-    /* r3 is later than its date and asks: Yes.  r4 always asks: No. */
-    Outcome out = Extract(dest, {IDYES, IDNO}, true);
-    EXPECT_EQ(out.nResult, 1);
-    ASSERT_EQ(out.boxes.size(), 2u) << Texts(out.boxes);
-    ExpectPrompt(out.boxes[0], "Newer " + File(3) + " exists. Replace it?");
-    /* the format is manifest text: one %s gets the path, %% gives %, and
-       everything else stays as written */
-    ExpectPrompt(out.boxes[1], "Replace " + File(4) + "? %d% ");
-    ExpectWritten({0, 3, 5, 7});
-    EXPECT_EQ(out.status, "DONE");
-}
-
-TEST_F(ExtractRules, EqualDates)
-{
-    ASSERT_NO_FATAL_FAILURE(MakeExisting("19980909"));
-    /* only r4 asks: Yes.  r6's rule O1998 finds 19980909 later. */
-    Outcome out = Extract(dest, {IDYES});
-    EXPECT_EQ(out.nResult, 1);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectPrompt(out.boxes[0], "Replace " + File(4) + "? %d% ");
-    ExpectWritten({0, 2, 3, 4, 5, 7});
-}
-
-TEST_F(ExtractRules, EarlierFiles)
-{
-    ASSERT_NO_FATAL_FAILURE(MakeExisting("19970101"));
-    Outcome out = Extract(dest, {IDNO});
-    EXPECT_EQ(out.nResult, 1);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectPrompt(out.boxes[0], "Replace " + File(4) + "? %d% ");
-    ExpectWritten({0, 2, 3, 5, 6, 7});
-}
-
-TEST_F(ExtractRules, CancelInPromptStopsSilently)
-{
-    ASSERT_NO_FATAL_FAILURE(MakeExisting("19970101"));
-    Outcome out = Extract(dest, {IDCANCEL}, true);
-    EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 1u) << "nothing after the prompt: " << Texts(out.boxes);
-    ExpectPrompt(out.boxes[0], "Replace " + File(4) + "? %d% ");
-    EXPECT_FALSE(out.bDialogLeftOpen);
-    ExpectWritten({0, 2, 3});
+    struct Case {
+        const char *what;
+        const char *date;           /* of every existing destination */
+        std::vector<int> answers;   /* to the prompts, in order */
+        std::vector<int> asked;     /* the items that ask */
+        int result;
+        std::vector<int> written;
+    } cases[] = {
+        {"later: r3 asks (Yes), r4 asks (No)", "20000101", {IDYES, IDNO}, {3, 4}, 1, {0, 3, 5, 7}},
+        {"equal: only r4 asks (Yes); O1998 finds 19980909 later", "19980909", {IDYES}, {4}, 1,
+         {0, 2, 3, 4, 5, 7}},
+        {"earlier: only r4 asks (No)", "19970101", {IDNO}, {4}, 1, {0, 2, 3, 5, 6, 7}},
+        {"Cancel at r4 stops silently", "19970101", {IDCANCEL}, {4}, 0, {0, 2, 3}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        dest = ScratchDir("rules");
+        ASSERT_NO_FATAL_FAILURE(MakeExisting(c.date));
+        Outcome out = Extract(dest, c.answers, true);
+        EXPECT_EQ(out.nResult, c.result);
+        ASSERT_EQ(out.boxes.size(), c.asked.size()) << Texts(out.boxes);
+        for (size_t k = 0; k < c.asked.size(); k++)
+            ExpectPrompt(out.boxes[k], Prompt(c.asked[k]));
+        /* the copy step closes the dialog after success; a cancel closed it */
+        EXPECT_EQ(out.bDialogLeftOpen, c.result == 1);
+        ExpectWritten(c.written);
+    }
 }
 
 TEST_F(ExtractRules, CanOvrAnswers)
@@ -311,10 +308,7 @@ TEST(ExtractManifest, MissingDestinationStopsAfterTheItemsBefore)
     std::vector<std::string> items = {Content(0), Content(1), Content(2)};
     ASSERT_NO_FATAL_FAILURE(BuildPackage("XMISSING.PKG", items));
     Outcome out = Extract(dest, {IDOK}, true);
-    EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectErrorBox(out.boxes[0], "The cargo manifest is missing required entries.");
-    EXPECT_FALSE(out.bDialogLeftOpen);
+    ExpectStoppedWith(out, "The cargo manifest is missing required entries.");
     EXPECT_EQ(ReadBytes(dest + "m0.txt"), items[0]);
     EXPECT_EQ(ReadBytes(dest + "m1.txt"), items[1]);
 }
@@ -362,10 +356,7 @@ TEST_F(ExtractDamaged, RecordFaultsAreReported)
         dest = ScratchDir("damaged");
         ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + c.tail));
         Outcome out = Extract(dest, {IDOK}, true);
-        EXPECT_EQ(out.nResult, 0);
-        ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-        ExpectErrorBox(out.boxes[0], c.message);
-        EXPECT_FALSE(out.bDialogLeftOpen) << "closed before the message";
+        ExpectStoppedWith(out, c.message);
         EXPECT_EQ(ReadBytes(dest + "d0.txt"), Content(0));
         EXPECT_FALSE(FileExists(dest + "d1.txt"));
     }
@@ -424,9 +415,7 @@ TEST_F(ExtractDamaged, FileInUseIsASharingViolation)
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     Outcome out = Extract(dest, {IDOK}, true);
     CloseHandle(h);
-    EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectErrorBox(out.boxes[0], "A sharing violation occured.");
+    ExpectStoppedWith(out, "A sharing violation occured.");
     EXPECT_EQ(ReadBytes(dest + "d0.txt"), "in use");
     EXPECT_FALSE(FileExists(dest + "d1.txt"));
 }
@@ -524,47 +513,41 @@ struct PromptWatcher {
 
 } // namespace
 
-TEST_F(ExtractDamaged, CancelMidCopyKeepsWhatWasWritten)
+/* d0 is written, then d1 (existing, "keep") asks; at that prompt Cancel is
+   clicked in the progress dialog and confirmed, and the prompt answered. */
+TEST_F(ExtractDamaged, CancelConfirmedDuringTheCopy)
 {
-    ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + PackageRecord(Content(1))));
-    ASSERT_TRUE(WriteBytes(dest + "d1.txt", "keep"));
-    ASSERT_EQ(StatDlgStart(NULL), 1);
-    PromptWatcher watcher;
-    watcher.bClickCancel = true;
-    watcher.nPromptAnswer = IDYES;
-    watcher.Start();
-    int r = ResToFiles(dest.c_str());
-    watcher.Join();
-    bool bLeftOpen = GetStatDlg() != NULL;
-    StatDlgEnd();
-    EXPECT_EQ(r, 0);
-    EXPECT_TRUE(bLeftOpen);
-    ExpectPrompt(watcher.prompt, "Replace " + dest + "d1.txt?");
-    /* d0 has no display name: the status line is the message alone */
-    EXPECT_EQ(watcher.statusAtPrompt, "Copying ");
-    EXPECT_EQ(watcher.question.caption, "Install");
-    EXPECT_TRUE(watcher.strays.empty()) << Texts(watcher.strays);
-    EXPECT_EQ(ReadBytes(dest + "d0.txt"), Content(0));
-    EXPECT_EQ(ReadBytes(dest + "d1.txt"), "keep") << "Yes to the prompt, but the copy was cancelled";
-}
-
-TEST_F(ExtractDamaged, CancelAtTheFinalUpdateUndoesNothing)
-{
-    ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + PackageRecord(Content(1))));
-    ASSERT_TRUE(WriteBytes(dest + "d1.txt", "keep"));
-    ASSERT_EQ(StatDlgStart(NULL), 1);
-    PromptWatcher watcher;
-    watcher.bClickCancel = true;
-    watcher.nPromptAnswer = IDNO;   /* d1 skipped: the next update is "DONE" */
-    watcher.Start();
-    int r = ResToFiles(dest.c_str());
-    watcher.Join();
-    StatDlgEnd();
-    EXPECT_EQ(r, 1);
-    EXPECT_EQ(watcher.question.caption, "Install");
-    EXPECT_TRUE(watcher.strays.empty()) << Texts(watcher.strays);
-    EXPECT_EQ(ReadBytes(dest + "d0.txt"), Content(0));
-    EXPECT_EQ(ReadBytes(dest + "d1.txt"), "keep");
+    struct Case { const char *what; int answer; int result; } cases[] = {
+        /* the update before d1 sees the cancel: d1 is not written */
+        {"Yes to d1: stopped before it", IDYES, 0},
+        /* d1 skipped: the next update is the final "DONE", which cannot
+           undo anything */
+        {"No to d1: the cancel comes at DONE", IDNO, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        dest = ScratchDir("damaged");
+        ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + PackageRecord(Content(1))));
+        ASSERT_TRUE(WriteBytes(dest + "d1.txt", "keep"));
+        ASSERT_EQ(StatDlgStart(NULL), 1);
+        PromptWatcher watcher;
+        watcher.bClickCancel = true;
+        watcher.nPromptAnswer = c.answer;
+        watcher.Start();
+        int r = ResToFiles(dest.c_str());
+        watcher.Join();
+        bool bLeftOpen = GetStatDlg() != NULL;
+        StatDlgEnd();
+        EXPECT_EQ(r, c.result);
+        EXPECT_TRUE(bLeftOpen) << "the caller closes the dialog";
+        ExpectPrompt(watcher.prompt, "Replace " + dest + "d1.txt?");
+        /* d0 has no display name: the status line is the message alone */
+        EXPECT_EQ(watcher.statusAtPrompt, "Copying ");
+        EXPECT_EQ(watcher.question.caption, "Install");
+        EXPECT_TRUE(watcher.strays.empty()) << Texts(watcher.strays);
+        EXPECT_EQ(ReadBytes(dest + "d0.txt"), Content(0));
+        EXPECT_EQ(ReadBytes(dest + "d1.txt"), "keep");
+    }
 }
 
 /* ---- Destination lengths -------------------------------------------------- */
@@ -591,9 +574,7 @@ TEST(ExtractLong, DestinationsUpTo255AreWrittenLongerRefused)
             EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
             EXPECT_EQ(ReadBytes(file), Content(0));
         } else {
-            EXPECT_EQ(out.nResult, 0);
-            ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-            ExpectErrorBox(out.boxes[0], "Path invalid.");
+            ExpectStoppedWith(out, "Path invalid.");
             EXPECT_FALSE(FileExists(file));
             EXPECT_FALSE(FileExists(file.substr(0, 255))) << "never written to a cut path";
         }
@@ -637,10 +618,7 @@ TEST(ExtractDiskFull, ShortWriteIsReportedAndStops)
     std::vector<std::string> items = {Content(0), Content(1, 2 * 1024 * 1024), Content(2)};
     ASSERT_NO_FATAL_FAILURE(BuildPackage("XFULL.PKG", items));
     Outcome out = Extract(drive, {IDOK}, true);
-    EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectErrorBox(out.boxes[0], "A file write failed.  The disk may be full.");
-    EXPECT_FALSE(out.bDialogLeftOpen) << "closed before the message";
+    ExpectStoppedWith(out, "A file write failed.  The disk may be full.");
     EXPECT_EQ(ReadBytes(drive + "small.txt"), items[0]);
     EXPECT_FALSE(FileExists(drive + "big.bin")) << "a cut file would pass for installed";
     EXPECT_FALSE(FileExists(drive + "after.txt"));
@@ -658,10 +636,7 @@ TEST(ExtractLocked, ReadOnlyDestinationIsAccessDenied)
     ASSERT_NE(UseManifest("manifest_extract_full"), nullptr);
     ASSERT_NO_FATAL_FAILURE(BuildPackage("XFULL.PKG", {Content(0), Content(1), Content(2)}));
     Outcome out = Extract(dest, {IDOK}, true);
-    EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectErrorBox(out.boxes[0], "Access denied.");
-    EXPECT_FALSE(out.bDialogLeftOpen);
+    ExpectStoppedWith(out, "Access denied.");
     EXPECT_EQ(ReadBytes(dest + "small.txt"), "locked");
     EXPECT_FALSE(FileExists(dest + "big.bin"));
 }

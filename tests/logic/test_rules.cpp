@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "logic.h"
 
@@ -14,6 +15,32 @@ static std::string Decision(int n)
     case OVR_ASK: return "ask";
     case OVR_CANCEL: return "cancel";
     default: return "?" + std::to_string(n);
+    }
+}
+
+/* One row of a rule table: the rule, the file's date or the key's value,
+   the decision and the prompt format it must point at (nullptr: none). */
+struct RuleCase {
+    const char *rule;
+    const char *given;
+    const char *expect;
+    const char *prompt;
+};
+
+typedef int (*DecideFn)(const char *, const char *, const char **);
+
+static void CheckRuleTable(DecideFn pfnDecide, const std::vector<RuleCase> &cases)
+{
+    for (const RuleCase &c : cases) {
+        SCOPED_TRACE(std::string("rule \"") + c.rule + "\", given \"" + c.given + "\"");
+        const char *pszPrompt = "untouched";
+        EXPECT_EQ(Decision(pfnDecide(c.rule, c.given, &pszPrompt)), c.expect);
+        if (c.prompt == nullptr) {
+            EXPECT_EQ(pszPrompt, nullptr);
+        } else {
+            ASSERT_NE(pszPrompt, nullptr);
+            EXPECT_STREQ(pszPrompt, c.prompt);
+        }
     }
 }
 
@@ -35,7 +62,7 @@ TEST(ItemRuleLooksAtFile, OnlyEmptyAndAlwaysDoNot)
 
 TEST(DecideItemRule, Table)
 {
-    struct Case { const char *rule; const char *fileDate; const char *expect; const char *prompt; } cases[] = {
+    CheckRuleTable(DecideItemRule, {
         /* always */
         {"", "20011231", "write", nullptr},
         {"A", "20011231", "write", nullptr},
@@ -80,18 +107,7 @@ TEST(DecideItemRule, Table)
         {"X", "20011231", "write", nullptr},
         {"1", "20011231", "write", nullptr},
         {" N", "20011231", "write", nullptr},
-    };
-    for (const Case &c : cases) {
-        const char *pszPrompt = "untouched";
-        int n = DecideItemRule(c.rule, c.fileDate, &pszPrompt);
-        EXPECT_EQ(Decision(n), c.expect) << "rule \"" << c.rule << "\", file " << c.fileDate;
-        if (c.prompt == nullptr) {
-            EXPECT_EQ(pszPrompt, nullptr) << "rule \"" << c.rule << "\"";
-        } else {
-            ASSERT_NE(pszPrompt, nullptr) << "rule \"" << c.rule << "\"";
-            EXPECT_STREQ(pszPrompt, c.prompt) << "rule \"" << c.rule << "\"";
-        }
-    }
+    });
 }
 
 TEST(DecideItemRule, PromptPointsIntoTheRule)
@@ -136,7 +152,7 @@ TEST(CompareItemDates, Table)
 
 TEST(DecideIniRule, Table)
 {
-    struct Case { const char *rule; const char *value; const char *expect; const char *prompt; } cases[] = {
+    CheckRuleTable(DecideIniRule, {
         /* always */
         {"", "old", "write", nullptr},
         {"A", "old", "write", nullptr},
@@ -158,16 +174,5 @@ TEST(DecideIniRule, Table)
         /* item-only rules mean nothing here */
         {"O19980909", "old", "write", nullptr},
         {"X", "old", "write", nullptr},
-    };
-    for (const Case &c : cases) {
-        const char *pszPrompt = "untouched";
-        int n = DecideIniRule(c.rule, c.value, &pszPrompt);
-        EXPECT_EQ(Decision(n), c.expect) << "rule \"" << c.rule << "\", value \"" << c.value << "\"";
-        if (c.prompt == nullptr) {
-            EXPECT_EQ(pszPrompt, nullptr) << "rule \"" << c.rule << "\"";
-        } else {
-            ASSERT_NE(pszPrompt, nullptr) << "rule \"" << c.rule << "\"";
-            EXPECT_STREQ(pszPrompt, c.prompt) << "rule \"" << c.rule << "\"";
-        }
-    }
+    });
 }
