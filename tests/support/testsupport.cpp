@@ -117,6 +117,27 @@ char FreeDriveLetter()
     return 0;
 }
 
+std::string LengthField(long lLength)
+{
+    unsigned long u = static_cast<unsigned long>(lLength);
+    std::string s;
+    for (int i = 0; i < 4; i++)
+        s += static_cast<char>((u >> (8 * i)) & 0xFF);
+    return s;
+}
+
+std::string PackageRecord(const std::string &data)
+{
+    return LengthField(static_cast<long>(data.size())) + data;
+}
+
+std::string WinPathOfUnix(const std::string &unixPath)
+{
+    std::string s = "Z:" + unixPath;
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
 std::string PathOfLength(const std::string &dir, size_t nLength)
 {
     if (nLength <= dir.size())

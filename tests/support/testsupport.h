@@ -27,6 +27,15 @@ bool SetCurrentDir(const std::string &path);          /* SetCurrentDirectoryA; t
 bool RunningUnderWine();                              /* ntdll exports wine_get_version */
 char FreeDriveLetter();                               /* a letter from Q on with no drive, or 0 */
 
+/* Package bytes: a record is its length (4 bytes, little-endian, signed)
+   followed by the data.  LengthField gives the length bytes alone, so that
+   damaged records can be written too. */
+std::string LengthField(long lLength);
+std::string PackageRecord(const std::string &data);
+
+/* The Wine (Windows) path of a Linux path: drive Z: with backslashes. */
+std::string WinPathOfUnix(const std::string &unixPath);
+
 /* dir followed by a file name of 'f's (and a final 'x') so that the whole
    path has exactly nLength characters; dir must be shorter than that and the
    name at most 255 characters. */
