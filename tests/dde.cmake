@@ -5,3 +5,12 @@ foreach(m ini_main ini_stop ini_cancel ini_none ini_cut)
 endforeach()
 quarnel_add_test(test_ini ini_test.cpp MANIFESTS manifest_ini_main manifest_ini_stop
   manifest_ini_cancel manifest_ini_none manifest_ini_cut)
+
+foreach(m dde_probe dde_gap dde_cut dde_zero dde_negative dde_nocount dde_noserver dde_shell
+    dde_shellgap)
+  quarnel_test_manifest(manifest_${m} ${CMAKE_CURRENT_SOURCE_DIR}/manifests/${m}.rc)
+  list(APPEND DDE_MANIFESTS manifest_${m})
+endforeach()
+quarnel_add_test(test_dde dde_test.cpp MANIFESTS ${DDE_MANIFESTS})
+# Shortcuts are read back through the shell's link object.
+target_link_libraries(test_dde PRIVATE ole32 uuid shell32)

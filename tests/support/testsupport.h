@@ -82,6 +82,11 @@ private:
 /* Saves a window's picture as a 24-bit BMP file.  true on success. */
 bool SaveWindowBmp(HWND hWnd, const std::string &path);
 
+/* Waits up to dwMs until the shell answers Program Manager DDE (service
+   and topic PROGMAN); the shell starts with the session's desktop, so a
+   test that talks to it calls this first.  true when it answered. */
+bool WaitForProgramManager(DWORD dwMs);
+
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);
 
