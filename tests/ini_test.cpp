@@ -107,6 +107,25 @@ TEST(IniRuleLimits, LongPromptAndValueAreCutSafely)
 
 const char szMissing[] = "The cargo manifest is missing required entries.";
 
+/* One run of ChgINIs under a manifest, its boxes answered in turn. */
+struct IniRun {
+    int r = -1;
+    std::vector<SeenBox> seen;
+};
+
+IniRun RunChgINIs(const char *pszManifest, const std::string &path, std::vector<int> answers)
+{
+    IniRun run;
+    if (UseManifest(pszManifest) == NULL) {
+        ADD_FAILURE() << pszManifest << " did not load";
+        return run;
+    }
+    BoxAnswerer answerer(std::move(answers), GetCurrentProcessId(), 1500);
+    run.r = ChgINIs(path.c_str());
+    run.seen = answerer.Stop();
+    return run;
+}
+
 void ExpectMissingBox(const std::vector<SeenBox> &seen)
 {
     ASSERT_EQ(seen.size(), 1u);
@@ -117,37 +136,31 @@ void ExpectMissingBox(const std::vector<SeenBox> &seen)
 
 TEST(ChgINIs, ExpandsEveryPartKeepsAndAsks)
 {
-    ASSERT_NE(UseManifest("manifest_ini_main"), nullptr);
     std::string dest = ScratchDir("ini_main");
     ASSERT_TRUE(WriteBytes(dest + "main.ini", "[Main]\r\nKept=old\r\nAsked=old\r\n"));
 
-    BoxAnswerer answerer({IDYES}, GetCurrentProcessId(), 1500);
-    int r = ChgINIs(dest.c_str());
-    std::vector<SeenBox> seen = answerer.Stop();
+    IniRun run = RunChgINIs("manifest_ini_main", dest, {IDYES});
 
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(run.r, 1);
     /* Section, key and value all expanded; %D keeps its trailing backslash. */
     EXPECT_EQ(ProfileValue(dest + "main.ini", ("Sec " + dest).c_str(), ("Key " + dest).c_str()),
               dest);
     EXPECT_EQ(ProfileValue(dest + "main.ini", "Main", "Kept"), "old");
     EXPECT_EQ(ProfileValue(dest + "main.ini", "Main", "Asked"), "new");
     EXPECT_EQ(ProfileValue(dest + "other.ini", "Other", "Plain"), "v3");
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].caption, "Parvex");
-    EXPECT_EQ(seen[0].text, "Replace old with new?");
+    ASSERT_EQ(run.seen.size(), 1u);
+    EXPECT_EQ(run.seen[0].caption, "Parvex");
+    EXPECT_EQ(run.seen[0].text, "Replace old with new?");
 }
 
 TEST(ChgINIs, MissingFileEntryStopsTheList)
 {
-    ASSERT_NE(UseManifest("manifest_ini_stop"), nullptr);
     std::string dest = ScratchDir("ini_stop");
 
-    BoxAnswerer answerer({IDOK}, GetCurrentProcessId(), 1500);
-    int r = ChgINIs(dest.c_str());
-    std::vector<SeenBox> seen = answerer.Stop();
+    IniRun run = RunChgINIs("manifest_ini_stop", dest, {IDOK});
 
-    EXPECT_EQ(r, 0);
-    ExpectMissingBox(seen);
+    EXPECT_EQ(run.r, 0);
+    ExpectMissingBox(run.seen);
     EXPECT_EQ(ProfileValue(dest + "stop.ini", "Main", "First"), "1");
     EXPECT_EQ(ProfileValue(dest + "stop.ini", "Main", "Second"), "<absent>");
     EXPECT_EQ(ProfileValue(dest + "stop.ini", "Main", "Third"), "<absent>");
@@ -155,17 +168,14 @@ TEST(ChgINIs, MissingFileEntryStopsTheList)
 
 TEST(ChgINIs, CancelInPromptAbandonsTheRest)
 {
-    ASSERT_NE(UseManifest("manifest_ini_cancel"), nullptr);
     std::string dest = ScratchDir("ini_cancel");
     ASSERT_TRUE(WriteBytes(dest + "cancel.ini", "[Main]\r\nAsked=old\r\n"));
 
-    BoxAnswerer answerer({IDCANCEL}, GetCurrentProcessId(), 1500);
-    int r = ChgINIs(dest.c_str());
-    std::vector<SeenBox> seen = answerer.Stop();
+    IniRun run = RunChgINIs("manifest_ini_cancel", dest, {IDCANCEL});
 
-    EXPECT_EQ(r, 0);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, "Keep old?");
+    EXPECT_EQ(run.r, 0);
+    ASSERT_EQ(run.seen.size(), 1u);
+    EXPECT_EQ(run.seen[0].text, "Keep old?");
     EXPECT_EQ(ProfileValue(dest + "cancel.ini", "Main", "First"), "1");
     EXPECT_EQ(ProfileValue(dest + "cancel.ini", "Main", "Asked"), "old");
     EXPECT_EQ(ProfileValue(dest + "cancel.ini", "Main", "Third"), "<absent>");
@@ -173,29 +183,23 @@ TEST(ChgINIs, CancelInPromptAbandonsTheRest)
 
 TEST(ChgINIs, NoCountTouchesNothing)
 {
-    ASSERT_NE(UseManifest("manifest_ini_none"), nullptr);
     std::string dest = ScratchDir("ini_none");
 
-    BoxAnswerer answerer({}, GetCurrentProcessId(), 1500);
-    int r = ChgINIs(dest.c_str());
-    std::vector<SeenBox> seen = answerer.Stop();
+    IniRun run = RunChgINIs("manifest_ini_none", dest, {});
 
-    EXPECT_EQ(r, 1);
-    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(run.r, 1);
+    EXPECT_TRUE(run.seen.empty());
     EXPECT_FALSE(FileExists(dest + "none.ini"));
 }
 
 TEST(ChgINIs, TextTooLongForItsBufferIsNeverWrittenCut)
 {
-    ASSERT_NE(UseManifest("manifest_ini_cut"), nullptr);
     std::string dest = ScratchDir("ini_cut");
 
-    BoxAnswerer answerer({IDOK}, GetCurrentProcessId(), 1500);
-    int r = ChgINIs(dest.c_str());
-    std::vector<SeenBox> seen = answerer.Stop();
+    IniRun run = RunChgINIs("manifest_ini_cut", dest, {IDOK});
 
-    EXPECT_EQ(r, 0);
-    ExpectMissingBox(seen);
+    EXPECT_EQ(run.r, 0);
+    ExpectMissingBox(run.seen);
     EXPECT_EQ(ProfileValue(dest + "cut.ini", "Main", "Fits"), std::string(255, 'x'));
     EXPECT_EQ(ProfileValue(dest + "cut.ini", "Main", "TooLong"), "<absent>");
     EXPECT_EQ(ProfileValue(dest + "cut.ini", "Main", "After"), "<absent>");
@@ -204,16 +208,13 @@ TEST(ChgINIs, TextTooLongForItsBufferIsNeverWrittenCut)
 /* A destination so long that the expanded file name cannot be held. */
 TEST(ChgINIs, FileNameTooLongStopsBeforeWriting)
 {
-    ASSERT_NE(UseManifest("manifest_ini_stop"), nullptr);
     std::string dest = ScratchDir("ini_longdest");
     std::string longDest = dest + std::string(250, 'd') + "\\";
 
-    BoxAnswerer answerer({IDOK}, GetCurrentProcessId(), 1500);
-    int r = ChgINIs(longDest.c_str());
-    std::vector<SeenBox> seen = answerer.Stop();
+    IniRun run = RunChgINIs("manifest_ini_stop", longDest, {IDOK});
 
-    EXPECT_EQ(r, 0);
-    ExpectMissingBox(seen);
+    EXPECT_EQ(run.r, 0);
+    ExpectMissingBox(run.seen);
     /* Cut to 255 characters the name would land in the scratch folder. */
     EXPECT_FALSE(FileExists(dest + std::string(255 - dest.size(), 'd')));
     EXPECT_FALSE(DirExists(longDest));
