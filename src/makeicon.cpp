@@ -26,6 +26,10 @@ int AddToProgMan(const char *pszDest)
     const char *pszPM = LoadStr(IDS_DDE_SERVICE, "PROGMAN");
     HSZ hszService = DdeCreateStringHandleA(dde.Get(), pszPM, CP_WINANSI);
     HSZ hszTopic = DdeCreateStringHandleA(dde.Get(), pszPM, CP_WINANSI);
+    /* A name the library cannot hold (too long) gives no handle, and
+       connecting without one would reach whichever server answers first. */
+    if (hszService == NULL || hszTopic == NULL)
+        return MSG_DDE_CONNECT;
 
     DdeConvOwner conv(DdeConnect(dde.Get(), hszService, hszTopic, NULL));
     if (conv.Get() == NULL)

@@ -22,6 +22,7 @@ struct ProbeLog {
     std::vector<std::string> topics;     /* topic of each connect */
     std::vector<std::string> services;   /* service of each connect */
     std::vector<std::string> executes;   /* bytes of each execute, terminator included */
+    int nConversations = 0;              /* confirmed connects, named or not */
     LONG lDisconnects = 0;
 };
 
@@ -76,6 +77,7 @@ private:
         DdeInitializeA(&m_dwInst, Callback,
                        APPCLASS_STANDARD | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS, 0);
         HSZ hsz = DdeCreateStringHandleA(m_dwInst, m_service.c_str(), CP_WINANSI);
+        m_hszService = hsz;
         m_bRegistered = DdeNameService(m_dwInst, hsz, NULL, DNS_REGISTER) != NULL;
         SetEvent(m_hReady);
         MSG msg;
@@ -123,6 +125,14 @@ private:
             m_log.services.push_back(Text(hSz2));
             hResult = reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(TRUE));
             break;
+        case XTYP_WILDCONNECT: {
+            /* Answers a connect that names no service: as a server that
+               happens to be running would. */
+            HSZPAIR aPairs[2] = {{m_hszService, m_hszService}, {NULL, NULL}};
+            hResult = DdeCreateDataHandle(m_dwInst, reinterpret_cast<LPBYTE>(aPairs),
+                                          sizeof(aPairs), 0, NULL, 0, 0);
+            break;
+        }
         case XTYP_EXECUTE: {
             DWORD cb = DdeGetData(hData, NULL, 0, 0);
             std::string bytes(cb, '\0');
@@ -132,6 +142,9 @@ private:
             hResult = reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DDE_FACK));
             break;
         }
+        case XTYP_CONNECT_CONFIRM:
+            m_log.nConversations++;
+            break;
         case XTYP_DISCONNECT:
             m_log.lDisconnects++;
             break;
@@ -146,6 +159,7 @@ private:
     HANDLE m_hThread = NULL;
     DWORD m_dwThread = 0;
     DWORD m_dwInst = 0;
+    HSZ m_hszService = NULL;
     bool m_bRegistered = false;
     ProbeLog m_log;
 };
@@ -310,6 +324,34 @@ TEST(AddToProgMan, NobodyServingTheServiceGives304)
     std::vector<SeenBox> seen = answerer.Stop();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, "No shell to talk to.");
+}
+
+/* The probe answers connects that name no service, as a running server
+   may: a service name too long for the library gives no handle, and must
+   not turn into such a connect. */
+TEST(AddToProgMan, ServiceNameTooLongReachesNobody)
+{
+    ASSERT_NE(UseManifest("manifest_dde_longservice"), nullptr);
+    ProbeServer server(szProbeService);
+    ASSERT_TRUE(server.Registered());
+    /* The probe does take a connect without names, or this proves nothing. */
+    {
+        DWORD dwInst = 0;
+        ASSERT_EQ(DdeInitializeA(&dwInst, DdeCallback, APPCMD_CLIENTONLY, 0),
+                  static_cast<UINT>(DMLERR_NO_ERROR));
+        HCONV hConv = DdeConnect(dwInst, NULL, NULL, NULL);
+        EXPECT_NE(hConv, nullptr);
+        if (hConv)
+            DdeDisconnect(hConv);
+        DdeUninitialize(dwInst);
+    }
+
+    int r = AddToProgMan("C:\\Apps\\");
+    ProbeLog log = server.StopAfterDisconnects(2, 2000);
+
+    EXPECT_EQ(r, 304);
+    EXPECT_TRUE(log.executes.empty());
+    EXPECT_EQ(log.nConversations, 1);   /* the check above, nothing else */
 }
 
 /* ---- Against the platform's shell ------------------------------------------ */
