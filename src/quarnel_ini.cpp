@@ -9,7 +9,7 @@
 
 static const char szMissingText[] = "The cargo manifest is missing required entries.";
 
-/* Interim copies until the shared rule and prompt helpers arrive. */
+/* Interim copy until the shared rule helper arrives. */
 static int DecideIniRuleHere(const char *pszRule, const char *pszCurVal, const char **ppszPrompt)
 {
     *ppszPrompt = NULL;
@@ -22,28 +22,6 @@ static int DecideIniRuleHere(const char *pszRule, const char *pszCurVal, const c
         return OVR_ASK;
     }
     return OVR_WRITE;
-}
-
-static void FormatPromptHere(const char *pszFmt, const char *const *ppszArgs, int nArgs,
-                             char *pszOut, size_t cchOut)
-{
-    size_t n = 0;
-    int iArg = 0;
-    pszOut[0] = '\0';
-    for (const char *p = pszFmt; *p != '\0' && n + 1 < cchOut; p++) {
-        if (p[0] == '%' && p[1] == 's') {
-            if (iArg < nArgs) {
-                n += CopySz(pszOut + n, cchOut - n, ppszArgs[iArg]);
-            }
-            iArg++;
-            p++;
-            continue;
-        }
-        if (p[0] == '%' && p[1] == '%')
-            p++;
-        pszOut[n++] = *p;
-        pszOut[n] = '\0';
-    }
 }
 
 /* One change as read from the manifest, every text expanded. */
@@ -104,7 +82,7 @@ static int AskIni(const char *pszFormat, const char *pszCurVal, const char *pszV
 {
     const char *apszArgs[2] = {pszCurVal, pszVal};
     char szMsg[512];
-    FormatPromptHere(pszFormat, apszArgs, 2, szMsg, sizeof(szMsg));
+    FormatPrompt(pszFormat, apszArgs, 2, szMsg, sizeof(szMsg));
     int nAnswer = MessageBoxA(GetActiveWindow(), szMsg, "Parvex",
                               MB_YESNOCANCEL | MB_ICONQUESTION);
     /* A box that could not be shown is no consent: the value stays. */
