@@ -14,7 +14,3 @@ endforeach()
 quarnel_add_test(test_dde dde_test.cpp MANIFESTS ${DDE_MANIFESTS})
 # Shortcuts are read back through the shell's link object.
 target_link_libraries(test_dde PRIVATE ole32 uuid shell32)
-# The library is built with stack protection; its support code must be linked.
-foreach(t test_ini test_dde)
-  target_link_options(${t} PRIVATE -fstack-protector-strong)
-endforeach()
