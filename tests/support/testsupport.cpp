@@ -5,6 +5,7 @@
 
 #include "quarnel.h"
 
+#include <ddeml.h>
 #include <stdio.h>
 
 #include <algorithm>
@@ -491,4 +492,25 @@ int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return static_cast<int>(dwCode);
+}
+
+static HDDEDATA CALLBACK IgnoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
+{
+    return NULL;
+}
+
+bool WaitForProgramManager(DWORD dwMs)
+{
+    DWORD dwInst = 0;
+    if (DdeInitializeA(&dwInst, IgnoreDde, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        return false;
+    HSZ hsz = DdeCreateStringHandleA(dwInst, "PROGMAN", CP_WINANSI);
+    HCONV hConv = NULL;
+    DWORD dwStart = GetTickCount();
+    while (!(hConv = DdeConnect(dwInst, hsz, hsz, NULL)) && GetTickCount() - dwStart < dwMs)
+        Sleep(100);
+    if (hConv)
+        DdeDisconnect(hConv);
+    DdeUninitialize(dwInst);
+    return hConv != NULL;
 }

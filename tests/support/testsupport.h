@@ -115,6 +115,11 @@ std::string ScreenshotPath(const std::string &name);
    pPi->dwProcessId and closes both handles.  false when it could not start. */
 bool StartProcess(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi);
 
+/* Waits up to dwMs until the shell answers Program Manager DDE (service
+   and topic PROGMAN); the shell starts with the session's desktop, so a
+   test that talks to it calls this first.  true when it answered. */
+bool WaitForProgramManager(DWORD dwMs);
+
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);
 
