@@ -1,7 +1,6 @@
-# Item extraction: the manifests of its tests and the test program.  Its
-# file-system cases need the Linux side prepared (a full drive, an immutable
-# file); they run as tests of their own through tests/extract/fs_case.sh and
-# report themselves skipped in the program's plain run.
+# Item extraction tests.  The cases that need the Linux side prepared (a full
+# drive, an immutable file) run as tests of their own through
+# tests/extract/fs_case.sh and report themselves skipped in the plain run.
 foreach(m basic rules missing damage long empty full)
   quarnel_test_manifest(manifest_extract_${m} ${CMAKE_CURRENT_SOURCE_DIR}/manifests/extract_${m}.rc)
 endforeach()

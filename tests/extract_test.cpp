@@ -1,7 +1,6 @@
 /* Item extraction under Wine: packages beside the test program, manifests
- * from resource modules, and ResToFiles called the way the copy step calls
- * it (progress dialog opened before, closed after), with every message box
- * read and answered. */
+ * from resource modules, ResToFiles called the way the copy step calls it,
+ * and every message box read and answered. */
 #include <gtest/gtest.h>
 
 #include <algorithm>
