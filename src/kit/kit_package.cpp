@@ -103,6 +103,26 @@ uint64_t MeasureItem(const std::string &strPath, std::string *pstrError)
 
 namespace {
 
+/* The builder empties the package before it reads the items, so an item
+   that is the package itself always reads as empty. */
+int IsSamePath(const std::string &strA, const std::string &strB)
+{
+    std::error_code ec;
+    fs::path a = fs::weakly_canonical(strA, ec);
+    fs::path b = fs::weakly_canonical(strB, ec);
+    return !ec && a == b;
+}
+
+/* The builder empties the package before it reads any item, and leaves a
+   partial one after a failure; either would look like a finished package to
+   the next build step, so a failed pack leaves no package behind. */
+void RemovePackage(const std::string &strOutput)
+{
+    std::error_code ec;
+    if (fs::is_regular_file(strOutput, ec))
+        fs::remove(strOutput, ec);
+}
+
 struct PackState {
     FILE *pfOut = nullptr;
     std::string strOutput;
@@ -113,11 +133,6 @@ struct PackState {
 
 int CopyItem(PackState *pState, const ScriptEntry &item, uint64_t nSize, std::string *pstrError)
 {
-    std::error_code ec;
-    if (fs::equivalent(item.strPath, pState->strOutput, ec)) {
-        *pstrError = "is the package file itself";
-        return 0;
-    }
     FILE *pfIn = fopen(item.strPath.c_str(), "rb");
     if (!pfIn) {
         *pstrError = item.strPath + ": cannot open: " + DescribeErrno();
@@ -226,9 +241,12 @@ int PackScript(const ScriptInfo &info, const std::string &strOutput, PackProgres
     std::vector<uint64_t> vSizes;
     for (size_t i = 0; i < info.vItems.size(); i++) {
         std::string strWhy = info.vItems[i].strProblem;
+        if (strWhy.empty() && IsSamePath(info.vItems[i].strPath, state.strOutput))
+            strWhy = "is the package file itself";
         uint64_t nSize = strWhy.empty() ? MeasureItem(info.vItems[i].strPath, &strWhy) : 0;
         if (nSize == 0) {
             *pstrError = DescribeItem(info, i) + ": " + strWhy;
+            RemovePackage(state.strOutput);
             return 0;
         }
         vSizes.push_back(nSize);
@@ -251,10 +269,8 @@ int PackScript(const ScriptInfo &info, const std::string &strOutput, PackProgres
         *pstrError = state.strOutput + ": cannot write the package: " + DescribeErrno();
         fOk = 0;
     }
-    /* A partial package would look like a finished one to the next build
-       step, so a failed pack leaves none behind. */
     if (!fOk)
-        remove(state.strOutput.c_str());
+        RemovePackage(state.strOutput);
     return fOk;
 }
 

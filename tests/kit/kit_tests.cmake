@@ -10,5 +10,6 @@ target_compile_definitions(kit_tests PRIVATE
   KIT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   KIT_WIN32_EXE="${CMAKE_SOURCE_DIR}/build/win32/quarnel.exe"
   KIT_WIN64_EXE="${CMAKE_SOURCE_DIR}/build/win64/quarnel.exe")
+set_target_properties(kit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(kit_tests quarnel-kit)
 add_test(NAME kit_tests COMMAND kit_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
