@@ -172,6 +172,12 @@ int ResolveScriptName(const std::string &strName, std::string *pstrPath, std::st
         *pstrError = "the name is empty";
         return 0;
     }
+#ifdef _WIN32
+    /* On Windows the builder's own rules apply: the name goes to the file
+       system as written. */
+    *pstrPath = strName;
+    return 1;
+#else
     unsigned char c0 = (unsigned char)strName[0];
     if (strName.size() >= 2 && strName[1] == ':' && ((c0 | 0x20) >= 'a' && (c0 | 0x20) <= 'z')) {
         *pstrError = "\"" + strName + "\" names drive " + strName.substr(0, 2) +
@@ -189,6 +195,7 @@ int ResolveScriptName(const std::string &strName, std::string *pstrPath, std::st
         if (c == '\\')
             c = '/';
     return 1;
+#endif
 }
 
 int ReadScript(const std::string &strScript, ScriptInfo *pInfo, std::string *pstrError)

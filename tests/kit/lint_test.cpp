@@ -196,46 +196,39 @@ TEST(LintScript, MatchingScriptIsClean)
     EXPECT_TRUE(v.empty()) << Describe(v);
 }
 
-TEST(LintScript, PackageNameComparesByFileNameIgnoringCase)
-{
-    Product pDir("ITEM# \"bin\\APP.EXE\"\nITEM# \"data\\DATA.BIN\"\n", "out\\app.pkg");
-    EXPECT_FALSE(HasFinding(Lint({}, &pDir.script), 98, SEV_ERROR));
-    Product pOther("ITEM# \"bin\\APP.EXE\"\nITEM# \"data\\DATA.BIN\"\n", "APP2.PKG");
-    std::vector<Finding> v = Lint({}, &pOther.script);
-    EXPECT_TRUE(HasFinding(v, 98, SEV_ERROR)) << Describe(v);
-}
+struct ScriptCase {
+    const char *pszCase;
+    std::string strItems;
+    std::string strPackage;
+    Changes changes;
+    std::vector<std::pair<unsigned, Severity>> vWant;    /* must be found */
+    std::vector<std::pair<unsigned, Severity>> vAbsent;  /* must not be */
+};
 
-TEST(LintScript, ItemCountMustMatch)
+TEST(LintScript, AgainstTheManifest)
 {
-    Product p("ITEM# \"bin\\APP.EXE\"\n");
-    std::vector<Finding> v = Lint({}, &p.script);
-    EXPECT_TRUE(HasFinding(v, 999, SEV_ERROR)) << Describe(v);
-}
-
-TEST(LintScript, MissingAndEmptyItemFiles)
-{
-    Product p("ITEM# \"bin\\APP.EXE\"\nITEM# \"data\\NONE.BIN\"\n");
-    std::vector<Finding> v = Lint({}, &p.script);
-    EXPECT_TRUE(HasFinding(v, 1001, SEV_ERROR)) << Describe(v);
-    EXPECT_FALSE(HasFinding(v, 1000, SEV_ERROR)) << Describe(v);
-    Product pEmpty("ITEM# \"data\\EMPTY.BIN\"\nITEM# \"data\\DATA.BIN\"\n");
-    v = Lint({{1000, "%DEMPTY.BIN"}}, &pEmpty.script);
-    EXPECT_TRUE(HasFinding(v, 1000, SEV_ERROR)) << Describe(v);
-}
-
-TEST(LintScript, SwappedOrderIsReported)
-{
-    Product p("ITEM# \"data\\DATA.BIN\"\nITEM# \"bin\\APP.EXE\"\n");
-    std::vector<Finding> v = Lint({}, &p.script);
-    EXPECT_TRUE(HasFinding(v, 1000, SEV_WARNING)) << Describe(v);
-    EXPECT_TRUE(HasFinding(v, 1001, SEV_WARNING)) << Describe(v);
-}
-
-TEST(LintScript, DriveLetterInTheScriptIsAnError)
-{
-    Product p("ITEM# \"C:\\bin\\APP.EXE\"\nITEM# \"data\\DATA.BIN\"\n");
-    std::vector<Finding> v = Lint({}, &p.script);
-    EXPECT_TRUE(HasFinding(v, 1000, SEV_ERROR)) << Describe(v);
+    const std::string strBoth = "ITEM# \"bin\\APP.EXE\"\nITEM# \"data\\DATA.BIN\"\n";
+    const ScriptCase cases[] = {
+        {"package in a folder, other case", strBoth, "out\\app.pkg", {}, {}, {{98, SEV_ERROR}}},
+        {"another package name", strBoth, "APP2.PKG", {}, {{98, SEV_ERROR}}, {}},
+        {"one item too few", "ITEM# \"bin\\APP.EXE\"\n", "APP.PKG", {}, {{999, SEV_ERROR}}, {}},
+        {"missing item file", "ITEM# \"bin\\APP.EXE\"\nITEM# \"data\\NONE.BIN\"\n", "APP.PKG", {},
+         {{1001, SEV_ERROR}}, {{1000, SEV_ERROR}}},
+        {"empty item file", "ITEM# \"data\\EMPTY.BIN\"\nITEM# \"data\\DATA.BIN\"\n", "APP.PKG",
+         {{1000, "%DEMPTY.BIN"}}, {{1000, SEV_ERROR}}, {{1001, SEV_ERROR}}},
+        {"swapped order", "ITEM# \"data\\DATA.BIN\"\nITEM# \"bin\\APP.EXE\"\n", "APP.PKG", {},
+         {{1000, SEV_WARNING}, {1001, SEV_WARNING}}, {}},
+        {"drive letter", "ITEM# \"C:\\bin\\APP.EXE\"\nITEM# \"data\\DATA.BIN\"\n", "APP.PKG", {},
+         {{1000, SEV_ERROR}}, {{1001, SEV_ERROR}}},
+    };
+    for (const ScriptCase &c : cases) {
+        Product p(c.strItems, c.strPackage);
+        std::vector<Finding> v = Lint(c.changes, &p.script);
+        for (const auto &want : c.vWant)
+            EXPECT_TRUE(HasFinding(v, want.first, want.second)) << c.pszCase << ": at " << want.first << Describe(v);
+        for (const auto &absent : c.vAbsent)
+            EXPECT_FALSE(HasFinding(v, absent.first, absent.second)) << c.pszCase << ": at " << absent.first << Describe(v);
+    }
 }
 
 } // namespace
