@@ -97,13 +97,20 @@ int ReadManifest(const std::string &strExe, Manifest *pManifest)
     return 1;
 }
 
-int ReportFindings(std::vector<Finding> *pv, bool fStrict)
+/* The findings on stdout; a count naming the checked files on stderr, so
+   that a build log shows which product they belong to. */
+int ReportFindings(const Options &opt, std::vector<Finding> *pv)
 {
     SortFindings(pv);
     for (const Finding &f : *pv)
         printf("%s\n", FormatFinding(f).c_str());
+    fflush(stdout);
     int nErrors = CountErrors(*pv);
-    return (nErrors > 0 || (fStrict && !pv->empty())) ? EXIT_FINDINGS : 0;
+    if (!pv->empty())
+        fprintf(stderr, "quarnel-kit: %s%s%s: %d error%s, %d warning%s\n", opt.strExe.c_str(),
+                opt.strPackage.empty() ? "" : ", ", opt.strPackage.c_str(), nErrors, nErrors == 1 ? "" : "s",
+                (int)pv->size() - nErrors, pv->size() - nErrors == 1 ? "" : "s");
+    return (nErrors > 0 || (opt.fStrict && !pv->empty())) ? EXIT_FINDINGS : 0;
 }
 
 int LintInto(const Options &opt, Manifest *pManifest, std::vector<Finding> *pv)
@@ -128,7 +135,7 @@ int RunLint(const Options &opt)
     std::vector<Finding> v;
     if (!LintInto(opt, &manifest, &v))
         return EXIT_FINDINGS;
-    return ReportFindings(&v, opt.fStrict);
+    return ReportFindings(opt, &v);
 }
 
 int RunVerify(const Options &opt)
@@ -142,7 +149,7 @@ int RunVerify(const Options &opt)
     if (!ReadPackageLayout(opt.strPackage, &layout, &strError))
         return ReportFailure(strError);
     VerifyPackage(manifest, layout, &v);
-    return ReportFindings(&v, opt.fStrict);
+    return ReportFindings(opt, &v);
 }
 
 /* ---- list -------------------------------------------------------------- */
