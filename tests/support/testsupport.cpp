@@ -343,6 +343,13 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path)
     return WriteBytes(path, file);
 }
 
+std::string ScreenshotPath(const std::string &name)
+{
+    std::string dir = ExeDir() + "..\\screenshots\\";
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir + name + ".bmp";
+}
+
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
 {
     STARTUPINFOA si = {};

@@ -82,6 +82,10 @@ private:
 /* Saves a window's picture as a 24-bit BMP file.  true on success. */
 bool SaveWindowBmp(HWND hWnd, const std::string &path);
 
+/* Where a test's picture of a window goes: <build>\screenshots\<name>.bmp,
+   beside the tests' folder (created when missing). */
+std::string ScreenshotPath(const std::string &name);
+
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);
 
