@@ -20,6 +20,12 @@ std::string ReadBytes(const std::string &path);       /* empty when the file can
 bool FileExists(const std::string &path);
 bool DirExists(const std::string &path);
 std::string CurrentDir();                             /* as GetCurrentDirectoryA reports it */
+bool SetCurrentDir(const std::string &path);          /* SetCurrentDirectoryA; true on success */
+
+/* ---- Platform ----------------------------------------------------------- */
+
+bool RunningUnderWine();                              /* ntdll exports wine_get_version */
+char FreeDriveLetter();                               /* a letter from Q on with no drive, or 0 */
 
 /* ---- Manifests ---------------------------------------------------------- */
 
