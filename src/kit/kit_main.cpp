@@ -308,6 +308,9 @@ int main(int argc, char **argv)
 {
     CLI::App app{"quarnel-kit: packs, lists, lints and verifies Quarnel products.", "quarnel-kit"};
     app.require_subcommand(1, 1);
+    /* The same syntax on every system: a path such as /tmp/x is an argument,
+       never a Windows-style option. */
+    app.allow_windows_style_options(false);
     app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
                "Examples:\n"
                "  quarnel-kit pack sample.qps\n"
