@@ -2,6 +2,7 @@
  * pack a package without Windows, list a package's records, lint a built
  * installer's manifest and verify a package against it. */
 #include <stdio.h>
+#include <string.h>
 
 #include <CLI/CLI.hpp>
 #include <fstream>
@@ -244,63 +245,75 @@ int RunList(const Options &opt)
 
 /* ---- command line ------------------------------------------------------ */
 
-CLI::App *AddPack(CLI::App &app, Options *pOpt)
+/* What --help shows for a subcommand beyond its options. */
+struct CommandText {
+    const char *pszName;
+    const char *pszSummary;
+    const char *pszFooter;
+};
+
+const CommandText aCommands[] = {
+    {"pack", "Write the package named in a package script.",
+     "Names in the script resolve against the current directory; a backslash is a\n"
+     "directory separator and drive letters are refused.  The bytes written are the\n"
+     "ones quarnel.exe SCRIPT writes.  A failed pack leaves no package behind.\n\n"
+     "Examples:\n"
+     "  cd examples/sample && quarnel-kit pack sample.qps\n"
+     "  quarnel-kit pack sample.qps -o ../../build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit pack --dry-run sample.qps"},
+    {"list", "Show the records of a package, with its manifest items.",
+     "One row per record: index, offset, length; with EXE also destination, display\n"
+     "name, date and rule of the item.  Exit code 1 when the package is damaged\n"
+     "(truncated record, trailing bytes) or holds fewer records than items.\n\n"
+     "Examples:\n"
+     "  quarnel-kit list build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit list build/win32/SAMPLE.PKG build/win32/quarnel.exe"},
+    {"lint", "Check the manifest of a built quarnel.exe.",
+     "Prints \"ID: error|warning: message\" lines; exit code 1 on any error.\n\n"
+     "Examples:\n"
+     "  quarnel-kit lint build/win32/quarnel.exe\n"
+     "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
+    {"verify", "Lint, then check a package against the manifest.",
+     "Every item needs a whole record; surplus records are reported.\n\n"
+     "Examples:\n"
+     "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
+};
+
+CLI::App *AddCommand(CLI::App &app, const char *pszName)
 {
-    CLI::App *p = app.add_subcommand("pack", "Write the package named in a package script.");
+    for (const CommandText &c : aCommands)
+        if (strcmp(c.pszName, pszName) == 0)
+            return app.add_subcommand(c.pszName, c.pszSummary)->footer(c.pszFooter);
+    return nullptr;
+}
+
+/* The subcommands and their arguments, all landing in *pOpt. */
+void AddCommands(CLI::App &app, Options *pOpt)
+{
+    CLI::App *p = AddCommand(app, "pack");
     p->add_option("SCRIPT", pOpt->strScript, "package script: *### start marker, PACKAGE# \"name\", ITEM# \"file\" ...")
         ->required();
     p->add_option("-o,--output", pOpt->strOutput, "write the package here instead of under the script's name");
     p->add_flag("-n,--dry-run", pOpt->fDryRun, "write nothing; print the package path and the item files, one per line");
-    p->footer("Names in the script resolve against the current directory; a backslash is a\n"
-              "directory separator and drive letters are refused.  The bytes written are the\n"
-              "ones quarnel.exe SCRIPT writes.  A failed pack leaves no package behind.\n\n"
-              "Examples:\n"
-              "  cd examples/sample && quarnel-kit pack sample.qps\n"
-              "  quarnel-kit pack sample.qps -o ../../build/win32/SAMPLE.PKG\n"
-              "  quarnel-kit pack --dry-run sample.qps");
-    return p;
-}
 
-CLI::App *AddList(CLI::App &app, Options *pOpt)
-{
-    CLI::App *p = app.add_subcommand("list", "Show the records of a package, with its manifest items.");
+    p = AddCommand(app, "list");
     p->add_option("PACKAGE", pOpt->strPackage, "package file")->required();
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe, to show each record's manifest item");
-    p->footer("One row per record: index, offset, length; with EXE also destination, display\n"
-              "name, date and rule of the item.  Exit code 1 when the package is damaged\n"
-              "(truncated record, trailing bytes) or holds fewer records than items.\n\n"
-              "Examples:\n"
-              "  quarnel-kit list build/win32/SAMPLE.PKG\n"
-              "  quarnel-kit list build/win32/SAMPLE.PKG build/win32/quarnel.exe");
-    return p;
-}
 
-CLI::App *AddLint(CLI::App &app, Options *pOpt)
-{
-    CLI::App *p = app.add_subcommand("lint", "Check the manifest of a built quarnel.exe.");
+    p = AddCommand(app, "lint");
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe (either target)")->required();
     p->add_option("SCRIPT", pOpt->strScript, "the product's package script, to check it against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
-    p->footer("Prints \"ID: error|warning: message\" lines; exit code 1 on any error.\n\n"
-              "Examples:\n"
-              "  quarnel-kit lint build/win32/quarnel.exe\n"
-              "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps");
-    return p;
-}
 
-CLI::App *AddVerify(CLI::App &app, Options *pOpt)
-{
-    CLI::App *p = app.add_subcommand("verify", "Lint, then check a package against the manifest.");
+    p = AddCommand(app, "verify");
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe")->required();
     p->add_option("PACKAGE", pOpt->strPackage, "the product's package file")->required();
     p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
-    p->footer("Every item needs a whole record; surplus records are reported.\n\n"
-              "Examples:\n"
-              "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
-              "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict");
-    return p;
 }
+
+typedef int (*RunFn)(const Options &opt);
 
 } // namespace
 
@@ -318,23 +331,17 @@ int main(int argc, char **argv)
                "  quarnel-kit verify quarnel.exe SAMPLE.PKG\n"
                "  quarnel-kit list SAMPLE.PKG quarnel.exe");
     Options opt;
-    CLI::App *pPack = AddPack(app, &opt);
-    CLI::App *pList = AddList(app, &opt);
-    CLI::App *pLint = AddLint(app, &opt);
-    CLI::App *pVerify = AddVerify(app, &opt);
+    AddCommands(app, &opt);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         int nCode = app.exit(e);
         return nCode == 0 ? 0 : EXIT_USAGE;
     }
-    if (pPack->parsed())
-        return RunPack(opt);
-    if (pList->parsed())
-        return RunList(opt);
-    if (pLint->parsed())
-        return RunLint(opt);
-    if (pVerify->parsed())
-        return RunVerify(opt);
+    const std::pair<const char *, RunFn> aRuns[] = {
+        {"pack", RunPack}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify}};
+    for (const auto &run : aRuns)
+        if (app.got_subcommand(run.first))
+            return run.second(opt);
     return EXIT_USAGE;
 }
