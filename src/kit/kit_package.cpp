@@ -272,6 +272,8 @@ int PackScript(const ScriptInfo &info, const std::string &strOutput, PackProgres
             *pstrError = DescribeItem(info, i) + ": " + strWhy;
         state.nDone += RECORD_HEADER_SIZE;
     }
+    if (fOk && state.pfnProgress && !info.vItems.empty())
+        state.pfnProgress(state.nDone, state.nTotal, info.vItems.back());
     if (fclose(state.pfOut) != 0 && fOk) {
         *pstrError = state.strOutput + ": cannot write the package: " + DescribeErrno();
         fOk = 0;
