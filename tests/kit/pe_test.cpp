@@ -3,6 +3,8 @@
  * must give the sample manifest's entries; damaged images must fail cleanly. */
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "kit_pe.h"
 #include "kit_testutil.h"
 
@@ -116,6 +118,139 @@ TEST(ConvertUtf16ToAnsi, CodePage1252)
     };
     for (const Case &c : cases)
         EXPECT_EQ(ConvertUtf16ToAnsi(c.vText.data(), c.vText.size()), c.pszAnsi) << c.pszAnsi;
+}
+
+} // namespace
+
+namespace {
+
+/* A minimal image built by hand: headers of the chosen kind, one section
+   holding a resource directory with RT_STRING blocks. */
+struct Block {
+    unsigned uBlock;
+    unsigned uLang;
+    std::vector<std::u16string> vStrings; /* the first strings of the block */
+};
+
+void Put16(Bytes *pv, size_t n, unsigned u)
+{
+    if (pv->size() < n + 2)
+        pv->resize(n + 2);
+    (*pv)[n] = (unsigned char)u;
+    (*pv)[n + 1] = (unsigned char)(u >> 8);
+}
+
+void Put32(Bytes *pv, size_t n, uint32_t u)
+{
+    Put16(pv, n, u & 0xffff);
+    Put16(pv, n + 2, u >> 16);
+}
+
+/* Resource section bytes for base RVA dwRva: root -> type 6 -> block ->
+   language -> data entry -> string data. */
+Bytes BuildResources(const std::vector<Block> &vBlocks, uint32_t dwRva)
+{
+    Bytes v;
+    size_t nTypeDir = 16 + 8, nBlockDir = nTypeDir + 16 + 8 * vBlocks.size();
+    size_t nLangDirs = nBlockDir, nData = nLangDirs + vBlocks.size() * (16 + 8);
+    size_t nStrings = nData + vBlocks.size() * 16;
+    Put16(&v, 14, 1);                      /* root: one numbered entry */
+    Put32(&v, 16, 6);
+    Put32(&v, 20, 0x80000000u | (uint32_t)nTypeDir);
+    Put16(&v, nTypeDir + 14, (unsigned)vBlocks.size());
+    size_t nText = nStrings;
+    for (size_t b = 0; b < vBlocks.size(); b++) {
+        size_t nLang = nLangDirs + b * 24, nEntry = nData + b * 16;
+        Put32(&v, nTypeDir + 16 + 8 * b, vBlocks[b].uBlock);
+        Put32(&v, nTypeDir + 20 + 8 * b, 0x80000000u | (uint32_t)nLang);
+        Put16(&v, nLang + 14, 1);
+        Put32(&v, nLang + 16, vBlocks[b].uLang);
+        Put32(&v, nLang + 20, (uint32_t)nEntry);
+        size_t nStart = nText;
+        for (size_t k = 0; k < 16; k++) {
+            std::u16string str = k < vBlocks[b].vStrings.size() ? vBlocks[b].vStrings[k] : u"";
+            Put16(&v, nText, (unsigned)str.size());
+            nText += 2;
+            for (char16_t c : str) {
+                Put16(&v, nText, c);
+                nText += 2;
+            }
+        }
+        Put32(&v, nEntry, dwRva + (uint32_t)nStart);
+        Put32(&v, nEntry + 4, (uint32_t)(nText - nStart));
+    }
+    return v;
+}
+
+Bytes BuildImage(const std::vector<Block> &vBlocks, bool fPe32Plus)
+{
+    const uint32_t dwRva = 0x1000, dwRaw = 0x400;
+    Bytes vRes = BuildResources(vBlocks, dwRva);
+    Bytes v(dwRaw, 0);
+    Put16(&v, 0, 0x5a4d);
+    Put32(&v, 0x3c, 0x80);
+    Put32(&v, 0x80, 0x00004550);
+    size_t nCoff = 0x84, nOpt = nCoff + 20;
+    size_t nDirs = nOpt + (fPe32Plus ? 112 : 96);
+    unsigned uOptSize = (unsigned)(nDirs - nOpt + 16 * 8);
+    Put16(&v, nCoff, fPe32Plus ? 0x8664 : 0x14c);
+    Put16(&v, nCoff + 2, 1);
+    Put16(&v, nCoff + 16, uOptSize);
+    Put16(&v, nOpt, fPe32Plus ? 0x20b : 0x10b);
+    Put32(&v, nDirs - 4, 16);
+    Put32(&v, nDirs + 16, dwRva);
+    Put32(&v, nDirs + 20, (uint32_t)vRes.size());
+    size_t nSection = nOpt + uOptSize;
+    memcpy(&v[nSection], ".rsrc", 5);
+    Put32(&v, nSection + 8, (uint32_t)vRes.size());
+    Put32(&v, nSection + 12, dwRva);
+    Put32(&v, nSection + 16, (uint32_t)vRes.size());
+    Put32(&v, nSection + 20, dwRaw);
+    v.insert(v.end(), vRes.begin(), vRes.end());
+    return v;
+}
+
+TEST(ReadPeStringTable, BlocksAndLanguages)
+{
+    struct Case {
+        const char *pszCase;
+        std::vector<Block> vBlocks;
+        unsigned uLanguage;
+        std::map<unsigned, std::string> mapWant;
+    } cases[] = {
+        {"block 7 holds IDs 96-111", {{7, 0x409, {u"a", u"", u"PKG.PKG"}}}, 0x409, {{96, "a"}, {98, "PKG.PKG"}}},
+        {"block 1 holds ID 0", {{1, 0x409, {u"zero", u"one"}}}, 0x409, {{0, "zero"}, {1, "one"}}},
+        {"US English before German",
+         {{7, 0x407, {u"", u"", u"DE.PKG"}}, {7, 0x409, {u"", u"", u"US.PKG"}}}, 0x409, {{98, "US.PKG"}}},
+        {"neutral before US English",
+         {{7, 0x409, {u"", u"", u"US.PKG"}}, {7, 0x000, {u"", u"", u"N.PKG"}}}, 0x000, {{98, "N.PKG"}}},
+        {"else the lowest language",
+         {{7, 0x40c, {u"", u"", u"FR.PKG"}}, {7, 0x407, {u"", u"", u"DE.PKG"}}}, 0x407, {{98, "DE.PKG"}}},
+        {"other languages' blocks are not mixed in",
+         {{7, 0x409, {u"", u"", u"US.PKG"}}, {63, 0x407, {u"", u"", u"", u"", u"", u"", u"", u"", u"3"}}},
+         0x409, {{98, "US.PKG"}}},
+        {"text in code page 1252", {{63, 0x409, {u"", u"", u"", u"", u"", u"", u"", u"", u"Caf\u00e9 \u20ac5 \u03a9"}}},
+         0x409, {{1000, "Caf\xe9 \x80" "5 ?"}}},
+    };
+    for (bool fPlus : {false, true}) {
+        for (const Case &c : cases) {
+            StringTable table;
+            std::string strError;
+            ASSERT_TRUE(ReadPeStringTable(BuildImage(c.vBlocks, fPlus), &table, &strError))
+                << c.pszCase << ": " << strError;
+            EXPECT_EQ(table.uLanguage, c.uLanguage) << c.pszCase;
+            EXPECT_EQ(table.mapEntries, c.mapWant) << c.pszCase << (fPlus ? " (PE32+)" : " (PE32)");
+        }
+    }
+}
+
+TEST(ReadPeStringTable, EmptyStringDirectoryGivesAnEmptyTable)
+{
+    Bytes v = BuildImage({}, false);
+    StringTable table;
+    std::string strError;
+    ASSERT_TRUE(ReadPeStringTable(v, &table, &strError)) << strError;
+    EXPECT_TRUE(table.mapEntries.empty());
 }
 
 } // namespace
