@@ -96,7 +96,6 @@ std::string CurrentDir()
     return std::string(sz, n < sizeof(sz) ? n : 0);
 }
 
-<<<<<<< HEAD
 bool SetCurrentDir(const std::string &path)
 {
     return SetCurrentDirectoryA(path.c_str()) != FALSE;
@@ -116,13 +115,13 @@ char FreeDriveLetter()
             return c;
     }
     return 0;
-=======
+}
+
 std::string PathOfLength(const std::string &dir, size_t nLength)
 {
     if (nLength <= dir.size())
         return dir;
     return dir + std::string(nLength - dir.size() - 1, 'f') + "x";
->>>>>>> h-manifest
 }
 
 HINSTANCE UseManifest(const char *pszName)
@@ -438,13 +437,13 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path)
     return WriteBytes(path, file);
 }
 
-<<<<<<< HEAD
 std::string ScreenshotPath(const std::string &name)
 {
     std::string dir = ExeDir() + "..\\screenshots\\";
     CreateDirectoryA(dir.c_str(), NULL);
     return dir + name + ".bmp";
-=======
+}
+
 bool StartProcess(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi)
 {
     STARTUPINFOA si = {};
@@ -452,7 +451,6 @@ bool StartProcess(const std::string &cmdLine, const std::string &dir, PROCESS_IN
     std::string cmd = cmdLine;
     return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL,
                           dir.empty() ? NULL : dir.c_str(), &si, pPi) != 0;
->>>>>>> h-manifest
 }
 
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
