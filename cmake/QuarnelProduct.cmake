@@ -37,7 +37,11 @@ function(_quarnel_provide_kit)
   set(kit "${host}/quarnel-kit")
   if(NOT EXISTS "${host}/CMakeCache.txt")
     message(STATUS "Configuring the native tree ${host} for quarnel-kit")
-    _quarnel_run(${CMAKE_COMMAND} -S "${CMAKE_SOURCE_DIR}" -B "${host}" -G "${CMAKE_GENERATOR}"
+    # This configure run has CC, CXX and RC set to the cross compilers; the
+    # native tree must pick the build machine's own.
+    _quarnel_run(${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=RC --unset=CFLAGS
+                 --unset=CXXFLAGS --unset=LDFLAGS
+                 ${CMAKE_COMMAND} -S "${CMAKE_SOURCE_DIR}" -B "${host}" -G "${CMAKE_GENERATOR}"
                  -DCMAKE_BUILD_TYPE=Release)
   endif()
   if(NOT EXISTS "${kit}")
