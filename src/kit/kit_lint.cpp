@@ -254,16 +254,14 @@ void CheckIniRule(unsigned uId, const std::string &strRule, std::vector<Finding>
                                   "(they are case-sensitive): it always writes");
 }
 
-/* An expanded entry: literal "%", and its length once expanded for the
-   default destination (over cchKept: error or warning). */
-void CheckExpanded(const Manifest &m, unsigned uId, size_t cchKept, Severity sevLong,
-                   std::vector<Finding> *pv)
+/* An expanded entry's length once expanded for the default destination
+   (over cchKept: error or warning). */
+void CheckExpandedLength(const Manifest &m, unsigned uId, size_t cchKept, Severity sevLong,
+                         std::vector<Finding> *pv)
 {
     std::string str = Text(m, uId);
     if (str.empty())
         return;
-    if (uId < IDS_INI_RULE || uId >= IDS_INI_SECTION)
-        CheckPercents(uId, str, NO_PROMPT, 0, true, pv);
     int fFit = 0;
     std::string strOut = Expand(str, DefaultDestination(m), &fFit);
     if (!fFit)
@@ -272,6 +270,14 @@ void CheckExpanded(const Manifest &m, unsigned uId, size_t cchKept, Severity sev
         Add(pv, uId, sevLong, "expands to " + std::to_string(strOut.size()) +
                                   " characters with the default destination; the installer keeps " +
                                   std::to_string(cchKept));
+}
+
+/* An expanded entry that is no rule: literal "%" and its length. */
+void CheckExpanded(const Manifest &m, unsigned uId, size_t cchKept, Severity sevLong,
+                   std::vector<Finding> *pv)
+{
+    CheckPercents(uId, Text(m, uId), NO_PROMPT, 0, true, pv);
+    CheckExpandedLength(m, uId, cchKept, sevLong, pv);
 }
 
 /* ---- Entries ----------------------------------------------------------- */
@@ -448,11 +454,12 @@ void CheckIni(const Manifest &m, std::vector<Finding> *pv)
             Add(pv, IDS_INI_FILE + i, SEV_ERROR, "INI change " + std::to_string(i) + " has no file: "
                                                  "the INI changes stop here with message 300");
         CheckExpanded(m, IDS_INI_FILE + i, PATH_KEPT, SEV_ERROR, pv);
-        for (unsigned uBase : {IDS_INI_RULE, IDS_INI_SECTION, IDS_INI_KEY, IDS_INI_VALUE})
+        for (unsigned uBase : {IDS_INI_SECTION, IDS_INI_KEY, IDS_INI_VALUE})
             CheckExpanded(m, uBase + i, PATH_KEPT, SEV_WARNING, pv);
         std::string strRule = Text(m, IDS_INI_RULE + i);
         if (!strRule.empty())
             CheckIniRule(IDS_INI_RULE + i, strRule, pv);
+        CheckExpandedLength(m, IDS_INI_RULE + i, PATH_KEPT, SEV_WARNING, pv);
     }
 }
 
