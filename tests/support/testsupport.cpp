@@ -361,3 +361,134 @@ int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
     CloseHandle(pi.hProcess);
     return static_cast<int>(dwCode);
 }
+
+bool StartProgram(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi,
+                  const std::vector<std::string> &extraEnv)
+{
+    std::string env;
+    for (const std::string &entry : extraEnv)
+        env.append(entry).push_back('\0');
+    if (!extraEnv.empty()) {
+        LPCH pEnv = GetEnvironmentStringsA();
+        for (const char *p = pEnv; *p; p += strlen(p) + 1)
+            env.append(p).push_back('\0');
+        FreeEnvironmentStringsA(pEnv);
+        env.push_back('\0');
+    }
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::string cmd = cmdLine;
+    *pPi = PROCESS_INFORMATION();
+    return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0,
+                          extraEnv.empty() ? NULL : &env[0], dir.empty() ? NULL : dir.c_str(),
+                          &si, pPi) != FALSE;
+}
+
+int WaitForExit(HANDLE hProcess, DWORD dwMs)
+{
+    DWORD dwCode = 0;
+    if (WaitForSingleObject(hProcess, dwMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(hProcess, &dwCode))
+        return -1;
+    return static_cast<int>(dwCode);
+}
+
+namespace {
+struct DialogCtx {
+    const char *pszCaption;
+    DWORD dwPid;
+    int nCtrlId;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindDialogProc(HWND hWnd, LPARAM lParam)
+{
+    DialogCtx *pCtx = reinterpret_cast<DialogCtx *>(lParam);
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    if ((pCtx->dwPid && dwPid != pCtx->dwPid) || !IsWindowVisible(hWnd))
+        return TRUE;
+    if (WindowText(hWnd) != pCtx->pszCaption || !GetDlgItem(hWnd, pCtx->nCtrlId))
+        return TRUE;
+    pCtx->hFound = hWnd;
+    return FALSE;
+}
+
+std::string SentText(HWND hWnd)
+{
+    char sz[1024];
+    DWORD_PTR dwLen = 0;
+    if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(sz), reinterpret_cast<LPARAM>(sz),
+                             SMTO_ABORTIFHUNG, 5000, &dwLen))
+        return std::string();
+    return std::string(sz, dwLen < sizeof(sz) ? dwLen : 0);
+}
+
+struct ChildCtx {
+    HWND hDlg;
+    std::vector<std::string> texts;
+};
+
+BOOL CALLBACK CollectTextProc(HWND hChild, LPARAM lParam)
+{
+    ChildCtx *pCtx = reinterpret_cast<ChildCtx *>(lParam);
+    if (GetParent(hChild) == pCtx->hDlg)
+        pCtx->texts.push_back(SentText(hChild));
+    return TRUE;
+}
+
+bool DialogThere(void *pv)
+{
+    DialogCtx *pCtx = static_cast<DialogCtx *>(pv);
+    pCtx->hFound = NULL;
+    EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(pCtx));
+    return pCtx->hFound != NULL;
+}
+} // namespace
+
+bool WaitUntil(bool (*pfn)(void *), void *pv, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        if (pfn(pv))
+            return true;
+        if (GetTickCount() - dwStart >= dwMs)
+            return false;
+        Sleep(5);
+    }
+}
+
+HWND WaitForDialog(const char *pszCaption, DWORD dwPid, int nCtrlId, DWORD dwMs)
+{
+    DialogCtx ctx = {pszCaption, dwPid, nCtrlId, NULL};
+    return WaitUntil(DialogThere, &ctx, dwMs) ? ctx.hFound : NULL;
+}
+
+std::string ReadControl(HWND hDlg, int nId)
+{
+    HWND hCtrl = GetDlgItem(hDlg, nId);
+    return hCtrl ? SentText(hCtrl) : std::string();
+}
+
+void WriteControl(HWND hDlg, int nId, const std::string &text)
+{
+    HWND hCtrl = GetDlgItem(hDlg, nId);
+    DWORD_PTR dwRes = 0;
+    if (hCtrl)
+        SendMessageTimeoutA(hCtrl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                            SMTO_ABORTIFHUNG, 5000, &dwRes);
+}
+
+std::vector<std::string> ChildTexts(HWND hDlg)
+{
+    ChildCtx ctx;
+    ctx.hDlg = hDlg;
+    EnumChildWindows(hDlg, CollectTextProc, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.texts;
+}
+
+HWND FocusOfThread(DWORD dwTid)
+{
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof(gti);
+    return GetGUIThreadInfo(dwTid, &gti) ? gti.hwndFocus : NULL;
+}

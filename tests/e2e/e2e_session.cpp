@@ -1,0 +1,188 @@
+/* e2e_session.cpp - the outside view of an installer run: process start,
+ * window lookup by caption, box answering, focus, screenshots, and the
+ * files (packages, INI values, dates) the end-to-end tests prepare and check. */
+#include "e2e_session.h"
+
+#include <dlgs.h>
+
+#include <algorithm>
+
+#include "resource.h"
+
+const char *const CAPTION_MAIN = "Install";
+const char *const CAPTION_VERIFY = "Install Verification  ";
+const char *const CAPTION_SPACE = "Install  ";
+const char *const CAPTION_BROWSE = "Choose Directory";
+
+std::string ProductDir(const char *pszProduct)
+{
+    return ExeDir() + "e2e\\" + pszProduct + "\\";
+}
+
+bool WritePackage(const std::string &path, const std::vector<std::string> &records)
+{
+    std::string bytes;
+    for (const std::string &rec : records) {
+        unsigned long n = static_cast<unsigned long>(rec.size());
+        for (int k = 0; k < 4; k++)
+            bytes.push_back(static_cast<char>((n >> (8 * k)) & 0xFF));
+        bytes += rec;
+    }
+    return WriteBytes(path, bytes);
+}
+
+std::string CreationDate(const std::string &path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
+    FILETIME ft;
+    SYSTEMTIME st;
+    BOOL fOk = GetFileTime(h, &ft, NULL, NULL) && FileTimeToSystemTime(&ft, &st);
+    CloseHandle(h);
+    if (!fOk)
+        return std::string();
+    char sz[16];
+    wsprintfA(sz, "%04u%02u%02u", st.wYear, st.wMonth, st.wDay);
+    return sz;
+}
+
+std::string IniValue(const std::string &file, const char *pszSection, const char *pszKey)
+{
+    char sz[256];
+    GetPrivateProfileStringA(pszSection, pszKey, "<absent>", sz, sizeof(sz), file.c_str());
+    return sz;
+}
+
+static std::string WithSlash(std::string dir)
+{
+    if (!dir.empty() && dir.back() != '\\')
+        dir.push_back('\\');
+    return dir;
+}
+
+std::string WindowsDir()
+{
+    char sz[MAX_PATH];
+    UINT n = GetWindowsDirectoryA(sz, sizeof(sz));
+    return WithSlash(std::string(sz, n < sizeof(sz) ? n : 0));
+}
+
+std::string SystemDir()
+{
+    char sz[MAX_PATH];
+    UINT n = GetSystemDirectoryA(sz, sizeof(sz));
+    return WithSlash(std::string(sz, n < sizeof(sz) ? n : 0));
+}
+
+std::string ShotDir()
+{
+    char sz[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("QUARNEL_DEMO_SHOTS", sz, sizeof(sz));
+    std::string dir = n > 0 && n < sizeof(sz) ? WithSlash(sz) : ExeDir() + "..\\screenshots\\";
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir;
+}
+
+void Shot(HWND hWnd, const char *pszName)
+{
+    /* Let the window finish painting before it is copied off the screen. */
+    Sleep(300);
+    SaveWindowBmp(hWnd, ShotDir() + pszName + ".bmp");
+}
+
+Installer::Installer(const std::string &exe, const std::vector<std::string> &extraEnv)
+{
+    std::string dir = exe.substr(0, exe.find_last_of('\\') + 1);
+    if (!StartProgram("\"" + exe + "\"", dir, &m_pi, extraEnv))
+        m_pi = PROCESS_INFORMATION();
+}
+
+Installer::~Installer()
+{
+    if (!m_pi.hProcess)
+        return;
+    /* A test that failed half-way must not leave its installer behind. */
+    if (WaitForSingleObject(m_pi.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(m_pi.hProcess, 99);
+        WaitForSingleObject(m_pi.hProcess, 5000);
+    }
+    CloseHandle(m_pi.hThread);
+    CloseHandle(m_pi.hProcess);
+}
+
+HWND Installer::MainDialog(DWORD dwMs)
+{
+    return WaitForDialog(CAPTION_MAIN, Pid(), IDC_DESTDIR, dwMs);
+}
+
+HWND Installer::Confirmation(DWORD dwMs)
+{
+    return WaitForDialog(CAPTION_VERIFY, Pid(), IDC_FIELD0, dwMs);
+}
+
+HWND Installer::SpaceNotice(DWORD dwMs)
+{
+    return WaitForDialog(CAPTION_SPACE, Pid(), IDC_FIELD2, dwMs);
+}
+
+HWND Installer::Progress(DWORD dwMs)
+{
+    return WaitForDialog(CAPTION_MAIN, Pid(), IDC_BAR, dwMs);
+}
+
+HWND Installer::Chooser(DWORD dwMs)
+{
+    return WaitForDialog(CAPTION_BROWSE, Pid(), stc1, dwMs);
+}
+
+SeenBox Installer::NextBox(DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        HWND hBox = WaitForMessageBox(Pid(), 50);
+        if (hBox && std::find(m_answered.begin(), m_answered.end(), hBox) == m_answered.end()) {
+            Sleep(150); /* let it finish laying out its text and buttons */
+            return ReadMessageBox(hBox);
+        }
+        if (GetTickCount() - dwStart >= dwMs)
+            return SeenBox();
+    }
+}
+
+static bool WindowGone(void *pv)
+{
+    return !IsWindow(static_cast<HWND>(pv));
+}
+
+bool Installer::Answer(HWND hWnd, int nId, DWORD dwMs)
+{
+    if (!hWnd)
+        return false;
+    m_answered.push_back(hWnd);
+    PressButton(hWnd, nId);
+    return WaitUntil(WindowGone, hWnd, dwMs);
+}
+
+int Installer::FocusId() const
+{
+    HWND h = FocusOfThread(m_pi.dwThreadId);
+    return h ? GetDlgCtrlID(h) : 0;
+}
+
+std::string Installer::FocusCaption() const
+{
+    HWND h = FocusOfThread(m_pi.dwThreadId);
+    return h ? WindowText(GetAncestor(h, GA_ROOT)) : std::string();
+}
+
+void Installer::TypeAndOk(HWND hMain, const std::string &dest)
+{
+    WriteControl(hMain, IDC_DESTDIR, dest);
+    PressButton(hMain, IDOK);
+}
+
+int Installer::Exit(DWORD dwMs)
+{
+    return m_pi.hProcess ? WaitForExit(m_pi.hProcess, dwMs) : -1;
+}
