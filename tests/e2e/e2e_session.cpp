@@ -5,6 +5,8 @@
 
 #include <dlgs.h>
 
+#include <string.h>
+
 #include <algorithm>
 
 #include "resource.h"
@@ -136,18 +138,59 @@ HWND Installer::Chooser(DWORD dwMs)
     return WaitForDialog(CAPTION_BROWSE, Pid(), stc1, dwMs);
 }
 
+namespace {
+struct BoxCtx {
+    DWORD dwPid;
+    const std::vector<HWND> *pAnswered;
+    HWND hFound;
+};
+
+/* The installer's own dialogs and the directory chooser carry unnumbered
+   statics too, which look like a message box's text; only message boxes have
+   none of the numbered fields and no directory list. */
+bool IsInstallerBox(HWND hWnd)
+{
+    char szClass[16];
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if (strcmp(szClass, "#32770") != 0 || !GetDlgItem(hWnd, 0xFFFF) || GetDlgItem(hWnd, lst2))
+        return false;
+    for (int nId = IDC_BROWSE; nId <= IDC_FIELD2; nId++)
+        if (GetDlgItem(hWnd, nId))
+            return false;
+    return true;
+}
+
+BOOL CALLBACK FindBoxProc(HWND hWnd, LPARAM lParam)
+{
+    BoxCtx *pCtx = reinterpret_cast<BoxCtx *>(lParam);
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    if (dwPid != pCtx->dwPid || !IsWindowVisible(hWnd) || !IsInstallerBox(hWnd) ||
+        std::find(pCtx->pAnswered->begin(), pCtx->pAnswered->end(), hWnd) != pCtx->pAnswered->end())
+        return TRUE;
+    pCtx->hFound = hWnd;
+    return FALSE;
+}
+
+bool BoxThere(void *pv)
+{
+    BoxCtx *pCtx = static_cast<BoxCtx *>(pv);
+    pCtx->hFound = NULL;
+    EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(pCtx));
+    return pCtx->hFound != NULL;
+}
+} // namespace
+
 SeenBox Installer::NextBox(DWORD dwMs)
 {
-    DWORD dwStart = GetTickCount();
-    for (;;) {
-        HWND hBox = WaitForMessageBox(Pid(), 50);
-        if (hBox && std::find(m_answered.begin(), m_answered.end(), hBox) == m_answered.end()) {
-            Sleep(150); /* let it finish laying out its text and buttons */
-            return ReadMessageBox(hBox);
-        }
-        if (GetTickCount() - dwStart >= dwMs)
-            return SeenBox();
-    }
+    BoxCtx ctx = {Pid(), &m_answered, NULL};
+    if (!WaitUntil(BoxThere, &ctx, dwMs))
+        return SeenBox();
+    Sleep(150); /* let it finish laying out and painting */
+    SeenBox box = ReadMessageBox(ctx.hFound);
+    /* Icons of another process are other handles: recognise the picture. */
+    box.icon = IconOnScreen(ctx.hFound);
+    return box;
 }
 
 static bool WindowGone(void *pv)
@@ -185,4 +228,28 @@ void Installer::TypeAndOk(HWND hMain, const std::string &dest)
 int Installer::Exit(DWORD dwMs)
 {
     return m_pi.hProcess ? WaitForExit(m_pi.hProcess, dwMs) : -1;
+}
+
+namespace {
+struct TitleCtx {
+    const char *pszTitle;
+};
+
+BOOL CALLBACK CloseTitledProc(HWND hWnd, LPARAM lParam)
+{
+    TitleCtx *pCtx = reinterpret_cast<TitleCtx *>(lParam);
+    if (IsWindowVisible(hWnd) && WindowText(hWnd) == pCtx->pszTitle)
+        PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+} // namespace
+
+void CloseGroupWindows(const char *pszGroup, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    while (GetTickCount() - dwStart < dwMs) {
+        TitleCtx ctx = {pszGroup};
+        EnumWindows(CloseTitledProc, reinterpret_cast<LPARAM>(&ctx));
+        Sleep(100);
+    }
 }

@@ -77,6 +77,11 @@ private:
     std::vector<HWND> m_answered;
 };
 
+/* The shell opens a folder window for every program group it creates or
+   shows.  Closes the windows titled pszGroup that appear within dwMs, so no
+   shell window the test caused outlives it. */
+void CloseGroupWindows(const char *pszGroup, DWORD dwMs);
+
 /* Saves a window under ShotDir() + name + ".bmp". */
 void Shot(HWND hWnd, const char *pszName);
 

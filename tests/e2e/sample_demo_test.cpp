@@ -57,6 +57,7 @@ TEST(SampleDemo, FullInstall)
         ASSERT_TRUE(inst.Answer(box.hWnd, box.caption == "Parvex" ? IDYES : IDOK));
     }
     EXPECT_EQ(inst.Exit(), 0);
+    CloseGroupWindows("Quarnel Sample", 4000);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back().caption, "Installer");
     EXPECT_EQ(seen.back().text, "Quarnel Sample is installed.");

@@ -492,3 +492,106 @@ HWND FocusOfThread(DWORD dwTid)
     gti.cbSize = sizeof(gti);
     return GetGUIThreadInfo(dwTid, &gti) ? gti.hwndFocus : NULL;
 }
+
+namespace {
+struct IconCtrlCtx {
+    HWND hFound;
+};
+
+BOOL CALLBACK FindIconCtrlProc(HWND hChild, LPARAM lParam)
+{
+    char cls[16];
+    GetClassNameA(hChild, cls, sizeof(cls));
+    if (_stricmp(cls, "Static") == 0 && IsWindowVisible(hChild) &&
+        (GetWindowLongA(hChild, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        reinterpret_cast<IconCtrlCtx *>(lParam)->hFound = hChild;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* Top-down 32-bit layout of a cx by cy picture. */
+BITMAPINFO Layout32(int cx, int cy)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = cx;
+    bi.bmiHeader.biHeight = -cy;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+/* 32-bit pixels of a memory bitmap. */
+std::vector<DWORD> Pixels(HDC hDc, HBITMAP hBmp, int cx, int cy)
+{
+    BITMAPINFO bi = Layout32(cx, cy);
+    std::vector<DWORD> px(static_cast<size_t>(cx) * cy);
+    GetDIBits(hDc, hBmp, 0, cy, px.data(), &bi, DIB_RGB_COLORS);
+    return px;
+}
+/* Pixels that differ by more than a blending step in some colour. */
+size_t CountChanged(const std::vector<DWORD> &a, const std::vector<DWORD> &b)
+{
+    size_t n = 0;
+    for (size_t k = 0; k < a.size() && k < b.size(); k++)
+        for (int nShift = 0; nShift < 24; nShift += 8) {
+            int d = static_cast<int>((a[k] >> nShift) & 0xFF) - static_cast<int>((b[k] >> nShift) & 0xFF);
+            if (d > 48 || d < -48) {
+                n++;
+                break;
+            }
+        }
+    return n;
+}
+} // namespace
+
+std::string IconOnScreen(HWND hBox)
+{
+    IconCtrlCtx ctx = {NULL};
+    EnumChildWindows(hBox, FindIconCtrlProc, reinterpret_cast<LPARAM>(&ctx));
+    if (!ctx.hFound)
+        return "none";
+    RECT rc;
+    GetWindowRect(ctx.hFound, &rc);
+    const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+    HDC hScreen = GetDC(NULL);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBmp = CreateCompatibleBitmap(hScreen, cx, cy);
+    HGDIOBJ hOld = SelectObject(hMem, hBmp);
+    BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
+    SelectObject(hMem, hOld);
+    const std::vector<DWORD> shown = Pixels(hMem, hBmp, cx, cy);
+
+    /* Drawing the right icon over its own picture changes little (only the
+       soft edges blend twice); any other icon changes much more. */
+    static const struct {
+        LPCSTR pszIcon;
+        const char *pszName;
+    } icons[] = {{IDI_HAND, "error"}, {IDI_QUESTION, "question"},
+                 {IDI_ASTERISK, "information"}, {IDI_EXCLAMATION, "warning"}};
+    std::string best = "other";
+    size_t nBest = static_cast<size_t>(-1), nSecond = static_cast<size_t>(-1);
+    for (const auto &icon : icons) {
+        BITMAPINFO bi = Layout32(cx, cy);
+        SetDIBits(hMem, hBmp, 0, cy, shown.data(), &bi, DIB_RGB_COLORS);
+        hOld = SelectObject(hMem, hBmp);
+        DrawIconEx(hMem, 0, 0, LoadIconA(NULL, icon.pszIcon), cx, cy, 0, NULL, DI_NORMAL);
+        SelectObject(hMem, hOld);
+        size_t nDiff = CountChanged(shown, Pixels(hMem, hBmp, cx, cy));
+        if (nDiff < nBest) {
+            nSecond = nBest;
+            nBest = nDiff;
+            best = icon.pszName;
+        } else if (nDiff < nSecond) {
+            nSecond = nDiff;
+        }
+    }
+    if (nBest * 2 >= nSecond)
+        best = "other";
+    DeleteObject(hBmp);
+    DeleteDC(hMem);
+    ReleaseDC(NULL, hScreen);
+    return best;
+}

@@ -85,6 +85,11 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path);
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);
 
+/* The standard icon a message box shows, recognised by its picture on the
+   screen ("error", "question", "information", "warning", "none"), for boxes
+   of another process whose icon handles mean nothing here. */
+std::string IconOnScreen(HWND hBox);
+
 /* ---- Driving another program -------------------------------------------- */
 
 /* Starts a program (cmdLine as CreateProcessA takes it) in dir (empty: the
