@@ -151,6 +151,7 @@ TEST(Install, FullProductEndToEnd)
                                 "KeyPYes=p-yes-old\r\nKeyPNo=p-no-old\r\nKeyLower=lower-old\r\n"));
     const std::string group = ProgramsDir() + "Quarnel E2E Full\\";
     RemoveTree(group);
+    ASSERT_TRUE(WaitForProgramManager(30000));
 
     Installer inst(Exe("full"));
     ASSERT_TRUE(inst.Started());
@@ -182,7 +183,7 @@ TEST(Install, FullProductEndToEnd)
     EXPECT_EQ(inst.FocusCaption(), CAPTION_MAIN);
     EXPECT_FALSE(IsWindowEnabled(hMain));
     Sleep(50);
-    SaveWindowBmp(hProgress, ShotDir() + "e2e-progress.bmp");
+    SaveWindowBmp(hProgress, ShotPath("e2e-progress"));
 
     SeenBox ovr = inst.NextBox();
     ExpectBox(ovr, "Parvex", "Replace " + note + "?", "question");
@@ -286,7 +287,7 @@ TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
     EXPECT_EQ(c.bIgnoreCase ? Upper(texts[4]) : texts[4], c.bIgnoreCase ? Upper(c.shown) : c.shown);
     EXPECT_EQ(texts[5], c.pszLast);
     EXPECT_EQ(inst.FocusId(), IDOK);
-    Shot(hVerify, (std::string("e2e-confirm-") + c.pszName).c_str());
+    Shot(hVerify, std::string("e2e-confirm-") + c.pszName);
 
     ASSERT_TRUE(inst.Answer(hVerify, IDCANCEL));
     EXPECT_TRUE(IsWindowEnabled(hMain));
@@ -300,13 +301,14 @@ INSTANTIATE_TEST_SUITE_P(Five, Confirmations, ::testing::Range(0, 6));
 
 TEST(Refused, InvalidDriveAndInvalidNameAreReported)
 {
-    ASSERT_LE(GetDriveTypeA("Q:\\"), (UINT)DRIVE_NO_ROOT_DIR) << "the test needs Q: to be absent";
+    const char cFree = FreeDriveLetter();
+    ASSERT_NE(cFree, 0) << "the test needs a drive letter that names no drive";
     const std::string base = ScratchDir("refused");
     struct {
         std::string typed;
         const char *pszText;
     } cases[] = {
-        {"Q:\\NEW", "The selected drive is invalid."},
+        {std::string(1, cFree) + ":\\NEW", "The selected drive is invalid."},
         {base + "BAD NAME", "The entered path is invalid."},
         {base + "OK\\.HIDDEN", "The entered path is invalid."},
         {base + "A.B.C", "The entered path is invalid."},
@@ -406,6 +408,7 @@ TEST(StartMenu, EmptyCommandIsReportedAfterTheEarlierOnes)
     const std::string dest = ScratchDir("partial-on");
     const std::string group = ProgramsDir() + "Quarnel E2E Partial";
     RemoveTree(group);
+    ASSERT_TRUE(WaitForProgramManager(30000));
     Installer inst(Exe("partial"));
     HWND hMain = inst.MainDialog();
     ASSERT_TRUE(hMain != NULL);

@@ -24,12 +24,8 @@ std::string ProductDir(const char *pszProduct)
 bool WritePackage(const std::string &path, const std::vector<std::string> &records)
 {
     std::string bytes;
-    for (const std::string &rec : records) {
-        unsigned long n = static_cast<unsigned long>(rec.size());
-        for (int k = 0; k < 4; k++)
-            bytes.push_back(static_cast<char>((n >> (8 * k)) & 0xFF));
-        bytes += rec;
-    }
+    for (const std::string &rec : records)
+        bytes += PackageRecord(rec);
     return WriteBytes(path, bytes);
 }
 
@@ -77,20 +73,22 @@ std::string SystemDir()
     return WithSlash(std::string(sz, n < sizeof(sz) ? n : 0));
 }
 
-std::string ShotDir()
+std::string ShotPath(const std::string &name)
 {
     char sz[MAX_PATH];
     DWORD n = GetEnvironmentVariableA("QUARNEL_DEMO_SHOTS", sz, sizeof(sz));
-    std::string dir = n > 0 && n < sizeof(sz) ? WithSlash(sz) : ExeDir() + "..\\screenshots\\";
+    if (n == 0 || n >= sizeof(sz))
+        return ScreenshotPath(name);
+    std::string dir = WithSlash(sz);
     CreateDirectoryA(dir.c_str(), NULL);
-    return dir;
+    return dir + name + ".bmp";
 }
 
-void Shot(HWND hWnd, const char *pszName)
+void Shot(HWND hWnd, const std::string &name)
 {
     /* Let the window finish painting before it is copied off the screen. */
     Sleep(300);
-    SaveWindowBmp(hWnd, ShotDir() + pszName + ".bmp");
+    SaveWindowBmp(hWnd, ShotPath(name));
 }
 
 Installer::Installer(const std::string &exe, const std::vector<std::string> &extraEnv)

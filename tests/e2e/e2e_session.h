@@ -34,9 +34,9 @@ std::string IniValue(const std::string &file, const char *pszSection, const char
 std::string WindowsDir();
 std::string SystemDir();
 
-/* Where screenshots go: QUARNEL_DEMO_SHOTS if set, else the build's
-   screenshots folder.  Ends in "\". */
-std::string ShotDir();
+/* Where the picture called name goes: into QUARNEL_DEMO_SHOTS if set, else
+   into the build's screenshots folder (ScreenshotPath). */
+std::string ShotPath(const std::string &name);
 
 class Installer {
 public:
@@ -82,7 +82,7 @@ private:
    shell window the test caused outlives it. */
 void CloseGroupWindows(const char *pszGroup, DWORD dwMs);
 
-/* Saves a window under ShotDir() + name + ".bmp". */
-void Shot(HWND hWnd, const char *pszName);
+/* Saves a window's picture, once it has painted, under ShotPath(name). */
+void Shot(HWND hWnd, const std::string &name);
 
 #endif

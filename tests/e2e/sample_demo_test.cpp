@@ -26,6 +26,7 @@ TEST(SampleDemo, FullInstall)
     if (dest.back() != '\\')
         dest.push_back('\\');
 
+    ASSERT_TRUE(WaitForProgramManager(30000));
     Installer inst(ExeDir() + "..\\quarnel.exe");
     ASSERT_TRUE(inst.Started());
     HWND hMain = inst.MainDialog();
@@ -42,7 +43,7 @@ TEST(SampleDemo, FullInstall)
 
     HWND hProgress = inst.Progress(3000);
     if (hProgress)
-        SaveWindowBmp(hProgress, ShotDir() + "demo-3-progress.bmp");
+        SaveWindowBmp(hProgress, ShotPath("demo-3-progress"));
 
     /* Overwrite questions (a reinstall) are answered Yes; the run ends with
        the completion message. */
@@ -53,7 +54,7 @@ TEST(SampleDemo, FullInstall)
         if (!box.bFound)
             continue;
         seen.push_back(box);
-        Shot(box.hWnd, ("demo-" + std::to_string(nShot++) + "-message").c_str());
+        Shot(box.hWnd, "demo-" + std::to_string(nShot++) + "-message");
         ASSERT_TRUE(inst.Answer(box.hWnd, box.caption == "Parvex" ? IDYES : IDOK));
     }
     EXPECT_EQ(inst.Exit(), 0);
