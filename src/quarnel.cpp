@@ -99,8 +99,8 @@ int Unload(HWND hWnd)
     if (fOk)
         fOk = ResToFiles(szDestPath);
 
-    /* On success the cursor comes back before the window goes, on failure
-       after it, so the user never sees the hourglass over an error box. */
+    /* The previous cursor comes back exactly once: before the progress
+       window closes after a full copy, after it when the copy stopped. */
     if (fOk)
         EndWait(&wait);
     StatDlgEnd();
