@@ -112,6 +112,11 @@ bool FileThere(void *pv)
     return FileExists(static_cast<FileTimer *>(pv)->path);
 }
 
+bool DirThere(void *pv)
+{
+    return DirExists(static_cast<FileTimer *>(pv)->path);
+}
+
 const std::string README = "Read me first.\r\nThe full test product.\r\n";
 const std::string NOTE = "A note shared in the Windows directory.\r\n";
 
@@ -207,6 +212,7 @@ TEST(Install, FullProductEndToEnd)
     EXPECT_EQ(inst.Exit(), 0);
 
     /* Items, with their dates, and the subdirectories. */
+    EXPECT_TRUE(DirExists(dest + "DATA\\DEEP"));
     EXPECT_EQ(ReadBytes(dest + "README.TXT"), README);
     EXPECT_TRUE(ReadBytes(dest + "DATA\\DEEP\\BIG.BIN") == big);
     EXPECT_EQ(ReadBytes(note), NOTE);
@@ -474,6 +480,23 @@ TEST(Browse, StartsOneUpAndReturnsTheChosenDirectory)
     CancelAndExit(inst, hMain);
 }
 
+TEST(Browse, FromADriveRootStartsInThatDrivesCurrentDirectory)
+{
+    const std::string win = WindowsDir();
+    Installer inst(Exe("basic"), {"=C:=" + NoSlash(win)});
+    HWND hMain = inst.MainDialog();
+    ASSERT_TRUE(hMain != NULL);
+    WriteControl(hMain, IDC_DESTDIR, "C:\\");
+    PressButton(hMain, IDC_BROWSE);
+    HWND hChooser = inst.Chooser();
+    ASSERT_TRUE(hChooser != NULL);
+    Sleep(300);
+    EXPECT_EQ(Upper(ReadControl(hChooser, stc1)), Upper(NoSlash(win)));
+    ASSERT_TRUE(inst.Answer(hChooser, IDOK));
+    EXPECT_EQ(Upper(ReadControl(hMain, IDC_DESTDIR)), Upper(win));
+    CancelAndExit(inst, hMain);
+}
+
 TEST(Cancel, DestinationDialogCancelCreatesNothing)
 {
     RemoveTree("C:\\QBASIC");
@@ -486,28 +509,50 @@ TEST(Cancel, DestinationDialogCancelCreatesNothing)
     EXPECT_FALSE(DirExists("C:\\QBASIC"));
 }
 
+static bool DialogEnabled(void *pv)
+{
+    return IsWindowEnabled(static_cast<HWND>(pv)) != FALSE;
+}
+
 TEST(Retry, FailedCopyReturnsToTheDialogAndCanBeRetried)
 {
-    GivePackage("twoitems", "TWO.PKG", {"first"});
+    DeleteFileA((ProductDir("twoitems") + "TWO.PKG").c_str());
     const std::string dest = ScratchDir("retry") + "TWO\\";
     Installer inst(Exe("twoitems"));
     HWND hMain = inst.MainDialog();
     ASSERT_TRUE(hMain != NULL);
+
+    /* No package at all: the copy ends without a word, the dialog comes back.
+       The destination appears only once the dialog has disabled itself, so
+       from then on "enabled" means enabled again. */
     inst.TypeAndOk(hMain, dest);
+    ASSERT_TRUE(inst.Answer(inst.Confirmation(), IDOK));
+    FileTimer created = {dest};
+    ASSERT_TRUE(WaitUntil(DirThere, &created, 10000));
+    EXPECT_TRUE(WaitUntil(DialogEnabled, hMain, 10000));
+    EXPECT_FALSE(inst.NextBox(500).bFound);
+    EXPECT_TRUE(DirExists(dest));
+    EXPECT_FALSE(FileExists(dest + "FIRST.TXT"));
+
+    /* A package one record short: reported, the first item stays. */
+    GivePackage("twoitems", "TWO.PKG", {"first"});
+    PressButton(hMain, IDOK);
     ASSERT_TRUE(inst.Answer(inst.Confirmation(), IDOK));
     SeenBox box = inst.NextBox();
     ExpectBox(box, "Installer", "The install package file is invalid.", "error");
     ASSERT_TRUE(inst.Answer(box.hWnd, IDOK));
-    EXPECT_TRUE(IsWindowEnabled(hMain));
+    EXPECT_TRUE(WaitUntil(DialogEnabled, hMain, 10000));
     EXPECT_EQ(inst.FocusCaption(), CAPTION_MAIN);
     EXPECT_EQ(ReadBytes(dest + "FIRST.TXT"), "first");
     EXPECT_FALSE(FileExists(dest + "SECOND.TXT"));
 
+    /* The whole package: the same destination, now existing, succeeds. */
     GivePackage("twoitems", "TWO.PKG", {"first again", "second"});
     PressButton(hMain, IDOK);
     HWND hVerify = inst.Confirmation();
     ASSERT_TRUE(hVerify != NULL);
     EXPECT_EQ(ReadControl(hVerify, IDC_FIELD0), dest);
+    EXPECT_EQ(ChildTexts(hVerify).back(), TEXT_EXISTING);
     ASSERT_TRUE(inst.Answer(hVerify, IDOK));
     EXPECT_EQ(inst.Exit(), 0);
     EXPECT_EQ(ReadBytes(dest + "FIRST.TXT"), "first again");
