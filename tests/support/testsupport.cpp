@@ -178,11 +178,28 @@ struct FindCtx {
     HWND hFound;
 };
 
+/* A message box's controls are its buttons (IDs 1 to 11), its icon (20 on
+   Windows, 1088 under Wine) and its text (0xFFFF).  The installer's own
+   dialogs also have 0xFFFF statics, but every one of them has a numbered
+   field or control of 200 or more besides. */
+static BOOL CALLBACK OnlyBoxControls(HWND hChild, LPARAM lParam)
+{
+    int nId = GetDlgCtrlID(hChild);
+    if ((nId >= 1 && nId <= 11) || nId == 20 || nId == 1088 || nId == MSGBOX_TEXT_ID)
+        return TRUE;
+    *reinterpret_cast<bool *>(lParam) = false;
+    return FALSE;
+}
+
 static bool IsMessageBox(HWND hWnd)
 {
     char cls[64];
     GetClassNameA(hWnd, cls, sizeof(cls));
-    return strcmp(cls, "#32770") == 0 && GetDlgItem(hWnd, MSGBOX_TEXT_ID) != NULL;
+    if (strcmp(cls, "#32770") != 0 || GetDlgItem(hWnd, MSGBOX_TEXT_ID) == NULL)
+        return false;
+    bool bOnly = true;
+    EnumChildWindows(hWnd, OnlyBoxControls, reinterpret_cast<LPARAM>(&bOnly));
+    return bOnly;
 }
 
 static BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
