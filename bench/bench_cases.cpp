@@ -1,0 +1,334 @@
+/* bench_cases.cpp - the child process that runs and measures one case: an
+ * install through ResToFiles (progress dialog on or off), the CopyFileA loop,
+ * a build through PackFiles, or the plain concatenation.  One process per
+ * case, so that each case's peak working set is its own. */
+#include "bench.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <memory>
+
+#include "load.h"
+#include "quarnel.h"
+#include "resource.h"
+#include "statbar.h"
+#include "unload.h"
+
+void *LoadSetManifest(const char *pszSet, int *pnItems, std::string *pPackage)
+{
+    std::string path = ExeFolder() + "bench_" + pszSet + ".dll";
+    HINSTANCE hModule = LoadLibraryA(path.c_str());
+    if (!hModule)
+        return NULL;
+    char szCount[32] = "", szPackage[16] = "";
+    LoadStringA(hModule, IDS_ITEM_COUNT, szCount, sizeof(szCount));
+    LoadStringA(hModule, IDS_PACKAGE, szPackage, sizeof(szPackage));
+    *pnItems = atoi(szCount);
+    *pPackage = szPackage;
+    return hModule;
+}
+
+/* ---- Message boxes --------------------------------------------------------- */
+
+/* A message box during a run means the code under test reported a failure;
+   nobody is there to answer it, so a watcher thread records and closes it
+   and the run counts as failed. */
+static CRITICAL_SECTION csBox;
+static std::string boxSeen;
+static volatile LONG lStopWatch;
+
+static BOOL CALLBACK CloseBoxProc(HWND hWnd, LPARAM)
+{
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    char szClass[16] = "";
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    /* The progress dialog is a dialog too, told apart by its bar. */
+    if (dwPid != GetCurrentProcessId() || strcmp(szClass, "#32770") != 0 ||
+        !GetDlgItem(hWnd, 0xFFFF) || GetDlgItem(hWnd, IDC_BAR))
+        return TRUE;
+    char szCaption[64] = "", szText[256] = "";
+    GetWindowTextA(hWnd, szCaption, sizeof(szCaption));
+    GetDlgItemTextA(hWnd, 0xFFFF, szText, sizeof(szText));
+    EnterCriticalSection(&csBox);
+    if (boxSeen.empty())
+        boxSeen = std::string("message box \"") + szCaption + "\": " + szText;
+    LeaveCriticalSection(&csBox);
+    PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(hWnd, WM_COMMAND, IDNO, 0);
+    return TRUE;
+}
+
+static DWORD WINAPI WatchBoxes(LPVOID)
+{
+    while (!lStopWatch) {
+        EnumWindows(CloseBoxProc, 0);
+        Sleep(100);
+    }
+    return 0;
+}
+
+static std::string BoxSeen()
+{
+    EnterCriticalSection(&csBox);
+    std::string seen = boxSeen;
+    LeaveCriticalSection(&csBox);
+    return seen;
+}
+
+/* ---- Starting a child ---------------------------------------------------- */
+
+static bool ReadResult(const std::string &path, CaseRun *pRun)
+{
+    FILE *pf = fopen(path.c_str(), "r");
+    if (!pf)
+        return false;
+    char szLine[1024] = "", szState[8] = "";
+    int nNote = 0;
+    bool fRead = fgets(szLine, sizeof(szLine), pf) != NULL &&
+                 sscanf(szLine, "%7s %lf %lf %lf %n", szState, &pRun->dSeconds, &pRun->dPeakMb,
+                        &pRun->dBaseMb, &nNote) == 4;
+    fclose(pf);
+    if (!fRead)
+        return false;
+    pRun->fOk = strcmp(szState, "ok") == 0;
+    pRun->note = szLine + nNote;
+    while (!pRun->note.empty() && (pRun->note.back() == '\n' || pRun->note.back() == '\r'))
+        pRun->note.pop_back();
+    return true;
+}
+
+CaseRun RunCaseChild(const std::string &exe, int nCase, const std::string &setName,
+                     const std::string &data, unsigned long dwTimeoutMs)
+{
+    CaseRun run;
+    std::string result = data + "\\result.txt";
+    DeleteFileA(result.c_str());
+    std::string cmd = "\"" + exe + "\" --child " + CaseKey(nCase) + " " + setName + " \"" + data +
+                      "\" \"" + result + "\"";
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        run.note = "the child process did not start";
+        return run;
+    }
+    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        run.note = "timed out";
+    } else if (!ReadResult(result, &run)) {
+        run.note = "the child process left no result";
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+
+/* ---- The cases ----------------------------------------------------------- */
+
+struct ChildCase {
+    int nCase = -1;
+    int nItems = 0;
+    std::string data;                   /* the set's folder, ends in "\" */
+    std::string dest;                   /* install and copy target, ends in "\" */
+    std::vector<std::string> aFrom, aTo;
+    HWND hOwner = NULL;
+};
+
+static std::string InstallItems(const ChildCase &cc, HWND hOwner)
+{
+    if (hOwner && !StatDlgStart(hOwner))
+        return "the progress dialog was not created";
+    int nOk = ResToFiles(cc.dest.c_str());
+    StatDlgEnd();
+    return nOk ? "" : "ResToFiles reported failure";
+}
+
+static std::string CopyItems(const ChildCase &cc)
+{
+    for (size_t i = 0; i < cc.aFrom.size(); i++)
+        if (!CopyFileA(cc.aFrom[i].c_str(), cc.aTo[i].c_str(), FALSE))
+            return "CopyFileA failed on " + cc.aFrom[i];
+    return "";
+}
+
+/* The builder's I/O calls without the builder: each file is opened, sized
+   with _llseek, read whole with one _hread and written with one _hwrite.
+   The buffer is kept and grown rather than allocated per file, the least
+   any concatenation has to do. */
+static std::string ConcatItems(const ChildCase &cc)
+{
+    OFSTRUCT ofs;
+    HFILE hOut = OpenFile("out\\concat.bin", &ofs, OF_CREATE | OF_WRITE);
+    if (hOut == HFILE_ERROR)
+        return "the output could not be created";
+    std::unique_ptr<char[]> pBuf;
+    long cbBuf = 0;
+    std::string problem;
+    for (size_t i = 0; i < cc.aFrom.size() && problem.empty(); i++) {
+        HFILE hIn = OpenFile(cc.aFrom[i].c_str(), &ofs, OF_READ);
+        if (hIn == HFILE_ERROR) {
+            problem = "cannot open " + cc.aFrom[i];
+            break;
+        }
+        long cb = _llseek(hIn, 0, FILE_END);
+        _llseek(hIn, 0, FILE_BEGIN);
+        if (cb > cbBuf) {
+            pBuf.reset(new char[cb]);
+            cbBuf = cb;
+        }
+        if (cb <= 0 || _hread(hIn, pBuf.get(), cb) != cb || _hwrite(hOut, pBuf.get(), cb) != cb)
+            problem = "short read or write on " + cc.aFrom[i];
+        _lclose(hIn);
+    }
+    _lclose(hOut);
+    return problem;
+}
+
+static std::string RunTimedCase(const ChildCase &cc)
+{
+    switch (cc.nCase) {
+    case CASE_INSTALL_SHOWN:
+        return InstallItems(cc, cc.hOwner);
+    case CASE_INSTALL_QUIET:
+        return InstallItems(cc, NULL);
+    case CASE_COPY:
+        return CopyItems(cc);
+    case CASE_BUILD:
+        return PackFiles("pkg.qps") ? "" : "PackFiles reported failure";
+    case CASE_CONCAT:
+        return ConcatItems(cc);
+    }
+    return "unknown case";
+}
+
+/* ---- Preparation (not timed) --------------------------------------------- */
+
+static void DrainMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+/* The installer copies while its destination dialog is on the screen: a
+   window stands in for it as the progress dialog's owner, and one progress
+   dialog is opened and closed first, so that the display connection and the
+   dialog machinery are up before the clock starts, as they are there. */
+static std::string OpenOwnerWindow(ChildCase &cc)
+{
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof(wc));
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszClassName = "QuarnelBenchOwner";
+    RegisterClassA(&wc);
+    cc.hOwner = CreateWindowA(wc.lpszClassName, "Quarnel benchmark", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              0, 0, 640, 480, NULL, NULL, wc.hInstance, NULL);
+    if (!cc.hOwner)
+        return "the owner window was not created";
+    DrainMessages();
+    if (!StatDlgStart(cc.hOwner))
+        return "the progress dialog was not created";
+    StatDlgMsg("Copying ", "", 0);
+    StatDlgEnd();
+    DrainMessages();
+    return "";
+}
+
+static std::string PrepareCase(ChildCase &cc)
+{
+    if (!SetCurrentDirectoryA(cc.data.c_str()))
+        return "the data folder is missing";
+    bool fInstall = cc.nCase == CASE_INSTALL_SHOWN || cc.nCase == CASE_INSTALL_QUIET;
+    if ((fInstall || cc.nCase == CASE_COPY) && !CreateDirectoryA(cc.dest.c_str(), NULL))
+        return "the destination could not be made fresh";
+    for (int i = 0; i < cc.nItems; i++) {
+        std::string name = ItemFileName(i);
+        cc.aFrom.push_back(cc.nCase == CASE_COPY ? cc.data + "src\\" + name : "src\\" + name);
+        cc.aTo.push_back(cc.dest + name);
+    }
+    return cc.nCase == CASE_INSTALL_SHOWN ? OpenOwnerWindow(cc) : "";
+}
+
+/* ---- Measuring ----------------------------------------------------------- */
+
+static void ReadMemory(double *pdWsMb, double *pdPeakMb)
+{
+    PROCESS_MEMORY_COUNTERS pmc;
+    memset(&pmc, 0, sizeof(pmc));
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+    *pdWsMb = (double)pmc.WorkingSetSize / MB;
+    *pdPeakMb = (double)pmc.PeakWorkingSetSize / MB;
+}
+
+static double Seconds(const LARGE_INTEGER &liFrom, const LARGE_INTEGER &liTo)
+{
+    LARGE_INTEGER liFreq;
+    QueryPerformanceFrequency(&liFreq);
+    return (double)(liTo.QuadPart - liFrom.QuadPart) / (double)liFreq.QuadPart;
+}
+
+static void MeasureCase(const ChildCase &cc, CaseRun *pRun)
+{
+    double dPeakBefore = 0, dWsAfter = 0, dPeakAfter = 0;
+    ReadMemory(&pRun->dBaseMb, &dPeakBefore);
+    LARGE_INTEGER liStart, liEnd;
+    QueryPerformanceCounter(&liStart);
+    pRun->note = RunTimedCase(cc);
+    QueryPerformanceCounter(&liEnd);
+    ReadMemory(&dWsAfter, &dPeakAfter);
+    pRun->dSeconds = Seconds(liStart, liEnd);
+    pRun->dPeakMb = dPeakAfter - pRun->dBaseMb;
+}
+
+static bool WriteResult(const char *pszResult, const CaseRun &run)
+{
+    char szLine[128];
+    snprintf(szLine, sizeof(szLine), "%s %.6f %.3f %.3f ", run.fOk ? "ok" : "fail", run.dSeconds,
+             run.dPeakMb, run.dBaseMb);
+    return WriteTextFile(pszResult, szLine + run.note + "\n");
+}
+
+int RunChild(const char *pszCase, const char *pszSet, const char *pszData, const char *pszResult)
+{
+    CaseRun run;
+    ChildCase cc;
+    cc.nCase = FindCase(pszCase);
+    cc.data = std::string(pszData) + "\\";
+    cc.dest = cc.data + "dest\\";
+    std::string package;
+    HINSTANCE hManifest = (HINSTANCE)LoadSetManifest(pszSet, &cc.nItems, &package);
+    if (cc.nCase < 0 || !hManifest) {
+        run.note = "unknown case or no manifest module";
+        return WriteResult(pszResult, run) ? 0 : 1;
+    }
+    SetAppInstance(hManifest);
+
+    InitializeCriticalSection(&csBox);
+    HANDLE hWatch = CreateThread(NULL, 0, WatchBoxes, NULL, 0, NULL);
+    run.note = PrepareCase(cc);
+    if (run.note.empty())
+        MeasureCase(cc, &run);
+    std::string box = BoxSeen();
+    if (!box.empty())
+        run.note = box + (run.note.empty() ? "" : "; " + run.note);
+    run.fOk = run.note.empty();
+    InterlockedExchange(&lStopWatch, 1);
+    if (hWatch) {
+        WaitForSingleObject(hWatch, INFINITE);
+        CloseHandle(hWatch);
+    }
+    return WriteResult(pszResult, run) ? 0 : 1;
+}
