@@ -1,14 +1,426 @@
-/* filedir.cpp - placeholder until the module is written. */
+/* filedir.cpp - the installer's layer over directories and drives: directory
+ * wrappers that talk OEM text to the directory layer, the split of a
+ * destination into what exists and what is to be made, drive type and free
+ * space, directory creation, and the item date of an installed file. */
 #include "filedir.h"
 
-char *GetCurDir(char *) { return NULL; }
-int GetCurDrive(void) { return 0; }
-char *GetCurDirOnDrive(int, char *) { return NULL; }
-int ChgDir(const char *) { return -1; }
-int MkDir(const char *) { return -1; }
-unsigned SplitPath(char *, char *, char *) { return 0; }
-int IsValidDrive(const char *) { return 0; }
-long GetDriveSpaceAvail(const char *) { return 0; }
-int CreatePath(const char *) { return 0; }
-int GetFileDate(const char *, char *) { return 0; }
-int SetFileDate(const char *, const char *) { return 0; }
+#include <ctype.h>
+#include <direct.h>
+#include <string.h>
+
+#include "logic.h"
+#include "scoped.h"
+
+enum {
+    PATH_CCH = 256,      /* the callers' path buffers: 255 characters kept */
+    OEM_QUERY_CCH = 511  /* what the queries are told szOem holds */
+};
+
+static const char szSlash[] = "\\";
+
+/* The one conversion buffer: OEM text on its way to or from the directory
+   layer.  Meaningless between calls. */
+static char szOem[512];
+
+/* ---- Talking OEM to the directory layer -------------------------------- */
+
+/* The runtime's directory calls read and write text in the code page of the
+   file APIs, ANSI unless switched.  Each call below switches them to OEM for
+   its own duration, so the text in szOem is taken as the OEM text it is and
+   a name such as "\xC4" reaches the disk unchanged.  The program has one
+   thread, so the switch cannot touch another file call. */
+static BOOL BeginOemFileApis(void)
+{
+    BOOL fAnsi = AreFileApisANSI();
+    SetFileApisToOEM();
+    return fAnsi;
+}
+
+static void EndOemFileApis(BOOL fAnsi)
+{
+    if (fAnsi)
+        SetFileApisToANSI();
+}
+
+/* Puts the OEM form of pszDir into szOem.  0 when it does not fit, or when
+   a character has no OEM equivalent: the best-fit substitute would name a
+   different directory. */
+static int ToOem(const char *pszDir)
+{
+    size_t cch = strlen(pszDir);
+    if (cch > OEM_QUERY_CCH)
+        return 0;
+    CharToOemBuffA(pszDir, szOem, (DWORD)cch);
+    szOem[cch] = '\0';
+    for (size_t k = 0; k < cch; k++) {
+        char c;
+        OemToCharBuffA(szOem + k, &c, 1);
+        if (c != pszDir[k])
+            return 0;
+    }
+    return 1;
+}
+
+/* Converts the query result in szOem back into pszDir.  A directory longer
+   than the callers' 255 characters is refused (NULL, pszDir untouched)
+   rather than copied past the end of their buffers. */
+static char *FromOem(char *pszDir)
+{
+    size_t cch = strlen(szOem);
+    /* Some runtimes report a drive's directory with a backslash at the end;
+       only a drive root keeps one. */
+    if (cch > 3 && szOem[cch - 1] == szSlash[0])
+        szOem[--cch] = '\0';
+    if (cch >= PATH_CCH)
+        return NULL;
+    OemToCharBuffA(szOem, pszDir, (DWORD)cch);
+    pszDir[cch] = '\0';
+    return pszDir;
+}
+
+/* Runs a runtime directory query for drive nDrive (0 = the current one). */
+static char *QueryDir(int nDrive, char *pszDir)
+{
+    BOOL fAnsi = BeginOemFileApis();
+    char *pszGot = nDrive == 0 ? _getcwd(szOem, OEM_QUERY_CCH)
+                               : _getdcwd(nDrive, szOem, OEM_QUERY_CCH);
+    EndOemFileApis(fAnsi);
+    return pszGot ? FromOem(pszDir) : NULL;
+}
+
+/* Runs a runtime call that takes one directory name: 0 ok, -1 failed. */
+static int RunDirCall(int (*pfnCall)(const char *), const char *pszDir)
+{
+    if (!ToOem(pszDir))
+        return -1;
+    BOOL fAnsi = BeginOemFileApis();
+    int nRet = pfnCall(szOem);
+    EndOemFileApis(fAnsi);
+    return nRet == 0 ? 0 : -1;
+}
+
+static int ChangeDirCall(const char *pszOemDir) { return _chdir(pszOemDir); }
+static int MakeDirCall(const char *pszOemDir) { return _mkdir(pszOemDir); }
+
+/* ---- Directory wrappers ------------------------------------------------ */
+
+char *GetCurDir(char *pszDir)
+{
+    return QueryDir(0, pszDir);
+}
+
+int GetCurDrive(void)
+{
+    return _getdrive();
+}
+
+/* 1 when drive nDrive (1 = A) is there: the system knows a root for it. */
+static int DriveExists(int nDrive)
+{
+    char szRoot[4] = "A:\\";
+    szRoot[0] = (char)('A' + nDrive - 1);
+    UINT uType = GetDriveTypeA(szRoot);
+    return uType != DRIVE_UNKNOWN && uType != DRIVE_NO_ROOT_DIR;
+}
+
+char *GetCurDirOnDrive(int nDrive, char *pszDir)
+{
+    if (nDrive < 0 || nDrive > 26 || (nDrive != 0 && !DriveExists(nDrive)))
+        return NULL;
+    return QueryDir(nDrive, pszDir);
+}
+
+/* A process has one current directory; what each drive was last left at
+   lives in the environment ("=C:" and so on), where the drive-relative
+   forms (C:NAME) and the per-drive query look it up.  Not every runtime
+   records it, so ChgDir does, and a drive left for another is found again
+   where it was. */
+static void RememberDriveDir(void)
+{
+    char szDir[PATH_CCH];
+    if (GetCurDir(szDir) != NULL && szDir[0] != '\0' && szDir[1] == ':') {
+        char szVar[4] = "=A:";
+        szVar[1] = (char)toupper((unsigned char)szDir[0]);
+        SetEnvironmentVariableA(szVar, szDir);
+    }
+}
+
+int ChgDir(const char *pszDir)
+{
+    int nRet = RunDirCall(ChangeDirCall, pszDir);
+    if (nRet == 0)
+        RememberDriveDir();
+    return nRet;
+}
+
+int MkDir(const char *pszDir)
+{
+    return RunDirCall(MakeDirCall, pszDir);
+}
+
+/* ---- Path analysis ----------------------------------------------------- */
+
+/* Fills pszRoot and pszSub by the form of the path before anything is
+   probed; returns where probing starts.  When the drive's directory cannot
+   be read, the root is left empty, which the drive check refuses. */
+static size_t StartSplit(const char *pszPath, int nDrive, char *pszRoot, char *pszSub)
+{
+    size_t i;
+    if (pszPath[1] == ':' && pszPath[2] == szSlash[0]) {
+        CopySzMax(pszRoot, PATH_CCH, pszPath, 3);      /* as typed, case kept */
+        i = 3;
+    } else {
+        i = pszPath[1] == ':' ? 2 : (pszPath[0] == szSlash[0] ? 1 : 0);
+        if (GetCurDirOnDrive(nDrive, pszRoot) == NULL)
+            pszRoot[0] = '\0';
+        else if (i == 1 && strlen(pszRoot) > 3)
+            pszRoot[3] = '\0';                           /* the drive's root */
+    }
+    CopySz(pszSub, PATH_CCH, pszPath + i);
+    return i;
+}
+
+/* Changes into the path one part at a time from position i on, keeping in
+   pszRoot the deepest directory entered and in pszSub the text after it.
+   The first step takes the path's leading part as typed; each later step
+   takes only the next name, from the directory the previous step entered.
+   For a path from a drive root that is the same directory as the leading
+   part; for a relative one it keeps every part relative to where probing
+   began (the leading part would be read again from the moved directory).
+   An empty name (two backslashes) stays where it is. */
+static void ProbeParts(char *pszPath, size_t i, int nDrive, char *pszRoot, char *pszSub)
+{
+    size_t nLen = strlen(pszPath);
+    size_t nFrom = 0;
+    do {
+        while (pszPath[i] != '\0' && pszPath[i] != szSlash[0])
+            i++;
+        char cTmp = pszPath[i];
+        pszPath[i] = '\0';
+        int nRet = pszPath[nFrom] == '\0' ? 0 : ChgDir(pszPath + nFrom);
+        pszPath[i] = cTmp;
+        /* A directory entered but too long to report ends the walk too: the
+           outputs stay those of the last step, still a consistent split. */
+        if (nRet != 0 || GetCurDirOnDrive(nDrive, pszRoot) == NULL)
+            return;
+        CopySz(pszSub, PATH_CCH, cTmp == '\0' ? "" : pszPath + i + 1);
+        nFrom = ++i;
+    } while (i < nLen);
+}
+
+unsigned SplitPath(char *pszPath, char *pszRoot, char *pszSub)
+{
+    if (pszPath[0] == '\0') {
+        if (GetCurDir(pszRoot) == NULL)
+            pszRoot[0] = '\0';
+        pszSub[0] = '\0';
+        return 0;
+    }
+    int nDrive = pszPath[1] == ':' ? toupper((unsigned char)pszPath[0]) - 64 : GetCurDrive();
+    char szPrevDir[PATH_CCH];
+    int fSaved = GetCurDirOnDrive(nDrive, szPrevDir) != NULL;
+    size_t i = StartSplit(pszPath, nDrive, pszRoot, pszSub);
+    if (pszPath[i] == '\0')
+        return 0;
+    ProbeParts(pszPath, i, nDrive, pszRoot, pszSub);
+    if (fSaved)
+        ChgDir(szPrevDir);
+    return 0;
+}
+
+/* The first three characters of a path: its drive root, such as C:\. */
+static void GetDriveRoot(const char *pszPath, char szDir[4])
+{
+    CopySzMax(szDir, 4, pszPath, 3);
+}
+
+int IsValidDrive(const char *pszPath)
+{
+    /* An empty text would be read by the system as the current drive. */
+    if (pszPath[0] == '\0')
+        return 0;
+    char szDir[4];
+    GetDriveRoot(pszPath, szDir);
+    UINT uType = GetDriveTypeA(szDir);
+    return uType == DRIVE_REMOVABLE || uType == DRIVE_FIXED || uType == DRIVE_REMOTE;
+}
+
+long GetDriveSpaceAvail(const char *pszPath)
+{
+    char szDir[4];
+    GetDriveRoot(pszPath, szDir);
+    DWORD dwSectorsPerCluster, dwBytesPerSector, dwFreeClusters, dwTotalClusters;
+    if (!GetDiskFreeSpaceA(szDir, &dwSectorsPerCluster, &dwBytesPerSector, &dwFreeClusters,
+                           &dwTotalClusters))
+        return 0;
+    /* More than 2,147,483,647 KB free does not fit the result: it reports
+       that largest value, which passes every space check that fits. */
+    return FreeKilobytes(dwSectorsPerCluster, dwBytesPerSector, dwFreeClusters);
+}
+
+/* ---- Directory creation ------------------------------------------------ */
+
+/* 1 when a path starts at a drive root or a backslash, or is a drive alone. */
+static int IsRootedPath(const char *psz)
+{
+    return psz[0] == szSlash[0] ||
+           (psz[0] != '\0' && psz[1] == ':' && (psz[2] == szSlash[0] || psz[2] == '\0'));
+}
+
+/* Makes a relative path (A\B, C:A\B) full, from the current directory, so
+   that every leading part below names the directory it named when the call
+   began, however far the walk has moved.  0 when it would not fit. */
+static int MakeFullPath(char *pszBuf)
+{
+    char szFull[PATH_CCH];
+    DWORD cch = GetFullPathNameA(pszBuf, sizeof(szFull), szFull, NULL);
+    if (cch == 0 || cch >= sizeof(szFull))
+        return 0;
+    CopySz(pszBuf, PATH_CCH, szFull);
+    return 1;
+}
+
+int CreatePath(const char *pszPath)
+{
+    char szBuf[PATH_CCH];
+    CopySzMax(szBuf, sizeof(szBuf), pszPath, PATH_CCH - 1);
+    if (szBuf[0] != '\0' && !IsRootedPath(szBuf) && !MakeFullPath(szBuf))
+        return 0;
+    size_t i = 0;
+    if (szBuf[0] != '\0' && szBuf[1] == ':') {
+        if (szBuf[2] == '\0')
+            return 1;
+        i = 3;                      /* rooted, so the third is a backslash */
+    }
+    if (szBuf[0] == szSlash[0])
+        i = 1;
+    if (szBuf[i] == '\0')
+        return 1;
+    size_t nLen = strlen(szBuf);
+    do {
+        while (szBuf[i] != '\0' && szBuf[i] != szSlash[0])
+            i++;
+        char cTmp = szBuf[i];
+        szBuf[i] = '\0';
+        /* An existing part is entered, a missing one made (and not entered). */
+        if (ChgDir(szBuf) != 0 && MkDir(szBuf) != 0)
+            return 0;
+        szBuf[i] = cTmp;
+        i++;
+    } while (i < nLen);
+    return 1;
+}
+
+/* ---- Item dates -------------------------------------------------------- */
+
+/* Which time stamp carries the item date.  The date belongs in the creation
+   time, and Windows keeps a settable one.  Wine on a Linux file system
+   accepts a new creation time but keeps none (it reads back unchanged), so
+   there the last-write time carries the date, in both directions.  Decided
+   once per process by stamping a scratch file in the temp directory, or in
+   the dated file's own directory when no temp directory is usable; when no
+   scratch file can be made at all, the creation time is used for that call
+   and the question is asked again next time. */
+enum { CARRIER_UNKNOWN, CARRIER_CREATION, CARRIER_LAST_WRITE };
+static int nDateCarrier = CARRIER_UNKNOWN;
+
+/* 1998-09-09 as a DOS date word: 18 << 9 | 9 << 5 | 9. */
+static const WORD PROBE_DOS_DATE = 9513;
+
+static HANDLE HandleOf(HFILE hFile)
+{
+    return (HANDLE)(INT_PTR)hFile;
+}
+
+/* Sets the creation time of a new scratch file in pszDir and reads it back. */
+static int ProbeCarrierIn(const char *pszDir)
+{
+    char szFile[MAX_PATH];
+    if (!GetTempFileNameA(pszDir, "qdt", 0, szFile))
+        return CARRIER_UNKNOWN;
+    int nCarrier = CARRIER_UNKNOWN;
+    {
+        OFSTRUCT ofs;
+        FileOwner file(OpenFileQ(szFile, &ofs, OF_READWRITE));
+        FILETIME ftSet, ftGot;
+        if (file.IsOpen() && DosDateTimeToFileTime(PROBE_DOS_DATE, 0, &ftSet) &&
+            SetFileTime(HandleOf(file.Get()), &ftSet, NULL, NULL) &&
+            GetFileTime(HandleOf(file.Get()), &ftGot, NULL, NULL))
+            nCarrier = CompareFileTime(&ftSet, &ftGot) == 0 ? CARRIER_CREATION : CARRIER_LAST_WRITE;
+    }
+    DeleteFileA(szFile);
+    return nCarrier;
+}
+
+static int DateCarrier(const char *pszFile)
+{
+    char szDir[MAX_PATH];
+    if (nDateCarrier == CARRIER_UNKNOWN) {
+        DWORD cch = GetTempPathA(sizeof(szDir), szDir);
+        if (cch > 0 && cch < sizeof(szDir))
+            nDateCarrier = ProbeCarrierIn(szDir);
+    }
+    if (nDateCarrier == CARRIER_UNKNOWN) {
+        CopySz(szDir, sizeof(szDir), pszFile);
+        int nName = GetFileNameOfPath(NULL, 0, szDir);
+        CopySz(szDir + nName, sizeof(szDir) - (size_t)nName, nName == 0 ? "." : "");
+        nDateCarrier = ProbeCarrierIn(szDir);
+    }
+    return nDateCarrier == CARRIER_LAST_WRITE ? CARRIER_LAST_WRITE : CARRIER_CREATION;
+}
+
+static BOOL ReadDateStamp(const char *pszFile, HFILE hFile, FILETIME *pFt)
+{
+    if (DateCarrier(pszFile) == CARRIER_LAST_WRITE)
+        return GetFileTime(HandleOf(hFile), NULL, NULL, pFt);
+    return GetFileTime(HandleOf(hFile), pFt, NULL, NULL);
+}
+
+static void WriteDateStamp(const char *pszFile, HFILE hFile, const FILETIME *pFt)
+{
+    if (DateCarrier(pszFile) == CARRIER_LAST_WRITE)
+        SetFileTime(HandleOf(hFile), NULL, NULL, pFt);
+    else
+        SetFileTime(HandleOf(hFile), pFt, NULL, NULL);
+}
+
+/* The item date of a file time.  Outside the DOS range (before 1980,
+   after 2107) the calendar date itself is written, still eight digits, so
+   that comparing item dates as text keeps such files in order. */
+static void FormatFileDate(const FILETIME *pFt, char *pszDate)
+{
+    WORD uDate, uTime;
+    SYSTEMTIME st;
+    if (FileTimeToDosDateTime(pFt, &uDate, &uTime))
+        FormatItemDate(uDate, pszDate);
+    else if (FileTimeToSystemTime(pFt, &st))
+        FormatCalendarDate(st.wYear, st.wMonth, st.wDay, pszDate);
+    else
+        FormatCalendarDate(~0u, 0, 0, pszDate);     /* beyond any calendar: the latest */
+}
+
+int GetFileDate(const char *pszFile, char *pszDate)
+{
+    OFSTRUCT Ofs;
+    FileOwner hFile(OpenFileQ(pszFile, &Ofs, OF_READ));
+    FILETIME FT;
+    if (!hFile.IsOpen() || !ReadDateStamp(pszFile, hFile.Get(), &FT))
+        return 0;
+    FormatFileDate(&FT, pszDate);
+    return 1;
+}
+
+int SetFileDate(const char *pszFile, const char *pszDate)
+{
+    OFSTRUCT Ofs;
+    FileOwner hFile(OpenFileQ(pszFile, &Ofs, OF_READWRITE));
+    if (!hFile.IsOpen())
+        return 0;
+    /* No local-time step either way: the DOS words map straight to the
+       file time, so a date reads back the same in every time zone. */
+    WORD uDate = PackItemDate(pszDate);
+    FILETIME FT;
+    if (IsValidDosDate(uDate) && DosDateTimeToFileTime(uDate, 0, &FT))
+        WriteDateStamp(pszFile, hFile.Get(), &FT);
+    return 1;
+}

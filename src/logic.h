@@ -135,6 +135,10 @@ int DecideIniRule(const char *pszRule, const char *pszCurVal, const char **ppszP
    pszDate (at least 9 characters). */
 void FormatItemDate(uint16_t uDosDate, char *pszDate);
 
+/* Writes the eight digits YYYYMMDD of a calendar date into pszDate (at
+   least 9 characters); a date that would need more digits reads 99991231. */
+void FormatCalendarDate(unsigned uYear, unsigned uMonth, unsigned uDay, char *pszDate);
+
 /* Packs an item date text into a DOS date word the way the installer
    always has: year, month and day read as decimal integers from characters
    1-4, 5-6 and 7-8, not range-checked, so out-of-range parts spill. */

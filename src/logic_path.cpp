@@ -1,2 +1,153 @@
-/* logic_path.cpp - placeholder until the module is written. */
+/* logic_path.cpp - path and item-date decisions that need no platform call:
+ * the names accepted for new directories, the file-name part of a path, the
+ * archive test, DOS date words and free-space arithmetic.  Tested natively. */
 #include "logic.h"
+
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* ---- Paths ------------------------------------------------------------- */
+
+/* Characters a directory name may not start with; they are fine later on. */
+static const char szBadFirst[] = ".+[];\",";
+/* Characters no directory name may hold anywhere. */
+static const char szBadAnywhere[] = "?*: |=<>/";
+
+static int IsOneOf(char c, const char *pszSet)
+{
+    return c != '\0' && strchr(pszSet, c) != NULL;
+}
+
+/* Checks one name [psz, pszEnd): not empty, acceptable first character, no
+   forbidden character and at most one full stop (which may come last). */
+static int IsNameOk(const char *psz, const char *pszEnd)
+{
+    if (psz == pszEnd || IsOneOf(*psz, szBadFirst))
+        return 0;
+    int nDots = 0;
+    for (const char *p = psz; p < pszEnd; p++) {
+        if (IsOneOf(*p, szBadAnywhere))
+            return 0;
+        if (*p == '.' && ++nDots > 1)
+            return 0;
+    }
+    return 1;
+}
+
+int IsSubOk(const char *pszSub)
+{
+    const char *psz = pszSub;
+    while (*psz != '\0') {
+        const char *pszEnd = strchr(psz, '\\');
+        if (pszEnd == NULL)
+            pszEnd = psz + strlen(psz);
+        if (!IsNameOk(psz, pszEnd))
+            return 0;
+        if (*pszEnd == '\0')
+            break;
+        psz = pszEnd + 1;   /* a trailing backslash ends the text here */
+    }
+    return 1;
+}
+
+int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath)
+{
+    int nStart = 0;
+    for (int i = 0; pszPath[i] != '\0'; i++)
+        if (pszPath[i] == '\\' || pszPath[i] == '/')
+            nStart = i + 1;
+    if (pszFile != NULL && nFileBufSize > 0) {
+        memset(pszFile, 0, (size_t)nFileBufSize);
+        CopySz(pszFile, (size_t)nFileBufSize, pszPath + nStart);
+    }
+    return nStart;
+}
+
+int IsBareDriveRoot(const char *pszPath)
+{
+    return pszPath[0] != '\0' && pszPath[1] == ':' && pszPath[2] == '\\' && pszPath[3] == '\0';
+}
+
+int IsArchiveName(const char *pszFile)
+{
+    /* The name ends in ".ZIP" (any case); a dot found in that position can
+       have no backslash after it. */
+    size_t n = strlen(pszFile);
+    if (n < 4 || pszFile[n - 4] != '.')
+        return 0;
+    for (size_t k = 0; k < 3; k++)
+        if (toupper((unsigned char)pszFile[n - 3 + k]) != "ZIP"[k])
+            return 0;
+    return 1;
+}
+
+/* ---- Item dates -------------------------------------------------------- */
+
+void FormatCalendarDate(unsigned uYear, unsigned uMonth, unsigned uDay, char *pszDate)
+{
+    if (uYear > 9999 || uMonth > 99 || uDay > 99) {
+        CopySz(pszDate, 9, "99991231");
+        return;
+    }
+    snprintf(pszDate, 9, "%04u%02u%02u", uYear, uMonth, uDay);
+}
+
+void FormatItemDate(uint16_t uDosDate, char *pszDate)
+{
+    FormatCalendarDate((unsigned)(uDosDate >> 9) + 1980u, (uDosDate >> 5) & 0x0Fu,
+                       uDosDate & 0x1Fu, pszDate);
+}
+
+/* Copies the part of pszDate (nLen characters) that starts at nFrom into
+   szPart, as much as it holds; a part the text does not reach is empty. */
+static void CopyDatePart(char *szPart, size_t cchPart, const char *pszDate, size_t nLen,
+                         size_t nFrom)
+{
+    szPart[0] = '\0';
+    if (nFrom < nLen)
+        CopySz(szPart, cchPart, pszDate + nFrom);
+}
+
+uint16_t PackItemDate(const char *pszDate)
+{
+    char szYr[5], szMo[3], szDy[3];
+    size_t nLen = strlen(pszDate);
+    CopyDatePart(szYr, sizeof(szYr), pszDate, nLen, 0);
+    CopyDatePart(szMo, sizeof(szMo), pszDate, nLen, 4);
+    CopyDatePart(szDy, sizeof(szDy), pszDate, nLen, 6);
+    /* Read the standard way (white space, sign, digits; nothing gives 0).
+       Unsigned arithmetic keeps negative parts in two's complement, so they
+       spill into the higher fields exactly as the packed word always has. */
+    uint32_t uYear = (uint32_t)strtol(szYr, NULL, 10) - 1980u;
+    uint32_t uMonth = (uint32_t)strtol(szMo, NULL, 10);
+    uint32_t uDay = (uint32_t)strtol(szDy, NULL, 10);
+    return (uint16_t)(((uYear << 9) | (uMonth << 5) | uDay) & 0xFFFFu);
+}
+
+int IsValidDosDate(uint16_t uDosDate)
+{
+    static const unsigned char abDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    unsigned uYear = (unsigned)(uDosDate >> 9) + 1980u;
+    unsigned uMonth = (uDosDate >> 5) & 0x0Fu;
+    unsigned uDay = uDosDate & 0x1Fu;
+    if (uMonth < 1 || uMonth > 12 || uDay < 1 || uDay > abDays[uMonth - 1])
+        return 0;
+    int fLeap = uYear % 4 == 0 && (uYear % 100 != 0 || uYear % 400 == 0);
+    return !(uMonth == 2 && uDay == 29 && !fLeap);
+}
+
+/* ---- Free space -------------------------------------------------------- */
+
+int32_t FreeKilobytes(uint32_t dwSectorsPerCluster, uint32_t dwBytesPerSector,
+                      uint32_t dwFreeClusters)
+{
+    /* At most 2^96 bytes: split so that no step overflows 64 bits. */
+    uint64_t qwBytesPerCluster = (uint64_t)dwSectorsPerCluster * dwBytesPerSector;
+    uint64_t qwKb;
+    if (qwBytesPerCluster != 0 && dwFreeClusters > UINT64_MAX / qwBytesPerCluster)
+        return INT32_MAX;
+    qwKb = qwBytesPerCluster * dwFreeClusters / 1024u;
+    return qwKb > (uint64_t)INT32_MAX ? INT32_MAX : (int32_t)qwKb;
+}

@@ -1,6 +1,8 @@
-/* logic_text.cpp - bounded text, the command tail and manifest value syntax.
+/* logic_text.cpp - bounded text, the command tail, manifest value syntax,
+ * destination macros, prompt formats and the file-error messages.
  * No platform calls: tested natively and under Wine alike. */
 #include "logic.h"
+#include "resource.h"
 
 size_t CopySz(char *pszDst, size_t cchDst, const char *pszSrc)
 {
@@ -36,4 +38,224 @@ const char *SkipProgramName(const char *pszCmdLine)
     while (*p != '\0' && *p <= ' ')
         p++;
     return (const char *)p;
+}
+
+int AppendSz(char *pszDst, size_t cchDst, const char *pszSrc)
+{
+    size_t nLen = 0;
+    while (nLen < cchDst && pszDst[nLen] != '\0')
+        nLen++;
+    if (nLen == cchDst)
+        return pszSrc[0] == '\0';
+    size_t nCopied = CopySz(pszDst + nLen, cchDst - nLen, pszSrc);
+    return pszSrc[nCopied] == '\0';
+}
+
+static int LowerAscii(int c)
+{
+    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+}
+
+int EqualNoCase(const char *pszA, const char *pszB)
+{
+    const unsigned char *pA = (const unsigned char *)pszA;
+    const unsigned char *pB = (const unsigned char *)pszB;
+    while (*pA != '\0' && LowerAscii(*pA) == LowerAscii(*pB)) {
+        pA++;
+        pB++;
+    }
+    return LowerAscii(*pA) == LowerAscii(*pB);
+}
+
+static int IsBlankChar(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int32_t ParseIntText(const char *psz)
+{
+    while (IsBlankChar(*psz))
+        psz++;
+    int fNegative = 0;
+    if (*psz == '+' || *psz == '-')
+        fNegative = *psz++ == '-';
+    /* Accumulate the magnitude with a ceiling just past the 32-bit range, so
+       a long run of digits settles on the nearest end of the range instead
+       of wrapping into a value the manifest never meant. */
+    const int64_t llCeiling = (int64_t)INT32_MAX + 1;
+    int64_t llValue = 0;
+    for (; *psz >= '0' && *psz <= '9'; psz++) {
+        llValue = llValue * 10 + (*psz - '0');
+        if (llValue > llCeiling)
+            llValue = llCeiling;
+    }
+    if (fNegative)
+        return (int32_t)-llValue;
+    return llValue > INT32_MAX ? INT32_MAX : (int32_t)llValue;
+}
+
+int IsTrueText(const char *psz)
+{
+    return EqualNoCase(psz, "TRUE");
+}
+
+/* An output buffer that is filled from the front and remembers whether
+   anything had to be left out. */
+typedef struct OutText {
+    char *psz;
+    size_t cch;
+    size_t nLen;
+    int fCut;
+} OutText;
+
+static void OutInit(OutText *pOut, char *psz, size_t cch)
+{
+    pOut->psz = psz;
+    pOut->cch = cch;
+    pOut->nLen = 0;
+    pOut->fCut = cch == 0;
+    if (cch != 0)
+        psz[0] = '\0';
+}
+
+static void OutSpan(OutText *pOut, const char *pSrc, size_t nSrc)
+{
+    if (pOut->cch == 0)
+        return;
+    size_t nRoom = pOut->cch - 1 - pOut->nLen;
+    if (nSrc > nRoom) {
+        nSrc = nRoom;
+        pOut->fCut = 1;
+    }
+    for (size_t i = 0; i < nSrc; i++)
+        pOut->psz[pOut->nLen++] = pSrc[i];
+    pOut->psz[pOut->nLen] = '\0';
+}
+
+static void OutSz(OutText *pOut, const char *psz)
+{
+    size_t n = 0;
+    while (psz[n] != '\0')
+        n++;
+    OutSpan(pOut, psz, n);
+}
+
+static size_t SpanTo(const char *psz, char c)
+{
+    size_t n = 0;
+    while (psz[n] != '\0' && psz[n] != c)
+        n++;
+    return n;
+}
+
+/* A Windows directory followed by exactly one separating backslash. */
+static int OutDir(OutText *pOut, const char *pszDir)
+{
+    if (pszDir == NULL || pszDir[0] == '\0')
+        return 0;
+    OutSz(pOut, pszDir);
+    size_t n = 0;
+    while (pszDir[n] != '\0')
+        n++;
+    if (pszDir[n - 1] != '\\')
+        OutSz(pOut, "\\");
+    return 1;
+}
+
+int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
+               const char *pszWinDir, char *pszOut, size_t cchOut)
+{
+    OutText out;
+    OutInit(&out, pszOut, cchOut);
+    int fDirsOk = 1;
+    const char *p = pszFmt;
+    for (;;) {
+        size_t n = SpanTo(p, '%');
+        OutSpan(&out, p, n);
+        p += n;
+        if (*p == '\0')
+            break;
+        p++; /* the "%" */
+        switch (*p) {
+        case 'D':
+            OutSz(&out, pszPath);
+            p++;
+            break;
+        case 'S':
+            fDirsOk &= OutDir(&out, pszSysDir);
+            p++;
+            break;
+        case 'W':
+            fDirsOk &= OutDir(&out, pszWinDir);
+            p++;
+            break;
+        default:
+            /* Not a macro: the "%" stays and the character after it is read
+               again as ordinary text (it may open a macro itself). */
+            OutSz(&out, "%");
+            break;
+        }
+    }
+    return !out.fCut && fDirsOk;
+}
+
+int FormatPrompt(const char *pszFmt, const char *const *ppszArgs, int nArgs,
+                 char *pszOut, size_t cchOut)
+{
+    OutText out;
+    OutInit(&out, pszOut, cchOut);
+    int iArg = 0;
+    const char *p = pszFmt;
+    for (;;) {
+        size_t n = SpanTo(p, '%');
+        OutSpan(&out, p, n);
+        p += n;
+        if (*p == '\0')
+            break;
+        if (p[1] == 's') {
+            if (iArg < nArgs)
+                OutSz(&out, ppszArgs[iArg]);
+            iArg++;
+            p += 2;
+        } else if (p[1] == '%') {
+            OutSz(&out, "%");
+            p += 2;
+        } else {
+            /* Any other conversion is shown as written: manifest text never
+               reaches a real formatter. */
+            OutSz(&out, "%");
+            p++;
+        }
+    }
+    return !out.fCut;
+}
+
+unsigned FileErrMessage(unsigned nErr, const char **ppszDefault)
+{
+    static const struct {
+        unsigned nErr;
+        unsigned uMsg;
+        const char *pszText;
+    } aMessages[] = {
+        {3, MSG_SUBDIR, "Path invalid."},
+        {4, MSG_FILE_TOOMANY, "There are too many open files."},
+        {5, MSG_FILE_DENIED, "Access denied."},
+        {15, MSG_BAD_DRIVE, "Invalid drive."},
+        {19, MSG_FILE_WPROTECT, "A write protect error occured."},
+        {32, MSG_FILE_SHARING, "A sharing violation occured."},
+        {33, MSG_FILE_LOCKING, "A locking violation occured."},
+        {53, MSG_FILE_NETWORK, "A network error occured."},
+        {54, MSG_FILE_NETWORK, "A network error occured."},
+        {58, MSG_FILE_NETWORK, "A network error occured."},
+        {59, MSG_FILE_NETWORK, "A network error occured."},
+        {65, MSG_FILE_NETWORK, "A network error occured."},
+    };
+    for (const auto &m : aMessages) {
+        if (m.nErr == nErr) {
+            *ppszDefault = m.pszText;
+            return m.uMsg;
+        }
+    }
+    *ppszDefault = "An unusual file creation error occured.";
+    return MSG_FILE_OTHER;
 }

@@ -15,5 +15,7 @@ void PaintBar(void);
 
 /* The open progress dialog, NULL when none (for tests and the driver). */
 HWND GetStatDlg(void);
+/* The percentage the bar shows now (0 whenever no dialog is open). */
+int GetStatPerc(void);
 
 #endif

@@ -96,6 +96,27 @@ std::string CurrentDir()
     return std::string(sz, n < sizeof(sz) ? n : 0);
 }
 
+bool SetCurrentDir(const std::string &path)
+{
+    return SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+bool RunningUnderWine()
+{
+    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
+    return hNtdll != NULL && GetProcAddress(hNtdll, "wine_get_version") != NULL;
+}
+
+char FreeDriveLetter()
+{
+    for (char c = 'Q'; c <= 'Y'; c++) {
+        char szRoot[4] = {c, ':', '\\', '\0'};
+        if (GetDriveTypeA(szRoot) <= DRIVE_NO_ROOT_DIR)
+            return c;
+    }
+    return 0;
+}
+
 HINSTANCE UseManifest(const char *pszName)
 {
     std::string path = ExeDir() + pszName + ".dll";
@@ -341,6 +362,13 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path)
     file.append(reinterpret_cast<const char *>(&bih), sizeof(bih));
     file += pixels;
     return WriteBytes(path, file);
+}
+
+std::string ScreenshotPath(const std::string &name)
+{
+    std::string dir = ExeDir() + "..\\screenshots\\";
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir + name + ".bmp";
 }
 
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)

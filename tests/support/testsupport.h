@@ -20,6 +20,12 @@ std::string ReadBytes(const std::string &path);       /* empty when the file can
 bool FileExists(const std::string &path);
 bool DirExists(const std::string &path);
 std::string CurrentDir();                             /* as GetCurrentDirectoryA reports it */
+bool SetCurrentDir(const std::string &path);          /* SetCurrentDirectoryA; true on success */
+
+/* ---- Platform ----------------------------------------------------------- */
+
+bool RunningUnderWine();                              /* ntdll exports wine_get_version */
+char FreeDriveLetter();                               /* a letter from Q on with no drive, or 0 */
 
 /* ---- Manifests ---------------------------------------------------------- */
 
@@ -81,6 +87,10 @@ private:
 
 /* Saves a window's picture as a 24-bit BMP file.  true on success. */
 bool SaveWindowBmp(HWND hWnd, const std::string &path);
+
+/* Where a test's picture of a window goes: <build>\screenshots\<name>.bmp,
+   beside the tests' folder (created when missing). */
+std::string ScreenshotPath(const std::string &name);
 
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);

@@ -1,0 +1,168 @@
+/* Path names, item date words and free-space arithmetic: the decisions the
+ * file-system helpers take without asking the platform.  Every expected
+ * value below is worked out by hand from the rules. */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "logic.h"
+
+TEST(IsSubOk, Table)
+{
+    struct Case { const char *sub; int ok; } cases[] = {
+        {"", 1}, {"A", 1}, {"A\\", 1}, {"A.\\B\\", 1}, {"A+", 1}, {"A[1]", 1},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCD", 1},
+        {"\\A", 0}, {"A\\\\B", 0}, {".A", 0}, {"+A", 0}, {"A.B.C", 0}, {"A B", 0},
+        {"A:B", 0}, {"A/B", 0}, {"A=B", 0},
+        /* first-character rule */
+        {"[A", 0}, {"]A", 0}, {";A", 0}, {"\"A", 0}, {",A", 0},
+        {"A;", 1}, {"A,", 1}, {"A\"", 1}, {"A]", 1}, {"A.", 1}, {"A.B", 1},
+        /* forbidden anywhere */
+        {"A?", 0}, {"A*", 0}, {"A|", 0}, {"A<", 0}, {"A>", 0}, {"A ", 0},
+        /* every component counts */
+        {"AB.C\\D.E.F", 0}, {"A\\.B", 0}, {"A\\B\\\\", 0}, {"\\", 0}, {"A\\B\\C\\", 1},
+        {"A\\ B", 0}, {"GOOD\\BAD?\\", 0},
+        /* no limits on length, extension or character codes */
+        {"A.ABCDEFGHIJ", 1}, {"\xC4rger\\Stra\xDF" "e", 1}, {"A\x01", 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsSubOk(c.sub), c.ok) << "text: " << c.sub;
+}
+
+TEST(GetFileNameOfPath, IndexAfterLastSeparator)
+{
+    struct Case { const char *path; int index; } cases[] = {
+        {"C:\\A\\B.TXT", 5}, {"C:/x/y", 5}, {"C:\\A/B\\c", 7}, {"name", 0}, {"", 0},
+        {"C:\\A\\", 5}, {"\\", 1}, {"C:name", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(GetFileNameOfPath(NULL, 0, c.path), c.index) << "path: " << c.path;
+}
+
+TEST(GetFileNameOfPath, CopyIsCutAndZeroFilled)
+{
+    char sz[8];
+    memset(sz, 'x', sizeof(sz));
+    EXPECT_EQ(GetFileNameOfPath(sz, sizeof(sz), "C:\\DIR\\AB"), 7);
+    const char abWant[8] = {'A', 'B', 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(memcmp(sz, abWant, sizeof(sz)), 0);
+
+    memset(sz, 'x', sizeof(sz));
+    EXPECT_EQ(GetFileNameOfPath(sz, 4, "C:\\DIR\\LONGNAME"), 7);
+    EXPECT_STREQ(sz, "LON");
+    EXPECT_EQ(sz[4], 'x') << "wrote past the given size";
+}
+
+TEST(IsBareDriveRoot, Table)
+{
+    struct Case { const char *path; int root; } cases[] = {
+        {"C:\\", 1}, {"c:\\", 1}, {"C:", 0}, {"C:\\A", 0}, {"", 0}, {"\\", 0}, {"\\\\", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsBareDriveRoot(c.path), c.root) << "path: " << c.path;
+}
+
+TEST(IsArchiveName, Table)
+{
+    struct Case { const char *file; int zip; } cases[] = {
+        {"C:\\A\\B.ZIP", 1}, {"b.zip", 1}, {"b.Zip", 1}, {".zip", 1}, {"C:\\A.B\\c.zIP", 1},
+        {"bzip", 0}, {"b.zip.txt", 0}, {"b.zi", 0}, {"C:\\x.zip\\b", 0}, {"zip", 0},
+        {"", 0}, {"b.zipx", 0}, {"b_zip", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsArchiveName(c.file), c.zip) << "file: " << c.file;
+}
+
+TEST(FormatItemDate, EightDigitsWithLeadingZeros)
+{
+    struct Case { uint16_t word; const char *text; } cases[] = {
+        {37, "19800105"},        /* 1980-01-05: month 1 << 5 | day 5 */
+        {9513, "19980909"},      /* 18 << 9 | 9 << 5 | 9 */
+        {0, "19800000"},
+        {0xFFFF, "21071531"},    /* every field at its bit limit */
+        {65439, "21071231"},     /* 127 << 9 | 12 << 5 | 31 */
+    };
+    for (const auto &c : cases) {
+        char sz[12];
+        memset(sz, 'x', sizeof(sz));
+        FormatItemDate(c.word, sz);
+        EXPECT_STREQ(sz, c.text) << "word " << c.word;
+        EXPECT_EQ(sz[9], 'x') << "wrote past the date";
+    }
+}
+
+TEST(FormatCalendarDate, OutsideTheDosRange)
+{
+    struct Case { unsigned y, m, d; const char *text; } cases[] = {
+        {1970, 1, 1, "19700101"}, {1601, 12, 31, "16011231"}, {2200, 7, 4, "22000704"},
+        {999, 3, 5, "09990305"}, {9999, 12, 31, "99991231"}, {10000, 1, 1, "99991231"},
+        {30827, 12, 31, "99991231"},
+    };
+    for (const auto &c : cases) {
+        char sz[12];
+        memset(sz, 'x', sizeof(sz));
+        FormatCalendarDate(c.y, c.m, c.d, sz);
+        EXPECT_STREQ(sz, c.text) << c.y << "-" << c.m << "-" << c.d;
+        EXPECT_EQ(sz[9], 'x') << "wrote past the date";
+    }
+}
+
+TEST(PackItemDate, FieldsAndSpill)
+{
+    struct Case { const char *text; uint16_t word; } cases[] = {
+        {"19980909", 9513},
+        {"199809091", 9513},     /* characters after the eighth are ignored */
+        {"19800105", 37},
+        {"21071231", 65439},
+        {"19790101", 65057},     /* year 1979 wraps to 2107: 127 << 9 | 32 | 1 */
+        {"19981600", 9728},      /* month 16 carries into the year: 19 << 9 */
+        {"19980132", 9248},      /* day 32 is OR-ed onto month 1's bit: 1998-01-00 */
+        {"19980232", 9312},      /* day 32 OR month 2 gives month 3, day 0 */
+        {"19981313", 9645},      /* no range check: 9216 | 13 << 5 | 13 */
+        {"1998", 9216},          /* month and day not reached: 0 */
+        {"1998ab09", 9225},      /* a non-numeric part reads as 0 */
+        {"", 34816},             /* (0 - 1980) << 9, low 16 bits */
+        {" 998  09", 21513},     /* (998 - 1980) << 9 = 42 << 9; blank month 0; day 9 */
+        {"20000229", 10333},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(PackItemDate(c.text), c.word) << "text: " << c.text;
+}
+
+TEST(IsValidDosDate, CalendarDays)
+{
+    struct Case { uint16_t word; int valid; } cases[] = {
+        {9513, 1},                   /* 1998-09-09 */
+        {37, 1},                     /* 1980-01-05 */
+        {65439, 1},                  /* 2107-12-31 */
+        {9216 | 2 << 5 | 31, 0},     /* 1998-02-31 */
+        {9216 | 2 << 5 | 29, 0},     /* 1998-02-29 */
+        {8192 | 2 << 5 | 29, 1},     /* 1996-02-29 */
+        {10240 | 2 << 5 | 29, 1},    /* 2000-02-29: divisible by 400 */
+        {61440 | 2 << 5 | 29, 0},    /* 2100-02-29: divisible by 100 only */
+        {61440 | 2 << 5 | 28, 1},
+        {9216 | 0 << 5 | 9, 0},      /* month 00 */
+        {9216 | 13 << 5 | 9, 0},     /* month 13 */
+        {9216 | 1 << 5 | 0, 0},      /* day 00 */
+        {9216 | 4 << 5 | 30, 1},     /* 30 April */
+        {9216 | 4 << 5 | 31, 0},     /* 31 April */
+        {9216 | 12 << 5 | 31, 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsValidDosDate(c.word), c.valid) << "word " << c.word;
+}
+
+TEST(FreeKilobytes, ExactBeyondFourGigabytes)
+{
+    /* 5 x 1024^3 bytes in clusters of 8 x 512 bytes: 1,310,720 clusters. */
+    EXPECT_EQ(FreeKilobytes(8, 512, 1310720), 5242880);
+    EXPECT_EQ(FreeKilobytes(1, 512, 3), 1);                    /* 1536 bytes, rounded down */
+    EXPECT_EQ(FreeKilobytes(1, 512, 1), 0);
+    EXPECT_EQ(FreeKilobytes(0, 512, 100), 0);
+    EXPECT_EQ(FreeKilobytes(2, 512, 2147483647u), 2147483647); /* largest that fits */
+    EXPECT_EQ(FreeKilobytes(2, 512, 2147483648u), 2147483647); /* saturates */
+    EXPECT_EQ(FreeKilobytes(8, 512, 536870912u), 2147483647);  /* 2 TB */
+    EXPECT_EQ(FreeKilobytes(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu), 2147483647);
+}
