@@ -14,11 +14,17 @@
 
 /* ---- Cases --------------------------------------------------------------- */
 
+/* The two "block" cases are diagnostics between a program case and its
+   yardstick: the yardstick's work, but every item passes through a fresh
+   zero-initialised movable block as the program's records do.  They tell
+   the cost of that allocation apart from the program's own overhead. */
 enum BenchCase {
     CASE_INSTALL_SHOWN,     /* ResToFiles, progress dialog on */
     CASE_INSTALL_QUIET,     /* ResToFiles, progress dialog off */
+    CASE_EXTRACT_BLOCKS,    /* package records to files, no manifest (diagnostic) */
     CASE_COPY,              /* CopyFileA loop over the source files */
     CASE_BUILD,             /* PackFiles */
+    CASE_CONCAT_BLOCKS,     /* concatenation, a fresh block per file (diagnostic) */
     CASE_CONCAT,            /* plain concatenation with the builder's I/O calls */
     CASE_COUNT
 };
@@ -27,6 +33,7 @@ const char *CaseKey(int nCase);         /* name on the child's command line */
 const char *CaseTitle(int nCase);       /* label in the report */
 int CaseYardstick(int nCase);           /* the plain case it is compared with */
 int CaseIsProgram(int nCase);           /* 1 when it runs the installer's own code */
+int CaseIsInstall(int nCase);           /* 1 when it writes the items into dest\ */
 int FindCase(const char *pszKey);       /* -1 when unknown */
 
 /* One case run in one child process. */

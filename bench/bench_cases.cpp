@@ -1,7 +1,8 @@
 /* bench_cases.cpp - the child process that runs and measures one case: an
  * install through ResToFiles (progress dialog on or off), the CopyFileA loop,
- * a build through PackFiles, or the plain concatenation.  One process per
- * case, so that each case's peak working set is its own. */
+ * a build through PackFiles, the plain concatenation, or one of the two
+ * diagnostics that move the same bytes through fresh blocks.  One process
+ * per case, so that each case's peak working set is its own. */
 #include "bench.h"
 
 #include <windows.h>
@@ -14,8 +15,10 @@
 #include <memory>
 
 #include "load.h"
+#include "logic.h"
 #include "quarnel.h"
 #include "resource.h"
+#include "scoped.h"
 #include "statbar.h"
 #include "unload.h"
 
@@ -138,6 +141,7 @@ struct ChildCase {
     int nItems = 0;
     std::string data;                   /* the set's folder, ends in "\" */
     std::string dest;                   /* install and copy target, ends in "\" */
+    std::string package;                /* entry 98 */
     std::vector<std::string> aFrom, aTo;
     HWND hOwner = NULL;
 };
@@ -159,37 +163,77 @@ static std::string CopyItems(const ChildCase &cc)
     return "";
 }
 
+/* Room for one item's bytes: a buffer kept and grown, the least any copy
+   has to do, or (fFresh) a new zero-initialised movable block per item, as
+   the builder and the extraction allocate theirs. */
+class ItemBuffer {
+public:
+    explicit ItemBuffer(bool fFresh) : m_fFresh(fFresh), m_cbKept(0) {}
+    char *Get(long cb)
+    {
+        if (m_fFresh)
+            return static_cast<char *>(m_block.Alloc((SIZE_T)cb));
+        if (cb > m_cbKept) {
+            m_pKept.reset(new char[cb]);
+            m_cbKept = cb;
+        }
+        return m_pKept.get();
+    }
+    void Done() { m_block.Free(); }
+private:
+    bool m_fFresh;
+    GlobalOwner m_block;
+    std::unique_ptr<char[]> m_pKept;
+    long m_cbKept;
+};
+
 /* The builder's I/O calls without the builder: each file is opened, sized
-   with _llseek, read whole with one _hread and written with one _hwrite.
-   The buffer is kept and grown rather than allocated per file, the least
-   any concatenation has to do. */
-static std::string ConcatItems(const ChildCase &cc)
+   with _llseek, read whole with one _hread and written with one _hwrite. */
+static std::string ConcatItems(const ChildCase &cc, bool fFreshBlocks)
 {
     OFSTRUCT ofs;
-    HFILE hOut = OpenFile("out\\concat.bin", &ofs, OF_CREATE | OF_WRITE);
-    if (hOut == HFILE_ERROR)
+    FileOwner out(OpenFile("out\\concat.bin", &ofs, OF_CREATE | OF_WRITE));
+    if (!out.IsOpen())
         return "the output could not be created";
-    std::unique_ptr<char[]> pBuf;
-    long cbBuf = 0;
-    std::string problem;
-    for (size_t i = 0; i < cc.aFrom.size() && problem.empty(); i++) {
-        HFILE hIn = OpenFile(cc.aFrom[i].c_str(), &ofs, OF_READ);
-        if (hIn == HFILE_ERROR) {
-            problem = "cannot open " + cc.aFrom[i];
-            break;
-        }
-        long cb = _llseek(hIn, 0, FILE_END);
-        _llseek(hIn, 0, FILE_BEGIN);
-        if (cb > cbBuf) {
-            pBuf.reset(new char[cb]);
-            cbBuf = cb;
-        }
-        if (cb <= 0 || _hread(hIn, pBuf.get(), cb) != cb || _hwrite(hOut, pBuf.get(), cb) != cb)
-            problem = "short read or write on " + cc.aFrom[i];
-        _lclose(hIn);
+    ItemBuffer buffer(fFreshBlocks);
+    for (const std::string &from : cc.aFrom) {
+        FileOwner in(OpenFile(from.c_str(), &ofs, OF_READ));
+        if (!in.IsOpen())
+            return "cannot open " + from;
+        long cb = _llseek(in.Get(), 0, FILE_END);
+        _llseek(in.Get(), 0, FILE_BEGIN);
+        char *pb = cb > 0 ? buffer.Get(cb) : NULL;
+        if (!pb || _hread(in.Get(), pb, cb) != cb || _hwrite(out.Get(), pb, cb) != cb)
+            return "short read or write on " + from;
+        buffer.Done();
     }
-    _lclose(hOut);
-    return problem;
+    return "";
+}
+
+/* What the package format itself asks of an install: each record's length
+   and bytes read into a fresh block and written to a new file; no manifest,
+   no progress, no dates. */
+static std::string ExtractRecords(const ChildCase &cc)
+{
+    OFSTRUCT ofs;
+    FileOwner package(OpenFile((ExeFolder() + cc.package).c_str(), &ofs, OF_READ));
+    if (!package.IsOpen())
+        return "no package beside the program";
+    ItemBuffer buffer(true);
+    for (const std::string &to : cc.aTo) {
+        unsigned char abHead[RECORD_HEADER_SIZE];
+        if (_hread(package.Get(), abHead, sizeof(abHead)) != (long)sizeof(abHead))
+            return "the package ends early";
+        long cb = DecodeRecordLength(abHead);
+        char *pb = cb > 0 ? buffer.Get(cb) : NULL;
+        if (!pb || _hread(package.Get(), pb, cb) != cb)
+            return "a record cannot be read";
+        FileOwner out(OpenFile(to.c_str(), &ofs, OF_CREATE | OF_WRITE));
+        if (!out.IsOpen() || _hwrite(out.Get(), pb, cb) != cb)
+            return "cannot write " + to;
+        buffer.Done();
+    }
+    return "";
 }
 
 static std::string RunTimedCase(const ChildCase &cc)
@@ -203,8 +247,12 @@ static std::string RunTimedCase(const ChildCase &cc)
         return CopyItems(cc);
     case CASE_BUILD:
         return PackFiles("pkg.qps") ? "" : "PackFiles reported failure";
+    case CASE_EXTRACT_BLOCKS:
+        return ExtractRecords(cc);
+    case CASE_CONCAT_BLOCKS:
+        return ConcatItems(cc, true);
     case CASE_CONCAT:
-        return ConcatItems(cc);
+        return ConcatItems(cc, false);
     }
     return "unknown case";
 }
@@ -250,8 +298,7 @@ static std::string PrepareCase(ChildCase &cc)
 {
     if (!SetCurrentDirectoryA(cc.data.c_str()))
         return "the data folder is missing";
-    bool fInstall = cc.nCase == CASE_INSTALL_SHOWN || cc.nCase == CASE_INSTALL_QUIET;
-    if ((fInstall || cc.nCase == CASE_COPY) && !CreateDirectoryA(cc.dest.c_str(), NULL))
+    if (CaseIsInstall(cc.nCase) && !CreateDirectoryA(cc.dest.c_str(), NULL))
         return "the destination could not be made fresh";
     for (int i = 0; i < cc.nItems; i++) {
         std::string name = ItemFileName(i);
@@ -308,8 +355,7 @@ int RunChild(const char *pszCase, const char *pszSet, const char *pszData, const
     cc.nCase = FindCase(pszCase);
     cc.data = std::string(pszData) + "\\";
     cc.dest = cc.data + "dest\\";
-    std::string package;
-    HINSTANCE hManifest = (HINSTANCE)LoadSetManifest(pszSet, &cc.nItems, &package);
+    HINSTANCE hManifest = (HINSTANCE)LoadSetManifest(pszSet, &cc.nItems, &cc.package);
     if (cc.nCase < 0 || !hManifest) {
         run.note = "unknown case or no manifest module";
         return WriteResult(pszResult, run) ? 0 : 1;

@@ -129,14 +129,11 @@ static void ClearOutputs(const SetWork &work)
 
 static std::string VerifyOutput(int nCase, const SetWork &work)
 {
-    switch (nCase) {
-    case CASE_BUILD:
-        return VerifyPackage(work.data + "\\out\\" + work.package, *work.pSet, true);
-    case CASE_CONCAT:
-        return VerifyPackage(work.data + "\\out\\concat.bin", *work.pSet, false);
-    default:
+    if (CaseIsInstall(nCase))
         return VerifyFolder(work.data + "\\dest\\", *work.pSet);
-    }
+    if (nCase == CASE_BUILD)
+        return VerifyPackage(work.data + "\\out\\" + work.package, *work.pSet, true);
+    return VerifyPackage(work.data + "\\out\\concat.bin", *work.pSet, false);
 }
 
 static CaseRun RunAndCheck(int nCase, const SetWork &work)
@@ -185,7 +182,7 @@ static void PrintRun(const SetRuns &set, int nRep, int nReps, int nCase, const C
     fflush(stdout);
 }
 
-/* Every repetition runs all five cases, forwards and backwards in turn, so
+/* Every repetition runs all the cases, forwards and backwards in turn, so
    that drift in the machine's state (page cache, writeback, other load)
    falls on every case alike. */
 static void RunRounds(const SetWork &work, int nReps)

@@ -13,20 +13,24 @@ struct CaseInfo {
     const char *pszTitle;
     int nYardstick;
     int fProgram;
+    int fInstall;
 };
 
 static const CaseInfo aCases[CASE_COUNT] = {
-    {"install-shown", "install, progress on", CASE_COPY, 1},
-    {"install-quiet", "install, progress off", CASE_COPY, 1},
-    {"copy", "CopyFileA loop", CASE_COPY, 0},
-    {"build", "build (PackFiles)", CASE_CONCAT, 1},
-    {"concat", "plain concatenation", CASE_CONCAT, 0},
+    {"install-shown", "install, progress on", CASE_COPY, 1, 1},
+    {"install-quiet", "install, progress off", CASE_COPY, 1, 1},
+    {"extract-blocks", "records to files via blocks", CASE_COPY, 0, 1},
+    {"copy", "CopyFileA loop", CASE_COPY, 0, 1},
+    {"build", "build (PackFiles)", CASE_CONCAT, 1, 0},
+    {"concat-blocks", "concatenation via blocks", CASE_CONCAT, 0, 0},
+    {"concat", "plain concatenation", CASE_CONCAT, 0, 0},
 };
 
 const char *CaseKey(int nCase) { return aCases[nCase].pszKey; }
 const char *CaseTitle(int nCase) { return aCases[nCase].pszTitle; }
 int CaseYardstick(int nCase) { return aCases[nCase].nYardstick; }
 int CaseIsProgram(int nCase) { return aCases[nCase].fProgram; }
+int CaseIsInstall(int nCase) { return aCases[nCase].fInstall; }
 
 int FindCase(const char *pszKey)
 {

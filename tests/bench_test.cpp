@@ -243,9 +243,11 @@ TEST_F(BenchChild, PlainCasesProduceWhatTheyAreCheckedAgainst)
     ASSERT_TRUE(copy.fOk) << copy.note;
     EXPECT_GT(copy.dSeconds, 0);
     EXPECT_EQ("", VerifyFolder(data + "\\dest\\", set));
-    CaseRun concat = RunCase(CASE_CONCAT);
-    ASSERT_TRUE(concat.fOk) << concat.note;
-    EXPECT_EQ("", VerifyPackage(data + "\\out\\concat.bin", set, false));
+    for (int nCase : {CASE_CONCAT, CASE_CONCAT_BLOCKS}) {
+        CaseRun concat = RunCase(nCase);
+        ASSERT_TRUE(concat.fOk) << CaseTitle(nCase) << ": " << concat.note;
+        EXPECT_EQ("", VerifyPackage(data + "\\out\\concat.bin", set, false)) << CaseTitle(nCase);
+    }
 }
 
 TEST_F(BenchChild, MissingSourceFailsTheRun)
@@ -267,7 +269,7 @@ TEST_F(BenchChild, BuildThenBothInstallsRoundTrip)
     std::string placed = BenchDir() + "B4K.PKG";
     ASSERT_TRUE(MoveFileExA((data + "\\out\\B4K.PKG").c_str(), placed.c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
-    for (int nCase : {CASE_INSTALL_QUIET, CASE_INSTALL_SHOWN}) {
+    for (int nCase : {CASE_EXTRACT_BLOCKS, CASE_INSTALL_QUIET, CASE_INSTALL_SHOWN}) {
         CaseRun install = RunCase(nCase);
         EXPECT_TRUE(install.fOk) << CaseTitle(nCase) << ": " << install.note;
         EXPECT_EQ("", VerifyFolder(data + "\\dest\\", set)) << CaseTitle(nCase);
@@ -281,4 +283,7 @@ TEST_F(BenchChild, InstallWithoutPackageFails)
     CaseRun install = RunCase(CASE_INSTALL_QUIET);
     EXPECT_FALSE(install.fOk);
     EXPECT_EQ("ResToFiles reported failure", install.note);
+    CaseRun extract = RunCase(CASE_EXTRACT_BLOCKS);
+    EXPECT_FALSE(extract.fOk);
+    EXPECT_EQ("no package beside the program", extract.note);
 }
