@@ -54,15 +54,24 @@ void *ReadFile2(const char *pszFile, HGLOBAL *phMem, long *plSize)
     return pv;
 }
 
-int PackFile(HFILE hPackage, const char *pszFile)
+/* ReadFile2 with the block handed to pOwner, so it is freed on every way out. */
+static void *ReadOwned(const char *pszFile, GlobalOwner *pOwner, long *plSize)
 {
     HGLOBAL hMem = NULL;
-    long lSize = 0;
-    void *pv = ReadFile2(pszFile, &hMem, &lSize);
+    *plSize = 0;
+    void *pv = ReadFile2(pszFile, &hMem, plSize);
+    if (pv != NULL)
+        pOwner->Adopt(hMem, pv);
+    return pv;
+}
+
+int PackFile(HFILE hPackage, const char *pszFile)
+{
+    GlobalOwner item;
+    long lSize;
+    void *pv = ReadOwned(pszFile, &item, &lSize);
     if (pv == NULL)
         return 0;
-    GlobalOwner item;
-    item.Adopt(hMem, pv);
     unsigned char abLength[RECORD_HEADER_SIZE];
     EncodeRecordLength(lSize, abLength);
     return WriteExact(hPackage, abLength, sizeof(abLength)) && WriteExact(hPackage, pv, lSize);
@@ -97,13 +106,11 @@ static int PackItems(HFILE hPackage, const char *pText, size_t cbText, size_t nF
    up the script's block, on every way out. */
 static int BuildPackage(const char *pszScript)
 {
-    HGLOBAL hMem = NULL;
-    long lSize = 0;
-    void *pv = ReadFile2(pszScript, &hMem, &lSize);
+    GlobalOwner script;
+    long lSize;
+    void *pv = ReadOwned(pszScript, &script, &lSize);
     if (pv == NULL)
         return 0;
-    GlobalOwner script;
-    script.Adopt(hMem, pv);
     const char *pText = static_cast<const char *>(pv);
     size_t cbText = static_cast<size_t>(lSize);
 

@@ -13,12 +13,14 @@ int PackFiles(const char *pszCmdLine);
 int PackFile(HFILE hPackage, const char *pszFile);
 
 /* Reads a whole file into a locked, movable, zero-initialised block of
-   exactly its size.  Returns the bytes or NULL; *phMem and *plSize are set
-   as soon as they are known, also when the call then fails. */
+   exactly its size.  Returns the bytes or NULL.  *plSize is set once the
+   size was measured, also when the call then fails; *phMem is set when the
+   block was handed over, and set to NULL when the allocation or the read
+   failed (nothing is left to free).  A file that cannot be read whole fails. */
 void *ReadFile2(const char *pszFile, HGLOBAL *phMem, long *plSize);
 
 /* Size of an open file; the position is put back to the start.  -1 when the
-   size cannot be found or does not fit a long. */
+   size cannot be found or does not fit a signed 32-bit length. */
 long GetFileSize2(HFILE hFile);
 
 #endif

@@ -3,7 +3,6 @@
  * archive test, DOS date words and free-space arithmetic.  Tested natively. */
 #include "logic.h"
 
-#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -75,12 +74,7 @@ int IsArchiveName(const char *pszFile)
     /* The name ends in ".ZIP" (any case); a dot found in that position can
        have no backslash after it. */
     size_t n = strlen(pszFile);
-    if (n < 4 || pszFile[n - 4] != '.')
-        return 0;
-    for (size_t k = 0; k < 3; k++)
-        if (toupper((unsigned char)pszFile[n - 3 + k]) != "ZIP"[k])
-            return 0;
-    return 1;
+    return n >= 4 && pszFile[n - 4] == '.' && EqualNoCase(pszFile + n - 3, "ZIP");
 }
 
 /* ---- Item dates -------------------------------------------------------- */

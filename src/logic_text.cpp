@@ -148,6 +148,15 @@ static size_t SpanTo(const char *psz, char c)
     return n;
 }
 
+/* Copies the text up to the next "%" and returns where it stopped: at that
+   "%", or at the end of the text. */
+static const char *OutUntilPercent(OutText *pOut, const char *p)
+{
+    size_t n = SpanTo(p, '%');
+    OutSpan(pOut, p, n);
+    return p + n;
+}
+
 /* A Windows directory followed by exactly one separating backslash. */
 static int OutDir(OutText *pOut, const char *pszDir)
 {
@@ -169,12 +178,7 @@ int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
     OutInit(&out, pszOut, cchOut);
     int fDirsOk = 1;
     const char *p = pszFmt;
-    for (;;) {
-        size_t n = SpanTo(p, '%');
-        OutSpan(&out, p, n);
-        p += n;
-        if (*p == '\0')
-            break;
+    while (*(p = OutUntilPercent(&out, p)) != '\0') {
         p++; /* the "%" */
         switch (*p) {
         case 'D':
@@ -206,12 +210,7 @@ int FormatPrompt(const char *pszFmt, const char *const *ppszArgs, int nArgs,
     OutInit(&out, pszOut, cchOut);
     int iArg = 0;
     const char *p = pszFmt;
-    for (;;) {
-        size_t n = SpanTo(p, '%');
-        OutSpan(&out, p, n);
-        p += n;
-        if (*p == '\0')
-            break;
+    while (*(p = OutUntilPercent(&out, p)) != '\0') {
         if (p[1] == 's') {
             if (iArg < nArgs)
                 OutSz(&out, ppszArgs[iArg]);

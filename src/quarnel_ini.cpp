@@ -1,5 +1,111 @@
-/* quarnel_ini.cpp - placeholder until the module is written. */
+/* quarnel_ini.cpp - the manifest's INI changes: each change names a file,
+ * section, key and value, and a rule that may keep an existing value or ask
+ * the user before replacing it. */
 #include "quarnel.h"
 
-int ChgINIs(const char *) { return 0; }
-int CanOvrINI(const char *, const char *, const char *, const char *, const char *) { return 6; }
+#include "logic.h"
+#include "resource.h"
+#include "unload.h"
+
+static const char szMissingText[] = "The cargo manifest is missing required entries.";
+
+/* Interim copy until the shared rule helper arrives. */
+static int DecideIniRuleHere(const char *pszRule, const char *pszCurVal, const char **ppszPrompt)
+{
+    *ppszPrompt = NULL;
+    if (pszCurVal[0] == '\0')
+        return OVR_WRITE;
+    if (pszRule[0] == 'N')
+        return OVR_SKIP;
+    if (pszRule[0] == 'P') {
+        *ppszPrompt = pszRule + 1;
+        return OVR_ASK;
+    }
+    return OVR_WRITE;
+}
+
+/* One change as read from the manifest, every text expanded. */
+typedef struct INICHANGE {
+    char szF[256];
+    char szSec[256];
+    char szKey[256];
+    char szVal[256];
+    char szOvr[256];
+} INICHANGE;
+
+/* Expanded entry uId into a 256-character buffer.  0 when the text did not
+   fit whole: a cut file name, key or value would change the wrong thing. */
+static int LoadIniField(UINT uId, const char *pszPath, char *pszOut, size_t cchOut)
+{
+    const char *psz = LoadStrExpand(uId, "", pszPath);
+    size_t n = CopySz(pszOut, cchOut, psz);
+    return !ExpandWasCut() && psz[n] == '\0';
+}
+
+/* Change i in the order file, section, key, value, rule; an empty file name
+   ends the reading before anything else of the change is looked at.
+   0 when the change is missing or does not fit. */
+static int LoadIniChange(int i, const char *pszPath, INICHANGE *pChg)
+{
+    return LoadIniField(IDS_INI_FILE + i, pszPath, pChg->szF, sizeof(pChg->szF))
+        && pChg->szF[0] != '\0'
+        && LoadIniField(IDS_INI_SECTION + i, pszPath, pChg->szSec, sizeof(pChg->szSec))
+        && LoadIniField(IDS_INI_KEY + i, pszPath, pChg->szKey, sizeof(pChg->szKey))
+        && LoadIniField(IDS_INI_VALUE + i, pszPath, pChg->szVal, sizeof(pChg->szVal))
+        && LoadIniField(IDS_INI_RULE + i, pszPath, pChg->szOvr, sizeof(pChg->szOvr));
+}
+
+int ChgINIs(const char *pszPath)
+{
+    int n = LoadInt(IDS_INI_COUNT, 0);
+    for (int i = 0; i < n; i++) {
+        INICHANGE chg;
+        if (!LoadIniChange(i, pszPath, &chg)) {
+            ErrBox(MSG_MISSING, szMissingText);
+            return 0;
+        }
+        int nAnswer = CanOvrINI(chg.szF, chg.szOvr, chg.szSec, chg.szKey, chg.szVal);
+        if (nAnswer == IDCANCEL)
+            return 0;
+        if (nAnswer == IDNO)
+            continue;
+        /* A failed write is not reported: the install itself is done. */
+        WritePrivateProfileStringA(chg.szSec, chg.szKey, chg.szVal, chg.szF);
+    }
+    return 1;
+}
+
+/* Asks whether to replace the current value.  The rule's text is the
+   manifest author's, so it is filled in by FormatPrompt, which substitutes
+   only the two texts it is given and never overruns. */
+static int AskIni(const char *pszFormat, const char *pszCurVal, const char *pszVal)
+{
+    const char *apszArgs[2] = {pszCurVal, pszVal};
+    char szMsg[512];
+    FormatPrompt(pszFormat, apszArgs, 2, szMsg, sizeof(szMsg));
+    int nAnswer = MessageBoxA(GetActiveWindow(), szMsg, "Parvex",
+                              MB_YESNOCANCEL | MB_ICONQUESTION);
+    /* A box that could not be shown is no consent: the value stays. */
+    return nAnswer == 0 ? IDNO : nAnswer;
+}
+
+int CanOvrINI(const char *pszFile, const char *pszOvr, const char *pszSec,
+              const char *pszKey, const char *pszVal)
+{
+    /* These rules write in any case, so the file is not even read. */
+    if (pszOvr[0] == '\0' || pszOvr[0] == 'A')
+        return IDYES;
+
+    char szCurVal[100];
+    GetPrivateProfileStringA(pszSec, pszKey, "", szCurVal, sizeof(szCurVal), pszFile);
+
+    const char *pszPrompt = NULL;
+    switch (DecideIniRuleHere(pszOvr, szCurVal, &pszPrompt)) {
+    case OVR_SKIP:
+        return IDNO;
+    case OVR_ASK:
+        return AskIni(pszPrompt, szCurVal, pszVal);
+    default:
+        return IDYES;
+    }
+}

@@ -93,6 +93,6 @@
 #define MSG_FILE_SHARING  405
 #define MSG_FILE_LOCKING  406
 #define MSG_FILE_NETWORK  407
-#define MSG_WRITE_SHORT   408   /* an item's bytes could not all be written (disk full) */
+#define MSG_WRITE_SHORT   408   /* "A file write failed.  The disk may be full." (an item not written whole) */
 
 #endif

@@ -1,8 +1,248 @@
-/* unload.cpp - placeholder until the module is written. */
+/* unload.cpp - copies the package's records to the items' destinations: the
+ * package beside the running program is read forwards, one record per item,
+ * each item written or skipped under its overwrite rule, dated, and shown in
+ * the progress dialog.  Any failure is reported here and stops the copy. */
 #include "unload.h"
 
-int ResToFiles(const char *) { return 0; }
-int CanOvr(const char *, int) { return 6; }
-int MakeDestFile(const char *, const char *, HFILE) { return 0; }
-int ResToFile(const char *, HFILE) { return 0; }
-int UnzipFile(const char *) { return 1; }
+#include "filedir.h"
+#include "logic.h"
+#include "quarnel.h"
+#include "resource.h"
+#include "scoped.h"
+#include "statbar.h"
+
+/* Destinations and the package path live in 256-character buffers. */
+enum { PATH_BUF = 256, PATH_MAX_LEN = PATH_BUF - 1 };
+
+/* The program's own path is kept to 239 characters, so that with a package
+   name of at most 15 the package path stays within 254. */
+enum { PROGRAM_PATH_MAX = 239, PACKAGE_NAME_BUF = 16 };
+
+/* Rooms of the entries read directly from the string table. */
+enum { ITEM_NAME_BUF = 256, ITEM_DATE_BUF = 10, ITEM_RULE_BUF = 100 };
+
+/* Overwrite prompt: a rule's format (at most 98) with a destination (255). */
+enum { PROMPT_BUF = 356 };
+
+/* FileErrBox code for a path that cannot be used: "Path invalid.". */
+enum { FILE_ERR_PATH_NOT_FOUND = 3 };
+
+static const char szPromptCaption[] = "Parvex";
+static const char szMissing[] = "The cargo manifest is missing required entries.";
+static const char szBadPackage[] = "The install package file is invalid.";
+
+/* Reads entry uId straight from the string table; absent reads as empty. */
+static void ReadEntry(UINT uId, char *pszBuf, int cchBuf)
+{
+    pszBuf[0] = '\0';
+    LoadStringA(GetAppInstance(), uId, pszBuf, cchBuf);
+}
+
+/* Every failure of the copy closes the progress dialog before its message. */
+static int FailWith(UINT uId, const char *pszDefault)
+{
+    StatDlgEnd();
+    ErrBox(uId, pszDefault);
+    return 0;
+}
+
+static int FailWithFileError(UINT nErr)
+{
+    StatDlgEnd();
+    FileErrBox(nErr);
+    return 0;
+}
+
+/* A destination longer than its buffer is refused outright: writing to a
+   cut path would put the item somewhere the manifest never named. */
+static int RefuseLongPath(const char *pszFile)
+{
+    if (lstrlenA(pszFile) <= PATH_MAX_LEN)
+        return 0;
+    FailWithFileError(FILE_ERR_PATH_NOT_FOUND);
+    return 1;
+}
+
+/* Opens the package: entry 98 in the running program's folder.  A program
+   path beyond 239 characters would leave no usable folder, and an absent
+   name no file; both mean there is no package (the caller stays silent). */
+static HFILE OpenPackage(void)
+{
+    char szExe[1024];
+    DWORD n = GetModuleFileNameA(NULL, szExe, sizeof(szExe));
+    if (n == 0 || n > PROGRAM_PATH_MAX)
+        return HFILE_ERROR;
+    szExe[GetFileNameOfPath(NULL, 0, szExe)] = '\0';
+
+    char szName[PACKAGE_NAME_BUF];
+    ReadEntry(IDS_PACKAGE, szName, sizeof(szName));
+    if (szName[0] == '\0')
+        return HFILE_ERROR;
+
+    char szF[PATH_BUF];
+    CopySz(szF, sizeof(szF), szExe);
+    AppendSz(szF, sizeof(szF), szName);
+    OFSTRUCT ofs;
+    return OpenFileQ(szF, &ofs, OF_READ);
+}
+
+/* Reads the next record whole into rBlock (left empty for a record of
+   length 0) and its length into *plSize.  Reports and returns 0 when the
+   package ends early or the memory cannot be had. */
+static int ReadRecord(HFILE hPkg, GlobalOwner &rBlock, long *plSize)
+{
+    unsigned char abHeader[RECORD_HEADER_SIZE];
+    if (!ReadExact(hPkg, abHeader, sizeof(abHeader)))
+        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+    long lSize = DecodeRecordLength(abHeader);
+    /* A negative length is a damaged package; asking for it as a size
+       would request gigabytes, so it is refused before any allocation. */
+    if (lSize < 0)
+        return FailWith(MSG_NO_MEMORY, "A memory allocation failed.");
+    *plSize = lSize;
+    /* The builder never writes an empty record; one read here is taken
+       for what it says: an empty file. */
+    if (lSize == 0)
+        return 1;
+    if (rBlock.Alloc((SIZE_T)lSize) == NULL)
+        return FailWith(MSG_NO_MEMORY, "A memory allocation failed.");
+    if (!ReadExact(hPkg, rBlock.Get(), lSize))
+        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+    return 1;
+}
+
+/* A skipped item still consumes its record, with the same checks, so that
+   the next item receives the next record. */
+static int SkipRecord(HFILE hPkg)
+{
+    GlobalOwner block;
+    long lSize = 0;
+    return ReadRecord(hPkg, block, &lSize);
+}
+
+/* Writes the bytes and closes; 1 only when all of them reached the file. */
+static int WriteAndClose(FileOwner &rFile, const void *pv, long cb)
+{
+    int fOk = cb == 0 || WriteExact(rFile.Get(), pv, cb);
+    if (_lclose(rFile.Detach()) == HFILE_ERROR)
+        fOk = 0;
+    return fOk;
+}
+
+int ResToFile(const char *pszFile, HFILE hPkg)
+{
+    GlobalOwner block;
+    long lSize = 0;
+    if (!ReadRecord(hPkg, block, &lSize))
+        return 0;
+
+    OFSTRUCT ofs;
+    FileOwner file(OpenFileQ(pszFile, &ofs, OF_CREATE | OF_WRITE));
+    if (!file.IsOpen())
+        return FailWithFileError(ofs.nErrCode);
+    if (!WriteAndClose(file, block.Get(), lSize)) {
+        /* A cut file would pass for installed, and on a retry an "N" or
+           "O" rule would keep it; it goes, and the copy stops. */
+        DeleteFileA(pszFile);
+        return FailWith(MSG_WRITE_SHORT, "A file write failed.  The disk may be full.");
+    }
+    return 1;
+}
+
+int UnzipFile(const char *)
+{
+    return 1;
+}
+
+int MakeDestFile(const char *pszFile, const char *pszDate, HFILE hPkg)
+{
+    if (RefuseLongPath(pszFile))
+        return 0;
+    char szTmpFile[PATH_BUF];
+    CopySz(szTmpFile, sizeof(szTmpFile), pszFile);
+    if (!ResToFile(szTmpFile, hPkg))
+        return 0;
+    if (pszDate[0] != '\0')
+        SetFileDate(pszFile, pszDate);
+    if (IsArchiveName(pszFile))
+        UnzipFile(pszFile);
+    return 1;
+}
+
+/* Shows an overwrite prompt; the rule's format is manifest text, so it is
+   filled in by FormatPrompt and never handed to a printf-style call. */
+static int AskOverwrite(const char *pszFormat, const char *pszFile)
+{
+    char szMsg[PROMPT_BUF];
+    const char *apszArgs[1] = {pszFile};
+    FormatPrompt(pszFormat, apszArgs, 1, szMsg, sizeof(szMsg));
+    return MessageBoxA(GetActiveWindow(), szMsg, szPromptCaption, MB_YESNOCANCEL | MB_ICONQUESTION);
+}
+
+int CanOvr(const char *pszFile, int nItem)
+{
+    char szRule[ITEM_RULE_BUF];
+    ReadEntry(IDS_ITEM_RULE + nItem, szRule, sizeof(szRule));
+    if (!ItemRuleLooksAtFile(szRule))
+        return OVR_WRITE;
+    char szDate[16] = "";
+    if (!GetFileDate(pszFile, szDate))
+        return OVR_WRITE;       /* no file there (or none we can read) */
+    const char *pszFormat = NULL;
+    int nDecision = DecideItemRule(szRule, szDate, &pszFormat);
+    return nDecision == OVR_ASK ? AskOverwrite(pszFormat, pszFile) : nDecision;
+}
+
+/* Item i's destination, expanded against pszPath, into pszDest (256).
+   Empty, cut by the expansion, or too long for its buffer: reported, 0. */
+static int GetItemDest(int nItem, const char *pszPath, char *pszDest)
+{
+    const char *pszExpanded = LoadStrExpand(IDS_ITEM_DEST + nItem, "", pszPath);
+    if (pszExpanded[0] == '\0' || ExpandWasCut())
+        return FailWith(MSG_MISSING, szMissing);
+    if (RefuseLongPath(pszExpanded))
+        return 0;
+    CopySz(pszDest, PATH_BUF, pszExpanded);
+    return 1;
+}
+
+/* One item: destination, rule, progress, record.  0 stops the copy. */
+static int ExtractItem(int nItem, int nCount, const char *pszPath, HFILE hPkg)
+{
+    char szDest[PATH_BUF];
+    if (!GetItemDest(nItem, pszPath, szDest))
+        return 0;
+    char szName[ITEM_NAME_BUF];
+    ReadEntry(IDS_ITEM_NAME + nItem, szName, sizeof(szName));
+
+    int nAnswer = CanOvr(szDest, nItem);
+    if (nAnswer == OVR_CANCEL) {
+        StatDlgEnd();
+        return 0;
+    }
+    if (nAnswer == OVR_SKIP)
+        return SkipRecord(hPkg);
+
+    /* The share of items before this one; 64 bits so no count overflows. */
+    int nPercent = (int)((long long)nItem * 100 / nCount);
+    if (!StatDlgMsg("Copying ", szName, nPercent))
+        return 0;
+    char szDate[ITEM_DATE_BUF];
+    ReadEntry(IDS_ITEM_DATE + nItem, szDate, sizeof(szDate));
+    return MakeDestFile(szDest, szDate, hPkg);
+}
+
+int ResToFiles(const char *pszPath)
+{
+    FileOwner pkg(OpenPackage());
+    if (!pkg.IsOpen()) {
+        StatDlgEnd();
+        return 0;
+    }
+    int nCount = LoadInt(IDS_ITEM_COUNT, 0);
+    for (int i = 0; i < nCount; i++)
+        if (!ExtractItem(i, nCount, pszPath, pkg.Get()))
+            return 0;
+    StatDlgMsg("DONE", "", 100);
+    return 1;
+}

@@ -47,6 +47,8 @@ char *LoadStr(UINT uId, const char *pszDefault)
     /* A default taken from an earlier LoadStr result would be wiped by the
        read, so it is set aside first. */
     char szSaved[sizeof(szBuf)];
+    if (pszDefault == NULL)
+        pszDefault = "";
     if (IsInside(pszDefault, szBuf, sizeof(szBuf))) {
         CopySz(szSaved, sizeof(szSaved), pszDefault);
         pszDefault = szSaved;

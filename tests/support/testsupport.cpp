@@ -5,6 +5,7 @@
 
 #include "quarnel.h"
 
+#include <ddeml.h>
 #include <stdio.h>
 
 #include <algorithm>
@@ -117,6 +118,34 @@ char FreeDriveLetter()
     return 0;
 }
 
+std::string LengthField(long lLength)
+{
+    unsigned long u = static_cast<unsigned long>(lLength);
+    std::string s;
+    for (int i = 0; i < 4; i++)
+        s += static_cast<char>((u >> (8 * i)) & 0xFF);
+    return s;
+}
+
+std::string PackageRecord(const std::string &data)
+{
+    return LengthField(static_cast<long>(data.size())) + data;
+}
+
+std::string WinPathOfUnix(const std::string &unixPath)
+{
+    std::string s = "Z:" + unixPath;
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
+std::string PathOfLength(const std::string &dir, size_t nLength)
+{
+    if (nLength <= dir.size())
+        return dir;
+    return dir + std::string(nLength - dir.size() - 1, 'f') + "x";
+}
+
 HINSTANCE UseManifest(const char *pszName)
 {
     std::string path = ExeDir() + pszName + ".dll";
@@ -208,7 +237,7 @@ static BOOL CALLBACK ChildProc(HWND hChild, LPARAM lParam)
         else if (hIcon == LoadIcon(NULL, IDI_EXCLAMATION))
             pCtx->icon = "warning";
         else if (IsWindowVisible(hChild) && hIcon)
-            pCtx->icon = "other";
+            pCtx->icon = IconName(hChild, hIcon);
     } else if (_stricmp(cls, "Button") == 0 && IsWindowVisible(hChild)) {
         pCtx->buttons.push_back(GetDlgCtrlID(hChild));
     }
@@ -216,6 +245,72 @@ static BOOL CALLBACK ChildProc(HWND hChild, LPARAM lParam)
 }
 
 } // namespace
+
+/* The pixels of a device context's bitmap as 32-bit rows. */
+static std::string Bits(HDC hdc, HBITMAP hBmp, int cx, int cy)
+{
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = sizeof(bih);
+    bih.biWidth = cx;
+    bih.biHeight = cy;
+    bih.biPlanes = 1;
+    bih.biBitCount = 32;
+    bih.biCompression = BI_RGB;
+    std::string bits(static_cast<size_t>(cx) * cy * 4, '\0');
+    GetDIBits(hdc, hBmp, 0, cy, &bits[0], reinterpret_cast<BITMAPINFO *>(&bih), DIB_RGB_COLORS);
+    return bits;
+}
+
+/* The picture of a control as the screen shows it (pszIcon NULL), or the
+   standard icon pszIcon drawn on the control's background colour. */
+static std::string ControlPicture(HWND hControl, LPCSTR pszIcon)
+{
+    RECT rc;
+    GetWindowRect(hControl, &rc);
+    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    if (cx <= 0 || cy <= 0)
+        return std::string();
+    HDC hScreen = GetDC(NULL);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBmp = CreateCompatibleBitmap(hScreen, cx, cy);
+    HGDIOBJ hOld = SelectObject(hMem, hBmp);
+    if (pszIcon == NULL) {
+        BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
+    } else {
+        /* The standard icons leave their corners clear, so the control's
+           top-left pixel is its background. */
+        HBRUSH hBrush = CreateSolidBrush(GetPixel(hScreen, rc.left, rc.top));
+        RECT rcAll = {0, 0, cx, cy};
+        FillRect(hMem, &rcAll, hBrush);
+        DeleteObject(hBrush);
+        DrawIconEx(hMem, 0, 0, LoadIconA(NULL, pszIcon), 0, 0, 0, NULL, DI_NORMAL | DI_DEFAULTSIZE);
+    }
+    SelectObject(hMem, hOld);
+    std::string bits = Bits(hMem, hBmp, cx, cy);
+    DeleteObject(hBmp);
+    DeleteDC(hMem);
+    ReleaseDC(NULL, hScreen);
+    return bits;
+}
+
+static const struct { LPCSTR pszId; const char *pszName; } aStdIcons[] = {
+    {IDI_HAND, "error"}, {IDI_QUESTION, "question"},
+    {IDI_ASTERISK, "information"}, {IDI_EXCLAMATION, "warning"},
+};
+
+std::string IconName(HWND hControl, HICON hIcon)
+{
+    for (const auto &icon : aStdIcons)
+        if (hIcon == LoadIconA(NULL, icon.pszId))
+            return icon.pszName;
+    /* Icon handles belong to their process: another program's box is
+       recognised by what its icon control shows on the screen. */
+    std::string shown = ControlPicture(hControl, NULL);
+    for (const auto &icon : aStdIcons)
+        if (!shown.empty() && shown == ControlPicture(hControl, icon.pszId))
+            return icon.pszName;
+    return "other";
+}
 
 HWND WaitForWindow(const char *pszCaption, DWORD dwPid, DWORD dwMs)
 {
@@ -371,6 +466,15 @@ std::string ScreenshotPath(const std::string &name)
     return dir + name + ".bmp";
 }
 
+bool StartProcess(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::string cmd = cmdLine;
+    return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL,
+                          dir.empty() ? NULL : dir.c_str(), &si, pPi) != 0;
+}
+
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
 {
     STARTUPINFOA si = {};
@@ -388,4 +492,25 @@ int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return static_cast<int>(dwCode);
+}
+
+static HDDEDATA CALLBACK IgnoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
+{
+    return NULL;
+}
+
+bool WaitForProgramManager(DWORD dwMs)
+{
+    DWORD dwInst = 0;
+    if (DdeInitializeA(&dwInst, IgnoreDde, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        return false;
+    HSZ hsz = DdeCreateStringHandleA(dwInst, "PROGMAN", CP_WINANSI);
+    HCONV hConv = NULL;
+    DWORD dwStart = GetTickCount();
+    while (!(hConv = DdeConnect(dwInst, hsz, hsz, NULL)) && GetTickCount() - dwStart < dwMs)
+        Sleep(100);
+    if (hConv)
+        DdeDisconnect(hConv);
+    DdeUninitialize(dwInst);
+    return hConv != NULL;
 }

@@ -27,6 +27,20 @@ bool SetCurrentDir(const std::string &path);          /* SetCurrentDirectoryA; t
 bool RunningUnderWine();                              /* ntdll exports wine_get_version */
 char FreeDriveLetter();                               /* a letter from Q on with no drive, or 0 */
 
+/* Package bytes: a record is its length (4 bytes, little-endian, signed)
+   followed by the data.  LengthField gives the length bytes alone, so that
+   damaged records can be written too. */
+std::string LengthField(long lLength);
+std::string PackageRecord(const std::string &data);
+
+/* The Wine (Windows) path of a Linux path: drive Z: with backslashes. */
+std::string WinPathOfUnix(const std::string &unixPath);
+
+/* dir followed by a file name of 'f's (and a final 'x') so that the whole
+   path has exactly nLength characters; dir must be shorter than that and the
+   name at most 255 characters. */
+std::string PathOfLength(const std::string &dir, size_t nLength);
+
 /* ---- Manifests ---------------------------------------------------------- */
 
 /* Loads ExeDir() + name + ".dll" (a module carrying a test manifest and the
@@ -55,6 +69,11 @@ HWND WaitForMessageBox(DWORD dwPid, DWORD dwMs, HWND hSkip = NULL);
 
 /* What a message box shows. */
 SeenBox ReadMessageBox(HWND hBox);
+
+/* Which standard icon the icon control hControl shows ("error", "question",
+   "information", "warning"; "other" when none): by its handle hIcon, or, for
+   another process's box, by the picture on the screen. */
+std::string IconName(HWND hControl, HICON hIcon);
 
 /* Presses a button of a dialog or message box as a click would. */
 void PressButton(HWND hDlg, int nId);
@@ -91,6 +110,15 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path);
 /* Where a test's picture of a window goes: <build>\screenshots\<name>.bmp,
    beside the tests' folder (created when missing). */
 std::string ScreenshotPath(const std::string &name);
+
+/* Starts a program without waiting: the caller watches it through
+   pPi->dwProcessId and closes both handles.  false when it could not start. */
+bool StartProcess(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi);
+
+/* Waits up to dwMs until the shell answers Program Manager DDE (service
+   and topic PROGMAN); the shell starts with the session's desktop, so a
+   test that talks to it calls this first.  true when it answered. */
+bool WaitForProgramManager(DWORD dwMs);
 
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);

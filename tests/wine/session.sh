@@ -36,6 +36,11 @@ start)
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     /usr/lib/wine/wine64 wineboot -i >"$build/test-wineboot.log" 2>&1
   fi
+  # The virtual display has no window manager: windows Wine would leave to
+  # one take seconds to close, so Wine manages them itself.
+  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  fi
   /usr/lib/wine/wineserver -w
   echo "display $DISPLAY, prefix $WINEPREFIX"
   ;;
