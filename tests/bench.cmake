@@ -3,6 +3,3 @@
 quarnel_add_test(test_bench bench_test.cpp TIMEOUT 600)
 target_link_libraries(test_bench PRIVATE quarnel_bench_core)
 add_dependencies(test_bench quarnel_bench)
-# The library is compiled with stack protection, whose support library
-# comes in through the hardened link options.
-target_link_options(test_bench PRIVATE ${QUARNEL_HARDEN_LINK})
