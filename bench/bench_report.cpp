@@ -226,6 +226,15 @@ std::string FormatGoals(const std::vector<SetRuns> &aSets)
 
 /* ---- CSV ----------------------------------------------------------------- */
 
+/* Titles and notes may hold commas: they go in quotes, quotes doubled. */
+static std::string CsvQuoted(const std::string &text)
+{
+    std::string out = "\"";
+    for (char ch : text)
+        out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    return out + "\"";
+}
+
 std::string FormatSummaryCsv(const std::vector<SetRuns> &aSets)
 {
     std::string text = "set,items,item_bytes,case,title,runs_ok,median_s,items_per_s,mb_per_s,"
@@ -235,22 +244,14 @@ std::string FormatSummaryCsv(const std::vector<SetRuns> &aSets)
             continue;
         for (int c = 0; c < CASE_COUNT; c++) {
             CaseSummary sum = SummariseCase(set, c);
-            text += Format("%s,%d,%lld,%s,%s,%d,%.6f,%.3f,%.3f,%.4f,%.2f,%.2f\n", set.name.c_str(),
-                           set.nItems, set.llItemSize, CaseKey(c), CaseTitle(c), sum.nOk,
-                           sum.dSeconds, sum.dItemsPerSec, sum.dMbPerSec, sum.dRatio,
-                           sum.dPeakMb, MemoryLimitMb(set));
+            text += Format("%s,%d,%lld,%s,", set.name.c_str(), set.nItems, set.llItemSize,
+                           CaseKey(c)) + CsvQuoted(CaseTitle(c)) +
+                    Format(",%d,%.6f,%.3f,%.3f,%.4f,%.2f,%.2f\n", sum.nOk, sum.dSeconds,
+                           sum.dItemsPerSec, sum.dMbPerSec, sum.dRatio, sum.dPeakMb,
+                           MemoryLimitMb(set));
         }
     }
     return text;
-}
-
-/* Notes may hold commas: they go last and in quotes, quotes doubled. */
-static std::string CsvQuoted(const std::string &text)
-{
-    std::string out = "\"";
-    for (char ch : text)
-        out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-    return out + "\"";
 }
 
 std::string FormatRunsCsv(const std::vector<SetRuns> &aSets)

@@ -120,13 +120,18 @@ TEST(BenchReport, GoalsAtAndJustBelowTheirThresholds)
     EXPECT_FALSE(Contains(goals, "install, progress on, 400 x 4 KB / CopyFileA loop | 0.50 | >= 0.90"));
 }
 
-TEST(BenchReport, RunsCsvQuotesNotes)
+TEST(BenchReport, CsvQuotesTitlesAndNotes)
 {
     SetRuns set = MakeSet("4k", 400, 4096);
     set.aRuns[CASE_COPY] = {MakeRun(false, 1.5, 2, "message box \"Installer\": a, b")};
-    std::string csv = FormatRunsCsv({set});
-    EXPECT_TRUE(Contains(csv, "4k,copy,0,0,1.500000,2.00,0.00,\"message box \"\"Installer\"\": a, b\"\n"))
-        << csv;
+    set.aRuns[CASE_INSTALL_SHOWN] = {MakeRun(true, 2.5, 3)};
+    std::string runs = FormatRunsCsv({set});
+    EXPECT_TRUE(Contains(runs, "4k,copy,0,0,1.500000,2.00,0.00,\"message box \"\"Installer\"\": a, b\"\n"))
+        << runs;
+    std::string summary = FormatSummaryCsv({set});
+    EXPECT_TRUE(Contains(summary, "4k,400,4096,install-shown,\"install, progress on\",1,2.500000,"
+                                  "160.000,0.625,0.0000,3.00,8.00\n"))
+        << summary;
 }
 
 /* ---- Item bytes and output checks ----------------------------------------- */
