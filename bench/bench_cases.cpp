@@ -1,0 +1,377 @@
+/* bench_cases.cpp - the child process that runs and measures one case: an
+ * install through ResToFiles (progress dialog on or off), the CopyFileA loop,
+ * a build through PackFiles, the plain concatenation, or one of the two
+ * diagnostics that move the same bytes through fresh blocks.  One process
+ * per case, so that each case's peak working set is its own. */
+#include "bench.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <memory>
+
+#include "load.h"
+#include "logic.h"
+#include "quarnel.h"
+#include "resource.h"
+#include "scoped.h"
+#include "statbar.h"
+#include "unload.h"
+
+void *LoadSetManifest(const char *pszSet, int *pnItems, std::string *pPackage)
+{
+    std::string path = ExeFolder() + "bench_" + pszSet + ".dll";
+    HINSTANCE hModule = LoadLibraryA(path.c_str());
+    if (!hModule)
+        return NULL;
+    char szCount[32] = "", szPackage[16] = "";
+    LoadStringA(hModule, IDS_ITEM_COUNT, szCount, sizeof(szCount));
+    LoadStringA(hModule, IDS_PACKAGE, szPackage, sizeof(szPackage));
+    *pnItems = atoi(szCount);
+    *pPackage = szPackage;
+    return hModule;
+}
+
+/* ---- Message boxes --------------------------------------------------------- */
+
+/* A message box during a run means the code under test reported a failure;
+   nobody is there to answer it, so a watcher thread records and closes it
+   and the run counts as failed. */
+static CRITICAL_SECTION csBox;
+static std::string boxSeen;
+static volatile LONG lStopWatch;
+
+static BOOL CALLBACK CloseBoxProc(HWND hWnd, LPARAM)
+{
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    char szClass[16] = "";
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    /* The progress dialog is a dialog too, told apart by its bar. */
+    if (dwPid != GetCurrentProcessId() || strcmp(szClass, "#32770") != 0 ||
+        !GetDlgItem(hWnd, 0xFFFF) || GetDlgItem(hWnd, IDC_BAR))
+        return TRUE;
+    char szCaption[64] = "", szText[256] = "";
+    GetWindowTextA(hWnd, szCaption, sizeof(szCaption));
+    GetDlgItemTextA(hWnd, 0xFFFF, szText, sizeof(szText));
+    EnterCriticalSection(&csBox);
+    if (boxSeen.empty())
+        boxSeen = std::string("message box \"") + szCaption + "\": " + szText;
+    LeaveCriticalSection(&csBox);
+    PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(hWnd, WM_COMMAND, IDNO, 0);
+    return TRUE;
+}
+
+static DWORD WINAPI WatchBoxes(LPVOID)
+{
+    while (!lStopWatch) {
+        EnumWindows(CloseBoxProc, 0);
+        Sleep(100);
+    }
+    return 0;
+}
+
+static std::string BoxSeen()
+{
+    EnterCriticalSection(&csBox);
+    std::string seen = boxSeen;
+    LeaveCriticalSection(&csBox);
+    return seen;
+}
+
+/* ---- Starting a child ---------------------------------------------------- */
+
+static bool ReadResult(const std::string &path, CaseRun *pRun)
+{
+    FILE *pf = fopen(path.c_str(), "r");
+    if (!pf)
+        return false;
+    char szLine[1024] = "", szState[8] = "";
+    int nNote = 0;
+    bool fRead = fgets(szLine, sizeof(szLine), pf) != NULL &&
+                 sscanf(szLine, "%7s %lf %lf %lf %n", szState, &pRun->dSeconds, &pRun->dPeakMb,
+                        &pRun->dBaseMb, &nNote) == 4;
+    fclose(pf);
+    if (!fRead)
+        return false;
+    pRun->fOk = strcmp(szState, "ok") == 0;
+    pRun->note = szLine + nNote;
+    while (!pRun->note.empty() && (pRun->note.back() == '\n' || pRun->note.back() == '\r'))
+        pRun->note.pop_back();
+    return true;
+}
+
+CaseRun RunCaseChild(const std::string &exe, int nCase, const std::string &setName,
+                     const std::string &data, unsigned long dwTimeoutMs)
+{
+    CaseRun run;
+    std::string result = data + "\\result.txt";
+    DeleteFileA(result.c_str());
+    std::string cmd = "\"" + exe + "\" --child " + CaseKey(nCase) + " " + setName + " \"" + data +
+                      "\" \"" + result + "\"";
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        run.note = "the child process did not start";
+        return run;
+    }
+    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        run.note = "timed out";
+    } else if (!ReadResult(result, &run)) {
+        run.note = "the child process left no result";
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+
+/* ---- The cases ----------------------------------------------------------- */
+
+struct ChildCase {
+    int nCase = -1;
+    int nItems = 0;
+    std::string data;                   /* the set's folder, ends in "\" */
+    std::string dest;                   /* install and copy target, ends in "\" */
+    std::string package;                /* entry 98 */
+    std::vector<std::string> aFrom, aTo;
+    HWND hOwner = NULL;
+};
+
+/* ResToFiles alone is timed; with progress on, the dialog was opened
+   before and is closed after.  (Closing it under Wine on a display without
+   a window manager waits two seconds for the window's withdrawal, a cost of
+   the test display, not of the copy.) */
+static std::string InstallItems(const ChildCase &cc)
+{
+    return ResToFiles(cc.dest.c_str()) ? "" : "ResToFiles reported failure";
+}
+
+static std::string CopyItems(const ChildCase &cc)
+{
+    for (size_t i = 0; i < cc.aFrom.size(); i++)
+        if (!CopyFileA(cc.aFrom[i].c_str(), cc.aTo[i].c_str(), FALSE))
+            return "CopyFileA failed on " + cc.aFrom[i];
+    return "";
+}
+
+/* Room for one item's bytes: a buffer kept and grown, the least any copy
+   has to do, or (fFresh) a new zero-initialised movable block per item, as
+   the builder and the extraction allocate theirs. */
+class ItemBuffer {
+public:
+    explicit ItemBuffer(bool fFresh) : m_fFresh(fFresh), m_cbKept(0) {}
+    char *Get(long cb)
+    {
+        if (m_fFresh)
+            return static_cast<char *>(m_block.Alloc((SIZE_T)cb));
+        if (cb > m_cbKept) {
+            m_pKept.reset(new char[cb]);
+            m_cbKept = cb;
+        }
+        return m_pKept.get();
+    }
+    void Done() { m_block.Free(); }
+private:
+    bool m_fFresh;
+    GlobalOwner m_block;
+    std::unique_ptr<char[]> m_pKept;
+    long m_cbKept;
+};
+
+/* The builder's I/O calls without the builder: each file is opened, sized
+   with _llseek, read whole with one _hread and written with one _hwrite. */
+static std::string ConcatItems(const ChildCase &cc, bool fFreshBlocks)
+{
+    OFSTRUCT ofs;
+    FileOwner out(OpenFile("out\\concat.bin", &ofs, OF_CREATE | OF_WRITE));
+    if (!out.IsOpen())
+        return "the output could not be created";
+    ItemBuffer buffer(fFreshBlocks);
+    for (const std::string &from : cc.aFrom) {
+        FileOwner in(OpenFile(from.c_str(), &ofs, OF_READ));
+        if (!in.IsOpen())
+            return "cannot open " + from;
+        long cb = _llseek(in.Get(), 0, FILE_END);
+        _llseek(in.Get(), 0, FILE_BEGIN);
+        char *pb = cb > 0 ? buffer.Get(cb) : NULL;
+        if (!pb || _hread(in.Get(), pb, cb) != cb || _hwrite(out.Get(), pb, cb) != cb)
+            return "short read or write on " + from;
+        buffer.Done();
+    }
+    return "";
+}
+
+/* What the package format itself asks of an install: each record's length
+   and bytes read into a fresh block and written to a new file; no manifest,
+   no progress, no dates. */
+static std::string ExtractRecords(const ChildCase &cc)
+{
+    OFSTRUCT ofs;
+    FileOwner package(OpenFile((ExeFolder() + cc.package).c_str(), &ofs, OF_READ));
+    if (!package.IsOpen())
+        return "no package beside the program";
+    ItemBuffer buffer(true);
+    for (const std::string &to : cc.aTo) {
+        unsigned char abHead[RECORD_HEADER_SIZE];
+        if (_hread(package.Get(), abHead, sizeof(abHead)) != (long)sizeof(abHead))
+            return "the package ends early";
+        long cb = DecodeRecordLength(abHead);
+        char *pb = cb > 0 ? buffer.Get(cb) : NULL;
+        if (!pb || _hread(package.Get(), pb, cb) != cb)
+            return "a record cannot be read";
+        FileOwner out(OpenFile(to.c_str(), &ofs, OF_CREATE | OF_WRITE));
+        if (!out.IsOpen() || _hwrite(out.Get(), pb, cb) != cb)
+            return "cannot write " + to;
+        buffer.Done();
+    }
+    return "";
+}
+
+static std::string RunTimedCase(const ChildCase &cc)
+{
+    switch (cc.nCase) {
+    case CASE_INSTALL_SHOWN:
+    case CASE_INSTALL_QUIET:
+        return InstallItems(cc);
+    case CASE_COPY:
+        return CopyItems(cc);
+    case CASE_BUILD:
+        return PackFiles("pkg.qps") ? "" : "PackFiles reported failure";
+    case CASE_EXTRACT_BLOCKS:
+        return ExtractRecords(cc);
+    case CASE_CONCAT_BLOCKS:
+        return ConcatItems(cc, true);
+    case CASE_CONCAT:
+        return ConcatItems(cc, false);
+    }
+    return "unknown case";
+}
+
+/* ---- Preparation (not timed) --------------------------------------------- */
+
+static void DrainMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+/* The installer copies while its destination dialog is on the screen: a
+   window stands in for it as the progress dialog's owner, and the progress
+   dialog is opened on it before the clock starts, as the copy step does. */
+static std::string OpenProgress(ChildCase &cc)
+{
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof(wc));
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszClassName = "QuarnelBenchOwner";
+    RegisterClassA(&wc);
+    cc.hOwner = CreateWindowA(wc.lpszClassName, "Quarnel benchmark", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              0, 0, 640, 480, NULL, NULL, wc.hInstance, NULL);
+    if (!cc.hOwner)
+        return "the owner window was not created";
+    DrainMessages();
+    if (!StatDlgStart(cc.hOwner))
+        return "the progress dialog was not created";
+    DrainMessages();
+    return "";
+}
+
+static std::string PrepareCase(ChildCase &cc)
+{
+    if (!SetCurrentDirectoryA(cc.data.c_str()))
+        return "the data folder is missing";
+    if (CaseIsInstall(cc.nCase) && !CreateDirectoryA(cc.dest.c_str(), NULL))
+        return "the destination could not be made fresh";
+    for (int i = 0; i < cc.nItems; i++) {
+        std::string name = ItemFileName(i);
+        cc.aFrom.push_back(cc.nCase == CASE_COPY ? cc.data + "src\\" + name : "src\\" + name);
+        cc.aTo.push_back(cc.dest + name);
+    }
+    return cc.nCase == CASE_INSTALL_SHOWN ? OpenProgress(cc) : "";
+}
+
+/* ---- Measuring ----------------------------------------------------------- */
+
+static void ReadMemory(double *pdWsMb, double *pdPeakMb)
+{
+    PROCESS_MEMORY_COUNTERS pmc;
+    memset(&pmc, 0, sizeof(pmc));
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+    *pdWsMb = (double)pmc.WorkingSetSize / MB;
+    *pdPeakMb = (double)pmc.PeakWorkingSetSize / MB;
+}
+
+static double Seconds(const LARGE_INTEGER &liFrom, const LARGE_INTEGER &liTo)
+{
+    LARGE_INTEGER liFreq;
+    QueryPerformanceFrequency(&liFreq);
+    return (double)(liTo.QuadPart - liFrom.QuadPart) / (double)liFreq.QuadPart;
+}
+
+static void MeasureCase(const ChildCase &cc, CaseRun *pRun)
+{
+    double dPeakBefore = 0, dWsAfter = 0, dPeakAfter = 0;
+    ReadMemory(&pRun->dBaseMb, &dPeakBefore);
+    LARGE_INTEGER liStart, liEnd;
+    QueryPerformanceCounter(&liStart);
+    pRun->note = RunTimedCase(cc);
+    QueryPerformanceCounter(&liEnd);
+    ReadMemory(&dWsAfter, &dPeakAfter);
+    pRun->dSeconds = Seconds(liStart, liEnd);
+    pRun->dPeakMb = dPeakAfter - pRun->dBaseMb;
+}
+
+static bool WriteResult(const char *pszResult, const CaseRun &run)
+{
+    char szLine[128];
+    snprintf(szLine, sizeof(szLine), "%s %.6f %.3f %.3f ", run.fOk ? "ok" : "fail", run.dSeconds,
+             run.dPeakMb, run.dBaseMb);
+    return WriteTextFile(pszResult, szLine + run.note + "\n");
+}
+
+int RunChild(const char *pszCase, const char *pszSet, const char *pszData, const char *pszResult)
+{
+    CaseRun run;
+    ChildCase cc;
+    cc.nCase = FindCase(pszCase);
+    cc.data = std::string(pszData) + "\\";
+    cc.dest = cc.data + "dest\\";
+    HINSTANCE hManifest = (HINSTANCE)LoadSetManifest(pszSet, &cc.nItems, &cc.package);
+    if (cc.nCase < 0 || !hManifest) {
+        run.note = "unknown case or no manifest module";
+        return WriteResult(pszResult, run) ? 0 : 1;
+    }
+    SetAppInstance(hManifest);
+
+    InitializeCriticalSection(&csBox);
+    HANDLE hWatch = CreateThread(NULL, 0, WatchBoxes, NULL, 0, NULL);
+    run.note = PrepareCase(cc);
+    if (run.note.empty())
+        MeasureCase(cc, &run);
+    StatDlgEnd();
+    std::string box = BoxSeen();
+    if (!box.empty())
+        run.note = box + (run.note.empty() ? "" : "; " + run.note);
+    run.fOk = run.note.empty();
+    InterlockedExchange(&lStopWatch, 1);
+    if (hWatch) {
+        WaitForSingleObject(hWatch, INFINITE);
+        CloseHandle(hWatch);
+    }
+    return WriteResult(pszResult, run) ? 0 : 1;
+}
