@@ -4,6 +4,8 @@
  * the same modes, search and error codes. */
 #include "filedir.h"
 
+#include <string.h>
+
 /* Room for a resolved path: a 255-character name joined to a current
    directory can be longer than the name itself. */
 enum { FULL_PATH_SIZE = 1024 };
@@ -53,7 +55,9 @@ static HFILE FailOpen(OFSTRUCT *pOfs, DWORD dwErr)
    the system and Windows folders and PATH). */
 static int ResolvePath(const char *pszFile, UINT uStyle, char *pszFull)
 {
-    if (uStyle & OF_CREATE) {
+    /* Only a bare name is searched for; a name with a drive or directory is
+       taken as it stands, which is also all the search would do with it. */
+    if ((uStyle & OF_CREATE) || strpbrk(pszFile, "\\/:") != NULL) {
         DWORD n = GetFullPathNameA(pszFile, FULL_PATH_SIZE, pszFull, NULL);
         return n != 0 && n < FULL_PATH_SIZE;
     }
