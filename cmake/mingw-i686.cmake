@@ -1,13 +1,4 @@
 # Cross-compiling for 32-bit Windows with Debian's mingw-w64 packages.
-# The posix thread model gives the C++ runtime std::mutex, which GoogleTest
-# needs; everything links statically, so no threading DLL is imported.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(QUARNEL_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${QUARNEL_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUARNEL_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${QUARNEL_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${QUARNEL_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

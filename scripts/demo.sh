@@ -1,6 +1,6 @@
 #!/bin/bash
-# The main job: builds Quarnel and its sample product (installer + package),
-# then runs the sample's interactive install under Wine on a virtual display,
+# The main job: builds Quarnel and its sample product (installer and package,
+# through the CMake function that also checks them with quarnel-kit), then runs the sample's interactive install under Wine on a virtual display,
 # driven automatically, and shows what was installed.
 #   scripts/demo.sh          automatic run on a virtual display
 #   scripts/demo.sh --show   open the installer on your own display instead,
@@ -15,30 +15,15 @@ bash "$top/scripts/build.sh" >/dev/null
 win64="$top/build/win64"
 demo="$win64/demo"
 rm -rf "$demo"
-mkdir -p "$demo/stage" "$demo/screenshots"
+mkdir -p "$demo/screenshots"
 
 bash "$top/tests/wine/session.sh" start "$win64" >/dev/null
 trap 'bash "$top/tests/wine/session.sh" stop "$win64"' EXIT
 run() { "$top/tests/wine/run.sh" "$win64" "$@"; }
 
-echo "== Building the sample package with quarnel.exe in builder mode"
-cp -r "$top/examples/sample/." "$demo/stage/"
-(cd "$demo/stage" && run "$win64/quarnel.exe" sample.qps)
-pkg="$demo/stage/SAMPLE.PKG"
-[ -f "$pkg" ] || { echo "the builder wrote no package"; exit 1; }
-cp "$pkg" "$win64/SAMPLE.PKG"
-cp "$pkg" "$top/build/win32/SAMPLE.PKG"
-python3 - "$pkg" <<'PY'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-pos, i = 0, 0
-print(f"{'record':>6} {'offset':>8} {'length':>8}")
-while pos + 4 <= len(data):
-    n = struct.unpack_from('<i', data, pos)[0]
-    print(f"{i:>6} {pos:>8} {n:>8}")
-    pos += 4 + max(n, 0); i += 1
-print(f"{len(data)} bytes in {i} records")
-PY
+echo "== The sample product: installer and package, built and checked by quarnel_add_product()"
+"$top/build/host/quarnel-kit" list "$win64/SAMPLE.PKG" "$win64/quarnel.exe"
+ls -l "$top/build/win32/quarnel.exe" "$top/build/win32/SAMPLE.PKG" "$win64/quarnel.exe" "$win64/SAMPLE.PKG"
 
 if [ $show -eq 1 ]; then
   echo "== Opening the installer on ${DISPLAY:-your display}"
@@ -65,7 +50,7 @@ echo "== Installed files"
 echo "== INI values"
 cat "$destunix/SAMPLE.INI" 2>/dev/null | tr -d '\r'
 echo "== Start Menu shortcuts"
-find "$win64/wineprefix/drive_c" -path '*Start Menu*' -name '*.lnk' -newer "$demo/stage" 2>/dev/null | sed "s|$win64/wineprefix/||"
+find "$win64/wineprefix/drive_c" -path '*Start Menu*' -name '*.lnk' -newer "$demo" 2>/dev/null | sed "s|$win64/wineprefix/||"
 for f in "$demo"/screenshots/*.bmp; do
   [ -f "$f" ] && convert "$f" "${f%.bmp}.png" 2>/dev/null && rm -f "$f"
 done

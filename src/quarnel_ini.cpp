@@ -9,21 +9,6 @@
 
 static const char szMissingText[] = "The cargo manifest is missing required entries.";
 
-/* Interim copy until the shared rule helper arrives. */
-static int DecideIniRuleHere(const char *pszRule, const char *pszCurVal, const char **ppszPrompt)
-{
-    *ppszPrompt = NULL;
-    if (pszCurVal[0] == '\0')
-        return OVR_WRITE;
-    if (pszRule[0] == 'N')
-        return OVR_SKIP;
-    if (pszRule[0] == 'P') {
-        *ppszPrompt = pszRule + 1;
-        return OVR_ASK;
-    }
-    return OVR_WRITE;
-}
-
 /* One change as read from the manifest, every text expanded. */
 typedef struct INICHANGE {
     char szF[256];
@@ -100,7 +85,7 @@ int CanOvrINI(const char *pszFile, const char *pszOvr, const char *pszSec,
     GetPrivateProfileStringA(pszSec, pszKey, "", szCurVal, sizeof(szCurVal), pszFile);
 
     const char *pszPrompt = NULL;
-    switch (DecideIniRuleHere(pszOvr, szCurVal, &pszPrompt)) {
+    switch (DecideIniRule(pszOvr, szCurVal, &pszPrompt)) {
     case OVR_SKIP:
         return IDNO;
     case OVR_ASK:

@@ -425,29 +425,19 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path)
     RECT rc;
     if (!GetWindowRect(hWnd, &rc))
         return false;
-    int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
-    if (cx <= 0 || cy <= 0)
+    std::string pixels = ControlPicture(hWnd, NULL);
+    if (pixels.empty())
         return false;
-    HDC hScreen = GetDC(NULL);
-    HDC hMem = CreateCompatibleDC(hScreen);
-    HBITMAP hBmp = CreateCompatibleBitmap(hScreen, cx, cy);
-    HGDIOBJ hOld = SelectObject(hMem, hBmp);
-    BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
-    SelectObject(hMem, hOld);
-
+    /* The screen leaves the fourth byte 0, which viewers read as clear. */
+    for (size_t i = 3; i < pixels.size(); i += 4)
+        pixels[i] = '\xff';
     BITMAPINFOHEADER bih = {};
     bih.biSize = sizeof(bih);
-    bih.biWidth = cx;
-    bih.biHeight = cy;
+    bih.biWidth = rc.right - rc.left;
+    bih.biHeight = rc.bottom - rc.top;
     bih.biPlanes = 1;
-    bih.biBitCount = 24;
+    bih.biBitCount = 32;
     bih.biCompression = BI_RGB;
-    int stride = ((cx * 3) + 3) & ~3;
-    std::string pixels(static_cast<size_t>(stride) * cy, '\0');
-    GetDIBits(hMem, hBmp, 0, cy, &pixels[0], reinterpret_cast<BITMAPINFO *>(&bih), DIB_RGB_COLORS);
-    DeleteObject(hBmp);
-    DeleteDC(hMem);
-    ReleaseDC(NULL, hScreen);
 
     BITMAPFILEHEADER bfh = {};
     bfh.bfType = 0x4D42;

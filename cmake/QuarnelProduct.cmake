@@ -1,0 +1,149 @@
+# QuarnelProduct.cmake - quarnel_add_product(): one product's quarnel.exe
+# (the installer with the product's manifest string table) and its package,
+# checked by quarnel-kit as part of the build so that a broken product fails
+# to build.  Included by the Windows build trees (build/win32, build/win64).
+#
+# The package is made by the native tool quarnel-kit, which cannot come out
+# of a cross-compiling tree.  It is found, in this order:
+#   1. QUARNEL_KIT (cache): a quarnel-kit built or installed elsewhere; used
+#      as it is.
+#   2. QUARNEL_HOST_BUILD_DIR/quarnel-kit (default build/host/quarnel-kit):
+#      the native build tree is configured if it does not exist yet, and the
+#      tool is built there while this tree configures (the product's script
+#      is read at configure time) and brought up to date again at every build
+#      (target quarnel_kit_tool), so changes to the tool reach the products.
+# Build the Windows trees one after the other, not at the same time: both
+# would update the same native tree.
+include_guard(GLOBAL)
+
+set(QUARNEL_KIT "" CACHE FILEPATH "quarnel-kit to use; empty builds it in QUARNEL_HOST_BUILD_DIR")
+set(QUARNEL_HOST_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/host" CACHE PATH
+    "Native build tree in which quarnel-kit is built")
+
+function(_quarnel_run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "quarnel-kit could not be built natively:\n${ARGN}\n${out}")
+  endif()
+endfunction()
+
+# Sets QUARNEL_KIT_EXE (and the target quarnel_kit_tool when it builds it).
+function(_quarnel_provide_kit)
+  if(QUARNEL_KIT)
+    set(QUARNEL_KIT_EXE "${QUARNEL_KIT}" PARENT_SCOPE)
+    return()
+  endif()
+  set(host "${QUARNEL_HOST_BUILD_DIR}")
+  set(kit "${host}/quarnel-kit")
+  if(NOT EXISTS "${host}/CMakeCache.txt")
+    message(STATUS "Configuring the native tree ${host} for quarnel-kit")
+    # This configure run has CC, CXX and RC set to the cross compilers; the
+    # native tree must pick the build machine's own.
+    _quarnel_run(${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=RC --unset=CFLAGS
+                 --unset=CXXFLAGS --unset=LDFLAGS
+                 ${CMAKE_COMMAND} -S "${CMAKE_SOURCE_DIR}" -B "${host}" -G "${CMAKE_GENERATOR}"
+                 -DCMAKE_BUILD_TYPE=Release)
+  endif()
+  if(NOT EXISTS "${kit}")
+    message(STATUS "Building quarnel-kit in ${host}")
+    _quarnel_run(${CMAKE_COMMAND} --build "${host}" --target quarnel-kit)
+  endif()
+  if(NOT TARGET quarnel_kit_tool)
+    add_custom_target(quarnel_kit_tool
+      COMMAND ${CMAKE_COMMAND} --build "${host}" --target quarnel-kit
+      BYPRODUCTS "${kit}"
+      COMMENT "Bringing quarnel-kit up to date in ${host}"
+      VERBATIM)
+  endif()
+  set(QUARNEL_KIT_EXE "${kit}" PARENT_SCOPE)
+endfunction()
+
+# quarnel_add_product(NAME name MANIFEST file.rc SCRIPT file
+#                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target] [STRICT])
+#
+#   NAME               the product's name, for target and folder names
+#   MANIFEST           the product's string table (.rc; may #include "resource.h")
+#   SCRIPT             the package script; the names in it resolve against
+#                      WORKING_DIRECTORY (default: the script's directory)
+#   OUTPUT_DIR         where quarnel.exe and the package go
+#                      (default: <build tree>/products/NAME)
+#   TARGET             name of the installer's target (default: quarnel_NAME)
+#   STRICT             warnings of the check fail the build too
+#
+# Builds OUTPUT_DIR/quarnel.exe and OUTPUT_DIR/<package name of the script>,
+# then runs `quarnel-kit verify EXE PACKAGE --script SCRIPT` (the manifest's
+# lint, the script against the manifest and the package against the
+# manifest); any error fails the build.  Target NAME_product (in ALL) stands
+# for the whole product.
+function(quarnel_add_product)
+  cmake_parse_arguments(ARG "STRICT" "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET" "" ${ARGN})
+  foreach(required NAME MANIFEST SCRIPT)
+    if(NOT ARG_${required})
+      message(FATAL_ERROR "quarnel_add_product: ${required} is required")
+    endif()
+  endforeach()
+  get_filename_component(manifest "${ARG_MANIFEST}" ABSOLUTE)
+  get_filename_component(script "${ARG_SCRIPT}" ABSOLUTE)
+  get_filename_component(workdir "${script}" DIRECTORY)
+  if(ARG_WORKING_DIRECTORY)
+    get_filename_component(workdir "${ARG_WORKING_DIRECTORY}" ABSOLUTE)
+  endif()
+  set(outdir "${CMAKE_BINARY_DIR}/products/${ARG_NAME}")
+  if(ARG_OUTPUT_DIR)
+    set(outdir "${ARG_OUTPUT_DIR}")
+  endif()
+  set(target "quarnel_${ARG_NAME}")
+  if(ARG_TARGET)
+    set(target "${ARG_TARGET}")
+  endif()
+  set(strict "")
+  if(ARG_STRICT)
+    set(strict --strict)
+  endif()
+
+  _quarnel_provide_kit()
+  set(kit "${QUARNEL_KIT_EXE}")
+
+  # The package name and the item files, read from the script now; the
+  # script is a configure dependency, so editing it re-reads them.
+  execute_process(COMMAND "${kit}" pack --dry-run "${script}"
+    WORKING_DIRECTORY "${workdir}" RESULT_VARIABLE rc OUTPUT_VARIABLE listing ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "Product ${ARG_NAME}: ${err}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${script}")
+  string(REGEX REPLACE "\n$" "" listing "${listing}")
+  string(REPLACE ";" "\\;" listing "${listing}")
+  string(REPLACE "\n" ";" listing "${listing}")
+  list(POP_FRONT listing package)
+  get_filename_component(package_name "${package}" NAME)
+  set(items "")
+  foreach(item IN LISTS listing)
+    get_filename_component(item "${item}" ABSOLUTE BASE_DIR "${workdir}")
+    list(APPEND items "${item}")
+  endforeach()
+
+  quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
+
+  set(package "${outdir}/${package_name}")
+  add_custom_command(OUTPUT "${package}"
+    COMMAND "${kit}" pack "${script}" -o "${package}"
+    WORKING_DIRECTORY "${workdir}"
+    DEPENDS "${script}" ${items} "${kit}"
+    COMMENT "Packing ${ARG_NAME}: ${package_name}"
+    VERBATIM)
+
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
+  add_custom_command(OUTPUT "${stamp}"
+    COMMAND "${kit}" verify "$<TARGET_FILE:${target}>" "${package}" --script "${script}" ${strict}
+    COMMAND ${CMAKE_COMMAND} -E touch "${stamp}"
+    WORKING_DIRECTORY "${workdir}"
+    DEPENDS ${target} "${package}" "${script}" ${items} "${kit}"
+    COMMENT "Checking ${ARG_NAME}: lint and verify"
+    VERBATIM)
+
+  add_custom_target(${ARG_NAME}_product ALL DEPENDS "${stamp}" "${package}")
+  if(TARGET quarnel_kit_tool)
+    add_dependencies(${ARG_NAME}_product quarnel_kit_tool)
+  endif()
+endfunction()

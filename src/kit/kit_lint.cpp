@@ -1,0 +1,605 @@
+/* kit_lint.cpp - the checks behind `lint` and `verify`.  Errors are what
+ * makes an install fail or do something else than its author meant;
+ * warnings are what reads differently from how it looks.  Entries are read
+ * the way the installer reads them (logic.h), never re-interpreted here. */
+#include "kit_lint.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <set>
+
+#include "logic.h"
+#include "resource.h"
+
+const char *const pszCheckSysDir = "C:\\WINDOWS\\SYSTEM32";
+const char *const pszCheckWinDir = "C:\\WINDOWS";
+
+namespace {
+
+enum {
+    EXPAND_ROOM = 1024,   /* the installer's expansion buffer */
+    PATH_KEPT = 255,      /* characters of a path the installer keeps */
+    SUBDIR_DEST_KEPT = 235,
+    INT_ROOM = 31,
+    STRING_ROOM = 1023,
+    ITEM_PROMPT_ARGS = 1, /* an item prompt receives the destination */
+    INI_PROMPT_ARGS = 2,  /* an INI prompt receives the current and new value */
+};
+
+const size_t NO_PROMPT = std::string::npos;
+
+struct Family {
+    unsigned uCount;
+    int nLimit;
+    std::vector<unsigned> vBases;
+    const char *pszWhat;
+};
+
+const std::vector<Family> &Families()
+{
+    static const std::vector<Family> v = {
+        {IDS_SUBDIR_COUNT, MAX_SUBDIRS, {IDS_SUBDIR}, "subdirectory"},
+        {IDS_DDE_COUNT, MAX_DDE_CMDS, {IDS_DDE_CMD}, "DDE command"},
+        {IDS_ITEM_COUNT, MAX_ITEMS, {IDS_ITEM_DEST, IDS_ITEM_NAME, IDS_ITEM_DATE, IDS_ITEM_RULE}, "item"},
+        {IDS_INI_COUNT, MAX_INI_CHANGES,
+         {IDS_INI_FILE, IDS_INI_RULE, IDS_INI_SECTION, IDS_INI_KEY, IDS_INI_VALUE}, "INI change"},
+    };
+    return v;
+}
+
+const std::vector<unsigned> &BooleanIds()
+{
+    static const std::vector<unsigned> v = {IDS_SHOW_PROGRESS, IDS_SHOW_DONE, IDS_WARN_ROOT,
+                                            IDS_WARN_WINDIR, IDS_WARN_SYSDIR};
+    return v;
+}
+
+const std::vector<unsigned> &StringIds()
+{
+    static const std::vector<unsigned> v = {
+        IDS_DESCRIPTION, IDS_CANCEL_ASK, IDS_DONE_TEXT, IDS_DDE_SERVICE, MSG_BUILD_FAILED,
+        MSG_MISSING, MSG_BAD_PATH, MSG_SUBDIR, MSG_DDE_CONNECT, MSG_DDE_INIT, MSG_NO_MEMORY,
+        MSG_BAD_PACKAGE, MSG_FILE_OTHER, MSG_FILE_TOOMANY, MSG_FILE_DENIED, MSG_BAD_DRIVE,
+        MSG_FILE_WPROTECT, MSG_FILE_SHARING, MSG_FILE_LOCKING, MSG_FILE_NETWORK, MSG_WRITE_SHORT};
+    return v;
+}
+
+std::string Text(const Manifest &m, unsigned uId)
+{
+    Manifest::const_iterator it = m.find(uId);
+    return it == m.end() ? std::string() : it->second;
+}
+
+int Has(const Manifest &m, unsigned uId)
+{
+    return !Text(m, uId).empty();
+}
+
+void Add(std::vector<Finding> *pv, unsigned uId, Severity sev, const std::string &strMessage)
+{
+    pv->push_back(Finding{uId, sev, strMessage});
+}
+
+std::string Quote(const std::string &str)
+{
+    return "\"" + str + "\"";
+}
+
+/* The count as the installer reads it (absent: 0). */
+int RawCount(const Manifest &m, unsigned uCount)
+{
+    return ParseIntText(Text(m, uCount).c_str());
+}
+
+int CheckedCount(const Manifest &m, const Family &fam)
+{
+    int n = RawCount(m, fam.uCount);
+    return n < 0 ? 0 : std::min(n, fam.nLimit);
+}
+
+std::string Expand(const std::string &strText, const std::string &strDest, int *pfFit)
+{
+    char szOut[EXPAND_ROOM];
+    *pfFit = ExpandText(strText.c_str(), strDest.c_str(), pszCheckSysDir, pszCheckWinDir, szOut,
+                        sizeof szOut);
+    return szOut;
+}
+
+/* The text after the last backslash of a script or manifest path. */
+std::string FileNamePart(const std::string &strPath)
+{
+    return strPath.substr((size_t)GetFileNameOfPath(nullptr, 0, strPath.c_str()));
+}
+
+/* The file name an item destination writes: after its last backslash, or
+   after its leading macro when it has no backslash (%DREADME.TXT). */
+std::string DestFileName(const std::string &strDest)
+{
+    std::string str = FileNamePart(strDest);
+    if (str.size() >= 2 && str[0] == '%' && (str[1] == 'D' || str[1] == 'S' || str[1] == 'W'))
+        str.erase(0, 2);
+    return str;
+}
+
+std::string WithoutTrailingSlash(const std::string &str)
+{
+    return (!str.empty() && str.back() == '\\') ? str.substr(0, str.size() - 1) : str;
+}
+
+/* ---- Value syntax ------------------------------------------------------ */
+
+void CheckInteger(const Manifest &m, unsigned uId, std::vector<Finding> *pv)
+{
+    std::string str = Text(m, uId);
+    if (str.empty())
+        return;
+    size_t i = str.find_first_not_of(" \t\n\v\f\r");
+    if (i != std::string::npos && (str[i] == '+' || str[i] == '-'))
+        i++;
+    size_t nDigits = i == std::string::npos ? std::string::npos : str.find_first_not_of("0123456789", i);
+    int32_t lValue = ParseIntText(str.c_str());
+    if (i == std::string::npos || nDigits == i)
+        Add(pv, uId, SEV_WARNING, Quote(str) + " has no digits: it reads as 0");
+    else if (nDigits != std::string::npos)
+        Add(pv, uId, SEV_WARNING, Quote(str) + " has text after the number: it reads as " +
+                                      std::to_string(lValue));
+    else if (lValue == INT32_MAX || lValue == INT32_MIN)
+        Add(pv, uId, SEV_WARNING, Quote(str) + " does not fit 32 bits");
+}
+
+void CheckBoolean(const Manifest &m, unsigned uId, std::vector<Finding> *pv)
+{
+    std::string str = Text(m, uId);
+    if (!str.empty() && !EqualNoCase(str.c_str(), "TRUE") && !EqualNoCase(str.c_str(), "FALSE"))
+        Add(pv, uId, SEV_WARNING, Quote(str) + " is neither TRUE nor FALSE: it reads as false");
+}
+
+/* A text longer than what the installer reads of it. */
+void CheckRoom(const Manifest &m, unsigned uId, size_t cchRoom, std::vector<Finding> *pv)
+{
+    size_t cch = Text(m, uId).size();
+    if (cch > cchRoom)
+        Add(pv, uId, SEV_WARNING, "has " + std::to_string(cch) + " characters; the installer reads only the first " +
+                                      std::to_string(cchRoom));
+}
+
+/* "%" sequences.  Before nPrompt (expanded entries only) a "%" not opening
+   %D, %S or %W stays literal: a warning.  From nPrompt on the text is a
+   prompt format: "%%" and up to nArgs "%s" are its only conversions (the
+   macros too when fExpanded); anything else is an error. */
+void CheckPercents(unsigned uId, const std::string &str, size_t nPrompt, int nArgs, bool fExpanded,
+                   std::vector<Finding> *pv)
+{
+    int nStrings = 0;
+    for (size_t i = fExpanded ? 0 : nPrompt; i < str.size(); i++) {
+        if (str[i] != '%')
+            continue;
+        char c = i + 1 < str.size() ? str[i + 1] : '\0';
+        bool fMacro = fExpanded && (c == 'D' || c == 'S' || c == 'W');
+        std::string strSeq = c ? str.substr(i, 2) : "%";
+        if (i < nPrompt) {
+            if (fMacro)
+                i++;
+            else if (c == 'd' || c == 's' || c == 'w')
+                Add(pv, uId, SEV_WARNING, Quote(strSeq) + " stays literal: the macros are %D, %S and %W, in upper case");
+            else
+                Add(pv, uId, SEV_WARNING, Quote(strSeq) + " stays literal: only %D, %S and %W are macros");
+            continue;
+        }
+        if (c == 's')
+            nStrings++;
+        else if (c != '%' && !fMacro)
+            Add(pv, uId, SEV_ERROR, "the prompt format uses " + Quote(strSeq) +
+                                        ": only %s and %% are allowed in a prompt");
+        i++;
+    }
+    if (nStrings > nArgs)
+        Add(pv, uId, SEV_ERROR, "the prompt format has " + std::to_string(nStrings) +
+                                    " %s but the rule passes only " + std::to_string(nArgs) +
+                                    (nArgs == 1 ? " text (the destination path)" : " texts (current and new value)"));
+    if (nPrompt != NO_PROMPT && nPrompt >= str.size())
+        Add(pv, uId, SEV_WARNING, "the prompt is empty: the question box will show no text");
+}
+
+/* Why a text is not an item date, or empty when it is one. */
+std::string DescribeBadDate(const std::string &str)
+{
+    if (str.size() != 8 || str.find_first_not_of("0123456789") != std::string::npos)
+        return Quote(str) + " is not eight digits YYYYMMDD";
+    int nYear = std::stoi(str.substr(0, 4));
+    if (nYear < 1980 || nYear > 2107)
+        return Quote(str) + " lies outside 1980-01-01 to 2107-12-31";
+    if (!IsValidDosDate(PackItemDate(str.c_str())))
+        return Quote(str) + " is not a real date";
+    return std::string();
+}
+
+void CheckItemRule(unsigned uId, const std::string &strRule, std::vector<Finding> *pv)
+{
+    char c = strRule[0];
+    if (c == 'A' || c == 'N')
+        return;
+    if (c == 'P') {
+        CheckPercents(uId, strRule, 1, ITEM_PROMPT_ARGS, false, pv);
+        return;
+    }
+    if (c != 'O') {
+        Add(pv, uId, SEV_WARNING, "rule " + Quote(strRule) + " starts with none of A, N, O and P "
+                                  "(they are case-sensitive): it always overwrites");
+        return;
+    }
+    std::string strDate = strRule.substr(1, 8);
+    if (strDate.size() < 8 || strDate.find_first_not_of("0123456789") != std::string::npos) {
+        Add(pv, uId, SEV_ERROR, "rule " + Quote(strRule) + ": O must be followed by eight digits YYYYMMDD");
+        return;
+    }
+    std::string strWhy = DescribeBadDate(strDate);
+    if (!strWhy.empty())
+        Add(pv, uId, SEV_WARNING, "rule date " + strWhy + " (it still compares as text)");
+    if (strRule.size() > 9 && strRule[9] == 'P')
+        CheckPercents(uId, strRule, 10, ITEM_PROMPT_ARGS, false, pv);
+    else if (strRule.size() > 9)
+        Add(pv, uId, SEV_WARNING, "the text after the rule's date is ignored: only a P right after "
+                                  "the date makes the rule ask");
+}
+
+void CheckIniRule(unsigned uId, const std::string &strRule, std::vector<Finding> *pv)
+{
+    char c = strRule[0];
+    size_t nPrompt = c == 'P' ? 1 : NO_PROMPT;
+    CheckPercents(uId, strRule, nPrompt, INI_PROMPT_ARGS, true, pv);
+    if (c != 'A' && c != 'N' && c != 'P')
+        Add(pv, uId, SEV_WARNING, "rule " + Quote(strRule) + " starts with none of A, N and P "
+                                  "(they are case-sensitive): it always writes");
+}
+
+/* An expanded entry's length once expanded for the default destination
+   (over cchKept: error or warning). */
+void CheckExpandedLength(const Manifest &m, unsigned uId, size_t cchKept, Severity sevLong,
+                         std::vector<Finding> *pv)
+{
+    std::string str = Text(m, uId);
+    if (str.empty())
+        return;
+    int fFit = 0;
+    std::string strOut = Expand(str, DefaultDestination(m), &fFit);
+    if (!fFit)
+        Add(pv, uId, SEV_ERROR, "expands to more than 1023 characters with the default destination");
+    else if (strOut.size() > cchKept)
+        Add(pv, uId, sevLong, "expands to " + std::to_string(strOut.size()) +
+                                  " characters with the default destination; the installer keeps " +
+                                  std::to_string(cchKept));
+}
+
+/* An expanded entry that is no rule: literal "%" and its length. */
+void CheckExpanded(const Manifest &m, unsigned uId, size_t cchKept, Severity sevLong,
+                   std::vector<Finding> *pv)
+{
+    CheckPercents(uId, Text(m, uId), NO_PROMPT, 0, true, pv);
+    CheckExpandedLength(m, uId, cchKept, sevLong, pv);
+}
+
+/* ---- Entries ----------------------------------------------------------- */
+
+void CheckSingles(const Manifest &m, std::vector<Finding> *pv)
+{
+    std::string strPackage = Text(m, IDS_PACKAGE);
+    if (strPackage.empty())
+        Add(pv, IDS_PACKAGE, SEV_ERROR, "no package file name: the installer cannot open its package");
+    else if (strPackage.size() > 15)
+        Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " has " +
+                                            std::to_string(strPackage.size()) +
+                                            " characters; the installer reads only the first 15, " +
+                                            Quote(strPackage.substr(0, 15)));
+    if (Text(m, IDS_DEFAULT_DEST).size() > PATH_KEPT)
+        Add(pv, IDS_DEFAULT_DEST, SEV_WARNING, "has " + std::to_string(Text(m, IDS_DEFAULT_DEST).size()) +
+                                                   " characters; the destination field keeps the first 255");
+    CheckInteger(m, IDS_SPACE_KB, pv);
+    CheckRoom(m, IDS_SPACE_KB, INT_ROOM, pv);
+    CheckExpanded(m, IDS_FOLLOWUP, STRING_ROOM, SEV_ERROR, pv);
+    CheckRoom(m, IDS_FOLLOWUP, STRING_ROOM, pv);
+    for (unsigned uId : BooleanIds()) {
+        CheckBoolean(m, uId, pv);
+        CheckRoom(m, uId, INT_ROOM, pv);
+    }
+    for (unsigned uId : StringIds())
+        CheckRoom(m, uId, STRING_ROOM, pv);
+}
+
+void CheckCounts(const Manifest &m, std::vector<Finding> *pv)
+{
+    for (const Family &fam : Families()) {
+        CheckInteger(m, fam.uCount, pv);
+        CheckRoom(m, fam.uCount, INT_ROOM, pv);
+        int n = RawCount(m, fam.uCount);
+        if (n > fam.nLimit) {
+            Add(pv, fam.uCount, SEV_ERROR, std::string(fam.pszWhat) + " count " + std::to_string(n) +
+                                               " exceeds the room of " + std::to_string(fam.nLimit) +
+                                               ": the next entries of the ID plan would be read as " +
+                                               fam.pszWhat + "s");
+            continue;
+        }
+        for (int i = std::max(n, 0); i < fam.nLimit; i++)
+            for (unsigned uBase : fam.vBases)
+                if (Has(m, uBase + i))
+                    Add(pv, uBase + i, SEV_WARNING, "present beyond the " + std::string(fam.pszWhat) +
+                                                        " count " + std::to_string(n) + " (entry " +
+                                                        std::to_string(fam.uCount) + "): never read");
+    }
+}
+
+/* The created subdirectories, without trailing backslash, upper-cased for
+   comparison (Windows names ignore case). */
+std::string FoldName(const std::string &str)
+{
+    std::string strOut = WithoutTrailingSlash(str);
+    for (char &c : strOut)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    return strOut;
+}
+
+void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
+{
+    int n = CheckedCount(m, Families()[0]);
+    std::string strDest = DefaultDestination(m);
+    if (n > 0 && strDest.size() > SUBDIR_DEST_KEPT)
+        Add(pv, IDS_DEFAULT_DEST, SEV_ERROR, "subdirectory paths are built from the first 235 characters "
+                                             "of the destination, and the default destination is longer");
+    std::vector<std::string> vFolded;
+    for (int i = 0; i < n; i++)
+        vFolded.push_back(FoldName(Text(m, IDS_SUBDIR + i)));
+    for (int i = 0; i < n; i++) {
+        unsigned uId = IDS_SUBDIR + i;
+        std::string str = Text(m, uId);
+        if (str.empty()) {
+            Add(pv, uId, SEV_WARNING, "empty subdirectory entry: it creates nothing");
+            continue;
+        }
+        if (!IsSubOk(str.c_str()))
+            Add(pv, uId, SEV_ERROR, Quote(str) + " is not a directory name the installer accepts");
+        if (strDest.size() + str.size() > PATH_KEPT)
+            Add(pv, uId, SEV_ERROR, "with the default destination the path has " +
+                                        std::to_string(strDest.size() + str.size()) + " characters (at most 255)");
+        size_t nSlash = vFolded[i].rfind('\\');
+        if (nSlash == std::string::npos)
+            continue;
+        std::string strParent = vFolded[i].substr(0, nSlash);
+        int j = (int)(std::find(vFolded.begin(), vFolded.end(), strParent) - vFolded.begin());
+        if (j == n)
+            Add(pv, uId, SEV_ERROR, "its parent " + Quote(str.substr(0, nSlash)) +
+                                        " is not in the subdirectory list: only the last level is created");
+        else if (j > i)
+            Add(pv, uId, SEV_ERROR, "listed before its parent (entry " + std::to_string(IDS_SUBDIR + j) +
+                                        "): only the last level is created, so a parent must come first");
+    }
+}
+
+int IsAbsoluteOrMacro(const std::string &str)
+{
+    if (str.size() >= 2 && str[0] == '%' && (str[1] == 'D' || str[1] == 'S' || str[1] == 'W'))
+        return 1;
+    return (str.size() >= 3 && str[1] == ':' && str[2] == '\\') || (!str.empty() && str[0] == '\\');
+}
+
+void CheckItemDirectory(const Manifest &m, unsigned uId, const std::string &strDest, std::vector<Finding> *pv)
+{
+    if (strDest.compare(0, 2, "%D") != 0)
+        return;
+    size_t nSlash = strDest.rfind('\\');
+    if (nSlash == std::string::npos || nSlash < 2)
+        return;
+    std::string strDir = strDest.substr(2, nSlash - 2);
+    int n = CheckedCount(m, Families()[0]);
+    for (int i = 0; i < n; i++)
+        if (FoldName(Text(m, IDS_SUBDIR + i)) == FoldName(strDir))
+            return;
+    Add(pv, uId, SEV_ERROR, "its directory " + Quote(strDir) + " is not among the subdirectories "
+                            "(500+i) the installer creates: the item cannot be written");
+}
+
+void CheckItems(const Manifest &m, std::vector<Finding> *pv)
+{
+    int n = CheckedItemCount(m);
+    std::map<std::string, int> mapSeen;
+    for (int i = 0; i < n; i++) {
+        unsigned uId = IDS_ITEM_DEST + i;
+        std::string strDest = Text(m, uId);
+        if (strDest.empty()) {
+            Add(pv, uId, SEV_ERROR, "item " + std::to_string(i) + " has no destination: "
+                                    "the copy stops here with message 300");
+        } else {
+            CheckExpanded(m, uId, PATH_KEPT, SEV_ERROR, pv);
+            if (!IsAbsoluteOrMacro(strDest))
+                Add(pv, uId, SEV_WARNING, "starts with neither %D, %S, %W nor a drive: it resolves "
+                                          "against the installer's current directory");
+            CheckItemDirectory(m, uId, strDest, pv);
+            int fFit = 0;
+            std::string strKey = FoldName(Expand(strDest, DefaultDestination(m), &fFit));
+            if (mapSeen.count(strKey))
+                Add(pv, uId, SEV_WARNING, "writes the same file as item " + std::to_string(mapSeen[strKey]));
+            else
+                mapSeen[strKey] = i;
+        }
+        CheckRoom(m, IDS_ITEM_NAME + i, PATH_KEPT, pv);
+        std::string strDate = Text(m, IDS_ITEM_DATE + i);
+        std::string strWhy = strDate.empty() ? std::string() : DescribeBadDate(strDate);
+        if (!strWhy.empty())
+            Add(pv, IDS_ITEM_DATE + i, SEV_ERROR, "item date " + strWhy);
+        std::string strRule = Text(m, IDS_ITEM_RULE + i);
+        if (!strRule.empty())
+            CheckItemRule(IDS_ITEM_RULE + i, strRule, pv);
+        CheckRoom(m, IDS_ITEM_RULE + i, 99, pv);
+    }
+}
+
+void CheckDde(const Manifest &m, std::vector<Finding> *pv)
+{
+    int n = CheckedCount(m, Families()[1]);
+    for (int i = 0; i < n; i++) {
+        unsigned uId = IDS_DDE_CMD + i;
+        if (!Has(m, uId))
+            Add(pv, uId, SEV_ERROR, "DDE command " + std::to_string(i) + " is missing: the program "
+                                    "group step stops here with message 300");
+        CheckExpanded(m, uId, STRING_ROOM, SEV_ERROR, pv);
+    }
+}
+
+void CheckIni(const Manifest &m, std::vector<Finding> *pv)
+{
+    int n = CheckedCount(m, Families()[3]);
+    for (int i = 0; i < n; i++) {
+        if (!Has(m, IDS_INI_FILE + i))
+            Add(pv, IDS_INI_FILE + i, SEV_ERROR, "INI change " + std::to_string(i) + " has no file: "
+                                                 "the INI changes stop here with message 300");
+        CheckExpanded(m, IDS_INI_FILE + i, PATH_KEPT, SEV_ERROR, pv);
+        for (unsigned uBase : {IDS_INI_SECTION, IDS_INI_KEY, IDS_INI_VALUE})
+            CheckExpanded(m, uBase + i, PATH_KEPT, SEV_WARNING, pv);
+        std::string strRule = Text(m, IDS_INI_RULE + i);
+        if (!strRule.empty())
+            CheckIniRule(IDS_INI_RULE + i, strRule, pv);
+        CheckExpandedLength(m, IDS_INI_RULE + i, PATH_KEPT, SEV_WARNING, pv);
+    }
+}
+
+int IsKnownId(unsigned uId)
+{
+    static const std::set<unsigned> setSingles = {
+        IDS_PACKAGE, IDS_DEFAULT_DEST, IDS_SPACE_KB, IDS_FOLLOWUP, IDS_SUBDIR_COUNT,
+        IDS_DDE_COUNT, IDS_ITEM_COUNT, IDS_INI_COUNT};
+    if (setSingles.count(uId))
+        return 1;
+    for (const std::vector<unsigned> *pv : {&BooleanIds(), &StringIds()})
+        if (std::find(pv->begin(), pv->end(), uId) != pv->end())
+            return 1;
+    for (const Family &fam : Families())
+        for (unsigned uBase : fam.vBases)
+            if (uId >= uBase && uId < uBase + (unsigned)fam.nLimit)
+                return 1;
+    return 0;
+}
+
+void CheckUnknown(const Manifest &m, std::vector<Finding> *pv)
+{
+    for (const auto &entry : m)
+        if (!entry.second.empty() && !IsKnownId(entry.first))
+            Add(pv, entry.first, SEV_WARNING, "not an entry the installer reads");
+}
+
+/* ---- Against the script ------------------------------------------------ */
+
+void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Finding> *pv)
+{
+    std::string strWhere = script.strScript + ":";
+    std::string strName = FileNamePart(script.package.strWritten);
+    std::string strPackage = Text(m, IDS_PACKAGE).substr(0, 15);
+    if (!strPackage.empty() && !EqualNoCase(strName.c_str(), strPackage.c_str()))
+        Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " differs from " +
+                                            Quote(script.package.strWritten) + " in " + strWhere +
+                                            std::to_string(script.package.nLine));
+    int n = RawCount(m, IDS_ITEM_COUNT);
+    if ((size_t)std::max(n, 0) != script.vItems.size())
+        Add(pv, IDS_ITEM_COUNT, SEV_ERROR, "the manifest has " + std::to_string(n) + " items, the script " +
+                                               script.strScript + " lists " + std::to_string(script.vItems.size()));
+    for (size_t i = 0; i < script.vItems.size(); i++) {
+        const ScriptEntry &item = script.vItems[i];
+        unsigned uId = i < MAX_ITEMS ? IDS_ITEM_DEST + (unsigned)i : IDS_ITEM_COUNT;
+        std::string strAt = "item file " + Quote(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
+        std::string strWhy = item.strProblem;
+        if (strWhy.empty() && MeasureItem(item.strPath, &strWhy) > 0)
+            strWhy.clear();
+        if (!strWhy.empty()) {
+            Add(pv, uId, SEV_ERROR, strAt + ": " + strWhy);
+            continue;
+        }
+        std::string strDest = Text(m, uId);
+        if ((int)i < n && !strDest.empty() && !EqualNoCase(DestFileName(strDest).c_str(),
+                                                         FileNamePart(item.strWritten).c_str()))
+            Add(pv, uId, SEV_WARNING, strAt + " is installed as " + Quote(DestFileName(strDest)) +
+                                          ": check that the script and the manifest list the items in the same order");
+    }
+}
+
+} // namespace
+
+std::string DefaultDestination(const Manifest &manifest)
+{
+    std::string str = Text(manifest, IDS_DEFAULT_DEST).substr(0, PATH_KEPT);
+    if (str.empty())
+        str = "C:\\";
+    if (str.back() != '\\')
+        str += '\\';
+    return str;
+}
+
+int CheckedItemCount(const Manifest &manifest)
+{
+    return CheckedCount(manifest, Families()[2]);
+}
+
+void LintManifest(const Manifest &manifest, const ScriptInfo *pScript, std::vector<Finding> *pv)
+{
+    CheckSingles(manifest, pv);
+    CheckCounts(manifest, pv);
+    CheckSubdirs(manifest, pv);
+    CheckDde(manifest, pv);
+    CheckItems(manifest, pv);
+    CheckIni(manifest, pv);
+    CheckUnknown(manifest, pv);
+    if (pScript)
+        CheckScript(manifest, *pScript, pv);
+}
+
+void VerifyPackage(const Manifest &manifest, const PackageLayout &layout, std::vector<Finding> *pv)
+{
+    size_t n = (size_t)CheckedItemCount(manifest);
+    const std::vector<PackageRecord> &vRecords = layout.vRecords;
+    for (size_t i = 0; i < vRecords.size(); i++) {
+        const PackageRecord &rec = vRecords[i];
+        if (IsSoundRecord(rec))
+            continue;
+        Severity sev = i < n ? SEV_ERROR : SEV_WARNING;
+        unsigned uId = i < n ? IDS_ITEM_DEST + (unsigned)i : IDS_ITEM_COUNT;
+        std::string strRec = "record " + std::to_string(i) + " at offset " + std::to_string(rec.nOffset);
+        if (rec.lLength < 0)
+            Add(pv, uId, sev, strRec + " has the negative length " + std::to_string(rec.lLength));
+        else if (rec.lLength == 0)
+            Add(pv, uId, sev, strRec + " is empty; the builder never writes an empty record");
+        else
+            Add(pv, uId, sev, strRec + " is truncated: its length is " + std::to_string(rec.lLength) +
+                                  ", only " + std::to_string(rec.nPresent) + " bytes follow");
+    }
+    if (vRecords.size() < n)
+        Add(pv, IDS_ITEM_DEST + (unsigned)vRecords.size(), SEV_ERROR,
+            "the package holds " + std::to_string(vRecords.size()) + " records for " + std::to_string(n) +
+                " items: item " + std::to_string(vRecords.size()) +
+                " and later have none, so the install stops with message 307");
+    else if (vRecords.size() > n)
+        Add(pv, IDS_ITEM_COUNT, SEV_WARNING, "the package holds " + std::to_string(vRecords.size() - n) +
+                                                 " records beyond the manifest's " + std::to_string(n) +
+                                                 " items: they are never read");
+    if (layout.nTrailing > 0)
+        Add(pv, IDS_ITEM_COUNT, vRecords.size() < n ? SEV_ERROR : SEV_WARNING,
+            std::to_string(layout.nTrailing) + " bytes at offset " + std::to_string(layout.nTrailingOffset) +
+                " after the last record are too few for a record length");
+}
+
+void SortFindings(std::vector<Finding> *pv)
+{
+    std::stable_sort(pv->begin(), pv->end(),
+                     [](const Finding &a, const Finding &b) { return a.uId < b.uId; });
+}
+
+std::string FormatFinding(const Finding &f)
+{
+    return std::to_string(f.uId) + (f.severity == SEV_ERROR ? ": error: " : ": warning: ") + f.strMessage;
+}
+
+int CountErrors(const std::vector<Finding> &v)
+{
+    int n = 0;
+    for (const Finding &f : v)
+        n += f.severity == SEV_ERROR;
+    return n;
+}

@@ -1,0 +1,347 @@
+/* kit_main.cpp - quarnel-kit, the product author's command-line tool:
+ * pack a package without Windows, list a package's records, lint a built
+ * installer's manifest and verify a package against it. */
+#include <stdio.h>
+#include <string.h>
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iterator>
+
+#include "kit_lint.h"
+#include "kit_package.h"
+#include "kit_pe.h"
+#include "resource.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define IsTerminal(fd) _isatty(fd)
+#else
+#include <unistd.h>
+#define IsTerminal(fd) isatty(fd)
+#endif
+
+namespace {
+
+enum { EXIT_FINDINGS = 1, EXIT_USAGE = 2 };
+const uint64_t PROGRESS_FROM = 16u << 20; /* packages smaller than this pack silently */
+
+struct Options {
+    std::string strScript, strOutput, strPackage, strExe;
+    bool fDryRun = false;
+    bool fStrict = false;
+};
+
+int ReportFailure(const std::string &strMessage)
+{
+    fprintf(stderr, "quarnel-kit: error: %s\n", strMessage.c_str());
+    return EXIT_FINDINGS;
+}
+
+/* ---- pack -------------------------------------------------------------- */
+
+void ShowProgress(uint64_t nDone, uint64_t nTotal, const ScriptEntry &item)
+{
+    static int nLastPercent = -1;
+    int nPercent = nTotal ? (int)(nDone * 100 / nTotal) : 100;
+    if (nPercent == nLastPercent)
+        return;
+    nLastPercent = nPercent;
+    fprintf(stderr, "\rpacking %3d%%  %.60s\033[K", nPercent, item.strWritten.c_str());
+    fflush(stderr);
+}
+
+int RunPack(const Options &opt)
+{
+    ScriptInfo info;
+    std::string strError;
+    if (!ReadScript(opt.strScript, &info, &strError))
+        return ReportFailure(strError);
+    if (opt.fDryRun) {
+        printf("%s\n", opt.strOutput.empty() ? info.package.strPath.c_str() : opt.strOutput.c_str());
+        for (const ScriptEntry &item : info.vItems)
+            printf("%s\n", item.strPath.empty() ? item.strWritten.c_str() : item.strPath.c_str());
+        return 0;
+    }
+    uint64_t nTotal = 0;
+    for (const ScriptEntry &item : info.vItems) {
+        std::string strIgnored;
+        nTotal += item.strPath.empty() ? 0 : MeasureItem(item.strPath, &strIgnored);
+    }
+    bool fProgress = nTotal >= PROGRESS_FROM && IsTerminal(2);
+    int fOk = PackScript(info, opt.strOutput, fProgress ? ShowProgress : nullptr, &strError);
+    if (fProgress)
+        fprintf(stderr, "\n");
+    return fOk ? 0 : ReportFailure(strError);
+}
+
+/* ---- manifest from the executable -------------------------------------- */
+
+int ReadManifest(const std::string &strExe, Manifest *pManifest)
+{
+    std::ifstream in(strExe, std::ios::binary);
+    if (!in) {
+        ReportFailure(strExe + ": cannot open");
+        return 0;
+    }
+    std::vector<unsigned char> vImage((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    StringTable table;
+    std::string strError;
+    if (!ReadPeStringTable(vImage, &table, &strError)) {
+        ReportFailure(strExe + ": " + strError);
+        return 0;
+    }
+    if (table.vLanguages.size() > 1)
+        fprintf(stderr, "quarnel-kit: note: %s: the string table carries %zu languages; checked: 0x%04x\n",
+                strExe.c_str(), table.vLanguages.size(), table.uLanguage);
+    *pManifest = table.mapEntries;
+    return 1;
+}
+
+/* The findings on stdout; a count naming the checked files on stderr, so
+   that a build log shows which product they belong to. */
+int ReportFindings(const Options &opt, std::vector<Finding> *pv)
+{
+    SortFindings(pv);
+    for (const Finding &f : *pv)
+        printf("%s\n", FormatFinding(f).c_str());
+    fflush(stdout);
+    int nErrors = CountErrors(*pv);
+    if (!pv->empty())
+        fprintf(stderr, "quarnel-kit: %s%s%s: %d error%s, %d warning%s\n", opt.strExe.c_str(),
+                opt.strPackage.empty() ? "" : ", ", opt.strPackage.c_str(), nErrors, nErrors == 1 ? "" : "s",
+                (int)pv->size() - nErrors, pv->size() - nErrors == 1 ? "" : "s");
+    return (nErrors > 0 || (opt.fStrict && !pv->empty())) ? EXIT_FINDINGS : 0;
+}
+
+int LintInto(const Options &opt, Manifest *pManifest, std::vector<Finding> *pv)
+{
+    if (!ReadManifest(opt.strExe, pManifest))
+        return 0;
+    ScriptInfo script;
+    if (!opt.strScript.empty()) {
+        std::string strError;
+        if (!ReadScript(opt.strScript, &script, &strError)) {
+            ReportFailure(strError);
+            return 0;
+        }
+    }
+    LintManifest(*pManifest, opt.strScript.empty() ? nullptr : &script, pv);
+    return 1;
+}
+
+int RunLint(const Options &opt)
+{
+    Manifest manifest;
+    std::vector<Finding> v;
+    if (!LintInto(opt, &manifest, &v))
+        return EXIT_FINDINGS;
+    return ReportFindings(opt, &v);
+}
+
+int RunVerify(const Options &opt)
+{
+    Manifest manifest;
+    std::vector<Finding> v;
+    if (!LintInto(opt, &manifest, &v))
+        return EXIT_FINDINGS;
+    PackageLayout layout;
+    std::string strError;
+    if (!ReadPackageLayout(opt.strPackage, &layout, &strError))
+        return ReportFailure(strError);
+    VerifyPackage(manifest, layout, &v);
+    return ReportFindings(opt, &v);
+}
+
+/* ---- list -------------------------------------------------------------- */
+
+typedef std::vector<std::string> Row;
+
+void PrintTable(const std::vector<Row> &vRows)
+{
+    std::vector<size_t> vWidths;
+    for (const Row &row : vRows)
+        for (size_t c = 0; c < row.size(); c++) {
+            if (vWidths.size() <= c)
+                vWidths.push_back(0);
+            vWidths[c] = std::max(vWidths[c], row[c].size());
+        }
+    for (const Row &row : vRows) {
+        std::string strLine;
+        for (size_t c = 0; c < row.size(); c++) {
+            std::string strPad(vWidths[c] - row[c].size(), ' ');
+            strLine += c < 3 ? strPad + row[c] : row[c] + strPad; /* numbers right, texts left */
+            strLine += "  ";
+        }
+        strLine.erase(strLine.find_last_not_of(' ') + 1);
+        printf("%s\n", strLine.c_str());
+    }
+}
+
+std::string Entry(const Manifest &m, unsigned uId)
+{
+    Manifest::const_iterator it = m.find(uId);
+    return it == m.end() ? std::string() : it->second;
+}
+
+std::string DescribeRecordState(const PackageRecord &rec)
+{
+    if (rec.lLength < 0)
+        return "negative length";
+    if (rec.lLength == 0)
+        return "empty record";
+    return "truncated: " + std::to_string(rec.nPresent) + " of " + std::to_string(rec.lLength) + " bytes";
+}
+
+int RunList(const Options &opt)
+{
+    PackageLayout layout;
+    std::string strError;
+    if (!ReadPackageLayout(opt.strPackage, &layout, &strError))
+        return ReportFailure(strError);
+    Manifest manifest;
+    bool fManifest = !opt.strExe.empty();
+    if (fManifest && !ReadManifest(opt.strExe, &manifest))
+        return EXIT_FINDINGS;
+    size_t nItems = fManifest ? (size_t)CheckedItemCount(manifest) : 0;
+    std::vector<Row> vRows;
+    vRows.push_back({"index", "offset", "length"});
+    if (fManifest)
+        vRows[0].insert(vRows[0].end(), {"destination", "name", "date", "rule"});
+    vRows[0].push_back("note");
+    int fDamaged = layout.fTruncated || layout.fBadLength || layout.nTrailing > 0;
+    for (size_t i = 0; i < std::max(layout.vRecords.size(), nItems); i++) {
+        Row row;
+        if (i < layout.vRecords.size()) {
+            const PackageRecord &rec = layout.vRecords[i];
+            row = {std::to_string(i), std::to_string(rec.nOffset), std::to_string(rec.lLength)};
+        } else {
+            row = {std::to_string(i), "-", "-"};
+        }
+        if (fManifest && i < nItems)
+            for (unsigned uBase : {IDS_ITEM_DEST, IDS_ITEM_NAME, IDS_ITEM_DATE, IDS_ITEM_RULE})
+                row.push_back(Entry(manifest, uBase + (unsigned)i));
+        else if (fManifest)
+            row.insert(row.end(), {"", "", "", ""});
+        if (i >= layout.vRecords.size())
+            row.push_back("no record");
+        else if (!IsSoundRecord(layout.vRecords[i]))
+            row.push_back(DescribeRecordState(layout.vRecords[i]));
+        else if (fManifest && i >= nItems)
+            row.push_back("surplus: never read");
+        else
+            row.push_back("");
+        vRows.push_back(row);
+    }
+    PrintTable(vRows);
+    printf("%s: %zu records, %llu bytes\n", opt.strPackage.c_str(), layout.vRecords.size(),
+           (unsigned long long)layout.nSize);
+    if (layout.nTrailing > 0)
+        printf("%s: %llu trailing bytes at offset %llu are too few for a record length\n",
+               opt.strPackage.c_str(), (unsigned long long)layout.nTrailing,
+               (unsigned long long)layout.nTrailingOffset);
+    return (fDamaged || layout.vRecords.size() < nItems) ? EXIT_FINDINGS : 0;
+}
+
+/* ---- command line ------------------------------------------------------ */
+
+/* What --help shows for a subcommand beyond its options. */
+struct CommandText {
+    const char *pszName;
+    const char *pszSummary;
+    const char *pszFooter;
+};
+
+const CommandText aCommands[] = {
+    {"pack", "Write the package named in a package script.",
+     "Names in the script resolve against the current directory; a backslash is a\n"
+     "directory separator and drive letters are refused.  The bytes written are the\n"
+     "ones quarnel.exe SCRIPT writes.  A failed pack leaves no package behind.\n\n"
+     "Examples:\n"
+     "  cd examples/sample && quarnel-kit pack sample.qps\n"
+     "  quarnel-kit pack sample.qps -o ../../build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit pack --dry-run sample.qps"},
+    {"list", "Show the records of a package, with its manifest items.",
+     "One row per record: index, offset, length; with EXE also destination, display\n"
+     "name, date and rule of the item.  Exit code 1 when the package is damaged\n"
+     "(truncated record, trailing bytes) or holds fewer records than items.\n\n"
+     "Examples:\n"
+     "  quarnel-kit list build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit list build/win32/SAMPLE.PKG build/win32/quarnel.exe"},
+    {"lint", "Check the manifest of a built quarnel.exe.",
+     "Prints \"ID: error|warning: message\" lines; exit code 1 on any error.\n\n"
+     "Examples:\n"
+     "  quarnel-kit lint build/win32/quarnel.exe\n"
+     "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
+    {"verify", "Lint, then check a package against the manifest.",
+     "Every item needs a whole record; surplus records are reported.\n\n"
+     "Examples:\n"
+     "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
+};
+
+CLI::App *AddCommand(CLI::App &app, const char *pszName)
+{
+    for (const CommandText &c : aCommands)
+        if (strcmp(c.pszName, pszName) == 0)
+            return app.add_subcommand(c.pszName, c.pszSummary)->footer(c.pszFooter);
+    return nullptr;
+}
+
+/* The subcommands and their arguments, all landing in *pOpt. */
+void AddCommands(CLI::App &app, Options *pOpt)
+{
+    CLI::App *p = AddCommand(app, "pack");
+    p->add_option("SCRIPT", pOpt->strScript, "package script: *### start marker, PACKAGE# \"name\", ITEM# \"file\" ...")
+        ->required();
+    p->add_option("-o,--output", pOpt->strOutput, "write the package here instead of under the script's name");
+    p->add_flag("-n,--dry-run", pOpt->fDryRun, "write nothing; print the package path and the item files, one per line");
+
+    p = AddCommand(app, "list");
+    p->add_option("PACKAGE", pOpt->strPackage, "package file")->required();
+    p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe, to show each record's manifest item");
+
+    p = AddCommand(app, "lint");
+    p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe (either target)")->required();
+    p->add_option("SCRIPT", pOpt->strScript, "the product's package script, to check it against the manifest");
+    p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
+
+    p = AddCommand(app, "verify");
+    p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe")->required();
+    p->add_option("PACKAGE", pOpt->strPackage, "the product's package file")->required();
+    p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
+    p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
+}
+
+typedef int (*RunFn)(const Options &opt);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    CLI::App app{"quarnel-kit: packs, lists, lints and verifies Quarnel products.", "quarnel-kit"};
+    app.require_subcommand(1, 1);
+    /* The same syntax on every system: a path such as /tmp/x is an argument,
+       never a Windows-style option. */
+    app.allow_windows_style_options(false);
+    app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
+               "Examples:\n"
+               "  quarnel-kit pack sample.qps\n"
+               "  quarnel-kit lint quarnel.exe sample.qps\n"
+               "  quarnel-kit verify quarnel.exe SAMPLE.PKG\n"
+               "  quarnel-kit list SAMPLE.PKG quarnel.exe");
+    Options opt;
+    AddCommands(app, &opt);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        int nCode = app.exit(e);
+        return nCode == 0 ? 0 : EXIT_USAGE;
+    }
+    const std::pair<const char *, RunFn> aRuns[] = {
+        {"pack", RunPack}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify}};
+    for (const auto &run : aRuns)
+        if (app.got_subcommand(run.first))
+            return run.second(opt);
+    return EXIT_USAGE;
+}

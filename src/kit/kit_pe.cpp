@@ -1,0 +1,304 @@
+/* kit_pe.cpp - a small PE/COFF resource reader: headers of PE32 and PE32+,
+ * the section table, the three-level resource directory and the RT_STRING
+ * blocks.  Every offset read from the file is bounds-checked, since the tool
+ * is pointed at whatever file a build or an author hands it. */
+#include "kit_pe.h"
+
+#include <stdio.h>
+
+namespace {
+
+enum {
+    RT_STRING_TYPE = 6,
+    DIR_RESOURCE = 2,
+    OPT_MAGIC_PE32 = 0x10b,
+    OPT_MAGIC_PE32PLUS = 0x20b,
+    SECTION_HEADER_SIZE = 40,
+    RES_DIR_SIZE = 16,
+    RES_ENTRY_SIZE = 8,
+    STRINGS_PER_BLOCK = 16,
+    LANG_NEUTRAL_ID = 0,
+    LANG_EN_US = 0x409,
+};
+
+struct Section {
+    uint32_t dwVirtualAddress;
+    uint32_t dwVirtualSize;
+    uint32_t dwRawSize;
+    uint32_t dwRawOffset;
+};
+
+/* The image with bounds-checked little-endian reads; the first read that
+   falls outside the bytes records the failure and every later one fails. */
+struct Image {
+    const std::vector<unsigned char> *pvBytes;
+    std::vector<Section> vSections;
+    std::string strError;
+};
+
+int Fail(Image *pImg, const char *pszWhat)
+{
+    if (pImg->strError.empty())
+        pImg->strError = pszWhat;
+    return 0;
+}
+
+int ReadU16(Image *pImg, uint64_t nOffset, uint32_t *pValue, const char *pszWhat)
+{
+    const std::vector<unsigned char> &v = *pImg->pvBytes;
+    if (nOffset + 2 > v.size())
+        return Fail(pImg, pszWhat);
+    *pValue = (uint32_t)v[nOffset] | ((uint32_t)v[nOffset + 1] << 8);
+    return 1;
+}
+
+int ReadU32(Image *pImg, uint64_t nOffset, uint32_t *pValue, const char *pszWhat)
+{
+    uint32_t uLow = 0, uHigh = 0;
+    if (!ReadU16(pImg, nOffset, &uLow, pszWhat) || !ReadU16(pImg, nOffset + 2, &uHigh, pszWhat))
+        return 0;
+    *pValue = uLow | (uHigh << 16);
+    return 1;
+}
+
+/* File offset of an RVA that lies in a section's raw data, with room for
+   cb bytes there. */
+int MapRva(Image *pImg, uint32_t dwRva, uint32_t cb, uint64_t *pnOffset)
+{
+    for (const Section &s : pImg->vSections) {
+        uint64_t nStart = s.dwVirtualAddress;
+        if (dwRva < nStart)
+            continue;
+        uint64_t nInto = dwRva - nStart;
+        if (nInto + cb > s.dwRawSize)
+            continue;
+        uint64_t nOffset = (uint64_t)s.dwRawOffset + nInto;
+        if (nOffset + cb > pImg->pvBytes->size())
+            return Fail(pImg, "resource data lies beyond the end of the file");
+        *pnOffset = nOffset;
+        return 1;
+    }
+    return Fail(pImg, "an address points outside every section");
+}
+
+/* Reads the headers and the section table; returns the resource
+   directory's RVA (0 when the image has no resources). */
+int ReadHeaders(Image *pImg, uint32_t *pdwResRva)
+{
+    uint32_t uMz = 0, dwPeOffset = 0, dwSignature = 0;
+    if (!ReadU16(pImg, 0, &uMz, "file too short for an executable") || uMz != 0x5a4d)
+        return Fail(pImg, "not an executable (no MZ header)");
+    if (!ReadU32(pImg, 0x3c, &dwPeOffset, "file too short for an executable"))
+        return 0;
+    if (!ReadU32(pImg, dwPeOffset, &dwSignature, "PE header lies beyond the end of the file") ||
+        dwSignature != 0x00004550)
+        return Fail(pImg, "not a PE image (no PE signature)");
+    uint64_t nCoff = (uint64_t)dwPeOffset + 4;
+    uint32_t uSections = 0, uOptSize = 0, uMagic = 0;
+    if (!ReadU16(pImg, nCoff + 2, &uSections, "COFF header cut short") ||
+        !ReadU16(pImg, nCoff + 16, &uOptSize, "COFF header cut short"))
+        return 0;
+    uint64_t nOpt = nCoff + 20;
+    if (!ReadU16(pImg, nOpt, &uMagic, "optional header cut short"))
+        return 0;
+    uint64_t nDirs = 0;
+    if (uMagic == OPT_MAGIC_PE32)
+        nDirs = nOpt + 96;
+    else if (uMagic == OPT_MAGIC_PE32PLUS)
+        nDirs = nOpt + 112;
+    else
+        return Fail(pImg, "unknown optional header (neither PE32 nor PE32+)");
+    uint32_t dwDirCount = 0;
+    if (!ReadU32(pImg, nDirs - 4, &dwDirCount, "optional header cut short"))
+        return 0;
+    *pdwResRva = 0;
+    uint64_t nResDir = nDirs + 8 * DIR_RESOURCE;
+    if (dwDirCount > DIR_RESOURCE && nResDir + 8 <= nOpt + uOptSize &&
+        !ReadU32(pImg, nResDir, pdwResRva, "optional header cut short"))
+        return 0;
+    uint64_t nTable = nOpt + uOptSize;
+    for (uint32_t i = 0; i < uSections; i++) {
+        uint64_t n = nTable + (uint64_t)i * SECTION_HEADER_SIZE;
+        Section s = {};
+        if (!ReadU32(pImg, n + 8, &s.dwVirtualSize, "section table cut short") ||
+            !ReadU32(pImg, n + 12, &s.dwVirtualAddress, "section table cut short") ||
+            !ReadU32(pImg, n + 16, &s.dwRawSize, "section table cut short") ||
+            !ReadU32(pImg, n + 20, &s.dwRawOffset, "section table cut short"))
+            return 0;
+        pImg->vSections.push_back(s);
+    }
+    return 1;
+}
+
+struct DirEntry {
+    uint32_t dwId;      /* numeric ID; named entries are left out */
+    uint32_t dwTarget;  /* offset from the resource base, high bit = subdirectory */
+};
+
+/* The numbered entries of one resource directory at nBase + dwDirOffset. */
+int ReadDirectory(Image *pImg, uint64_t nBase, uint32_t dwDirOffset, std::vector<DirEntry> *pv)
+{
+    uint64_t nDir = nBase + (dwDirOffset & 0x7fffffffu);
+    uint32_t uNamed = 0, uIds = 0;
+    if (!ReadU16(pImg, nDir + 12, &uNamed, "resource directory cut short") ||
+        !ReadU16(pImg, nDir + 14, &uIds, "resource directory cut short"))
+        return 0;
+    for (uint32_t k = 0; k < uNamed + uIds; k++) {
+        uint64_t n = nDir + RES_DIR_SIZE + (uint64_t)k * RES_ENTRY_SIZE;
+        DirEntry e = {};
+        if (!ReadU32(pImg, n, &e.dwId, "resource directory cut short") ||
+            !ReadU32(pImg, n + 4, &e.dwTarget, "resource directory cut short"))
+            return 0;
+        if (!(e.dwId & 0x80000000u))
+            pv->push_back(e);
+    }
+    return 1;
+}
+
+/* The 16 length-prefixed UTF-16 strings of block uBlock (IDs from
+   (uBlock - 1) * 16), read from the data entry at nBase + dwEntryOffset. */
+int ReadStringBlock(Image *pImg, uint64_t nBase, uint32_t dwEntryOffset, unsigned uBlock,
+                    std::map<unsigned, std::string> *pmap)
+{
+    uint32_t dwRva = 0, dwSize = 0;
+    uint64_t nEntry = nBase + dwEntryOffset;
+    if (!ReadU32(pImg, nEntry, &dwRva, "resource data entry cut short") ||
+        !ReadU32(pImg, nEntry + 4, &dwSize, "resource data entry cut short"))
+        return 0;
+    uint64_t nData = 0;
+    if (!MapRva(pImg, dwRva, dwSize, &nData))
+        return 0;
+    uint64_t nEnd = nData + dwSize, n = nData;
+    for (unsigned k = 0; k < STRINGS_PER_BLOCK; k++) {
+        uint32_t cch = 0;
+        if (n + 2 > nEnd)
+            return Fail(pImg, "string block cut short");
+        ReadU16(pImg, n, &cch, "string block cut short");
+        n += 2;
+        if (n + 2 * (uint64_t)cch > nEnd)
+            return Fail(pImg, "string block cut short");
+        std::vector<uint16_t> vText(cch);
+        for (uint32_t c = 0; c < cch; c++) {
+            uint32_t u = 0;
+            ReadU16(pImg, n + 2 * (uint64_t)c, &u, "string block cut short");
+            vText[c] = (uint16_t)u;
+        }
+        n += 2 * (uint64_t)cch;
+        if (cch > 0)
+            (*pmap)[(uBlock - 1) * STRINGS_PER_BLOCK + k] = ConvertUtf16ToAnsi(vText.data(), cch);
+    }
+    return 1;
+}
+
+/* The language read when a table carries several: the one an English
+   system falls back to (neutral, then US English), else the lowest. */
+unsigned ChooseLanguage(const std::vector<unsigned> &vLanguages)
+{
+    for (unsigned uWanted : {(unsigned)LANG_NEUTRAL_ID, (unsigned)LANG_EN_US})
+        for (unsigned u : vLanguages)
+            if (u == uWanted)
+                return u;
+    unsigned uLowest = vLanguages.empty() ? 0 : vLanguages[0];
+    for (unsigned u : vLanguages)
+        if (u < uLowest)
+            uLowest = u;
+    return uLowest;
+}
+
+void AddLanguage(std::vector<unsigned> *pv, unsigned uLang)
+{
+    for (unsigned u : *pv)
+        if (u == uLang)
+            return;
+    pv->push_back(uLang);
+}
+
+int ReadStrings(Image *pImg, uint32_t dwResRva, StringTable *pTable)
+{
+    uint64_t nBase = 0;
+    if (!MapRva(pImg, dwResRva, RES_DIR_SIZE, &nBase))
+        return 0;
+    std::vector<DirEntry> vTypes;
+    if (!ReadDirectory(pImg, nBase, 0, &vTypes))
+        return 0;
+    for (const DirEntry &type : vTypes) {
+        if (type.dwId != RT_STRING_TYPE || !(type.dwTarget & 0x80000000u))
+            continue;
+        std::vector<DirEntry> vBlocks;
+        if (!ReadDirectory(pImg, nBase, type.dwTarget, &vBlocks))
+            return 0;
+        /* Two passes: learn the languages, then read the chosen one. */
+        std::vector<std::vector<DirEntry>> vvLangs(vBlocks.size());
+        for (size_t b = 0; b < vBlocks.size(); b++) {
+            if (!(vBlocks[b].dwTarget & 0x80000000u))
+                return Fail(pImg, "string block without a language directory");
+            if (!ReadDirectory(pImg, nBase, vBlocks[b].dwTarget, &vvLangs[b]))
+                return 0;
+            for (const DirEntry &lang : vvLangs[b])
+                AddLanguage(&pTable->vLanguages, lang.dwId);
+        }
+        pTable->uLanguage = ChooseLanguage(pTable->vLanguages);
+        for (size_t b = 0; b < vBlocks.size(); b++) {
+            for (const DirEntry &lang : vvLangs[b]) {
+                if (lang.dwId != pTable->uLanguage)
+                    continue;
+                if ((lang.dwTarget & 0x80000000u) || vBlocks[b].dwId == 0 || vBlocks[b].dwId > 4096)
+                    return Fail(pImg, "malformed string block entry");
+                if (!ReadStringBlock(pImg, nBase, lang.dwTarget, vBlocks[b].dwId, &pTable->mapEntries))
+                    return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+/* Code page 1252's characters 0x80-0x9F; 0 marks the five it leaves
+   undefined, which Windows maps to the control characters of the same code. */
+const uint16_t awCp1252High[32] = {
+    0x20ac, 0,      0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021,
+    0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017d, 0,
+    0,      0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014,
+    0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0,      0x017e, 0x0178,
+};
+
+char ConvertChar(uint16_t w)
+{
+    if (w < 0x80 || (w >= 0xa0 && w <= 0xff))
+        return (char)w;
+    for (unsigned k = 0; k < 32; k++) {
+        uint16_t wMapped = awCp1252High[k] ? awCp1252High[k] : (uint16_t)(0x80 + k);
+        if (w == wMapped)
+            return (char)(0x80 + k);
+    }
+    return '?';
+}
+
+} // namespace
+
+std::string ConvertUtf16ToAnsi(const uint16_t *pwch, size_t cch)
+{
+    std::string str;
+    for (size_t i = 0; i < cch; i++) {
+        uint16_t w = pwch[i];
+        /* A surrogate pair is one character outside the code page. */
+        if (w >= 0xd800 && w <= 0xdbff && i + 1 < cch && pwch[i + 1] >= 0xdc00 && pwch[i + 1] <= 0xdfff)
+            i++;
+        str += ConvertChar(w);
+    }
+    return str;
+}
+
+int ReadPeStringTable(const std::vector<unsigned char> &vImage, StringTable *pTable,
+                      std::string *pstrError)
+{
+    Image img;
+    img.pvBytes = &vImage;
+    *pTable = StringTable();
+    uint32_t dwResRva = 0;
+    int fOk = ReadHeaders(&img, &dwResRva);
+    if (fOk && dwResRva != 0)
+        fOk = ReadStrings(&img, dwResRva, pTable);
+    if (!fOk)
+        *pstrError = img.strError;
+    return fOk;
+}

@@ -1,0 +1,31 @@
+/* kit_pe.h - reads the string table out of a built Windows executable, so
+ * the authoring tool sees the manifest exactly as the installer's LoadStringA
+ * will, without any Windows API.  Handles PE32 (i686) and PE32+ (x86_64). */
+#ifndef QUARNEL_KIT_PE_H
+#define QUARNEL_KIT_PE_H
+
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+/* The strings of one executable: entry ID -> ANSI text (empty strings are
+   left out, as the installer treats them as absent). */
+struct StringTable {
+    std::map<unsigned, std::string> mapEntries;
+    std::vector<unsigned> vLanguages; /* every language the table carries */
+    unsigned uLanguage = 0;           /* the one mapEntries was read from */
+};
+
+/* Parses the image bytes.  Returns 1 with *pTable filled, 0 with a reason in
+   *pstrError when the bytes are not a well-formed PE image.  An image
+   without any string table is well-formed and gives an empty table. */
+int ReadPeStringTable(const std::vector<unsigned char> &vImage, StringTable *pTable,
+                      std::string *pstrError);
+
+/* UTF-16 text -> code page 1252, as the installer's ANSI calls see it on a
+   western system; a character the code page lacks becomes '?'. */
+std::string ConvertUtf16ToAnsi(const uint16_t *pwch, size_t cch);
+
+#endif

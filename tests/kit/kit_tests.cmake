@@ -1,0 +1,15 @@
+# Native tests of quarnel-kit (run from build/host).  The PE reading tests
+# read the sample product's quarnel.exe of both Windows builds, which
+# scripts/build.sh builds before the tests run.
+file(GLOB KIT_TESTS ${CMAKE_SOURCE_DIR}/tests/kit/*_test.cpp)
+add_executable(kit_tests ${KIT_TESTS})
+target_link_libraries(kit_tests PRIVATE quarnel_kit gtest_main)
+target_compile_options(kit_tests PRIVATE ${QUARNEL_WARNINGS})
+target_compile_definitions(kit_tests PRIVATE
+  KIT_TOOL="$<TARGET_FILE:quarnel-kit>"
+  KIT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  KIT_WIN32_EXE="${CMAKE_SOURCE_DIR}/build/win32/quarnel.exe"
+  KIT_WIN64_EXE="${CMAKE_SOURCE_DIR}/build/win64/quarnel.exe")
+set_target_properties(kit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(kit_tests quarnel-kit)
+add_test(NAME kit_tests COMMAND kit_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
