@@ -14,7 +14,9 @@ if [[ "${1:-}" =~ ^[0-9]+$ ]]; then runs=$1; shift; fi
 # libFuzzer comes with clang's runtime libraries.
 if ! command -v clang++ >/dev/null || ! dpkg-query -W libclang-rt-dev >/dev/null 2>&1; then
   if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends clang libclang-rt-dev
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends clang libclang-rt-dev
 fi
 
 build=$top/build/fuzz
