@@ -1,7 +1,6 @@
-/* logic_rules.cpp - the overwrite rules of items and INI changes, and the
- * comparison of item dates.  Pure decisions on plain text, so that every row
- * of the rule tables is tested natively; the callers supply the file's date
- * or the key's value and show the prompt themselves. */
+/* logic_rules.cpp - overwrite rules of items and INI changes and the item
+ * date comparison: pure decisions on text, tested row by row natively; the
+ * callers supply the file's date or the key's value and show the prompt. */
 #include "logic.h"
 
 /* Item dates compare over their first eight characters only. */

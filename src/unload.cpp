@@ -1,7 +1,6 @@
-/* unload.cpp - copies the package's records to the items' destinations: the
- * package beside the running program is read forwards, one record per item,
- * each item written or skipped under its overwrite rule, dated, and shown in
- * the progress dialog.  Any failure is reported here and stops the copy. */
+/* unload.cpp - copies the package beside the running program to the items'
+ * destinations, one record per item, each written or skipped under its rule,
+ * dated and shown in the progress dialog; any failure is reported and stops. */
 #include "unload.h"
 
 #include "filedir.h"
@@ -82,7 +81,7 @@ static HFILE OpenPackage(void)
     char szF[PATH_BUF];
     CopySz(szF, sizeof(szF), szExe);
     AppendSz(szF, sizeof(szF), szName);
-    OFSTRUCT ofs;
+    OFSTRUCT ofs = {};
     return OpenFileQ(szF, &ofs, OF_READ);
 }
 
@@ -136,7 +135,7 @@ int ResToFile(const char *pszFile, HFILE hPkg)
     if (!ReadRecord(hPkg, block, &lSize))
         return 0;
 
-    OFSTRUCT ofs;
+    OFSTRUCT ofs = {};
     FileOwner file(OpenFileQ(pszFile, &ofs, OF_CREATE | OF_WRITE));
     if (!file.IsOpen())
         return FailWithFileError(ofs.nErrCode);

@@ -1,7 +1,6 @@
 /* Item extraction under Wine: packages beside the test program, manifests
- * from resource modules, and ResToFiles called the way the copy step calls
- * it (progress dialog opened before, closed after), with every message box
- * read and answered. */
+ * from resource modules, ResToFiles called the way the copy step calls it,
+ * and every message box read and answered. */
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +9,8 @@
 
 #include "filedir.h"
 #include "load.h"
+#include "logic.h"
+#include "quarnel.h"
 #include "resource.h"
 #include "statbar.h"
 #include "testsupport.h"
@@ -679,4 +680,37 @@ TEST(ExtractDeep, ProgramPathBeyond239FindsNoPackage)
     EXPECT_EQ(rc, 0) << "the copy's own checks failed";
     EXPECT_FALSE(FileExists(dest + "d0.txt"));
     RemoveTree(base);
+}
+
+/* ---- The copy step as the destination dialog runs it ---------------------- */
+
+TEST(ExtractUnload, ProgressDialogFollowsEntry105)
+{
+    struct Case { const char *manifest; bool dialog; } cases[] = {
+        {"manifest_extract_unload", true},
+        {"manifest_extract_unload_quiet", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.manifest);
+        ASSERT_NE(UseManifest(c.manifest), nullptr);
+        std::string dest = ScratchDir("unload");
+        ASSERT_TRUE(WriteBytes(dest + "u1.txt", "old"));
+        ASSERT_NO_FATAL_FAILURE(BuildPackage("XUNLOAD.PKG", {Content(0), Content(1)}));
+        CopySz(GetDestPath(), 256, dest.c_str());
+
+        PromptWatcher watcher;
+        watcher.Start();
+        int r = Unload(NULL);
+        watcher.Join();
+        EXPECT_EQ(r, 1);
+        ExpectPrompt(watcher.prompt, "Replace " + dest + "u1.txt?");
+        EXPECT_TRUE(watcher.strays.empty()) << Texts(watcher.strays);
+        EXPECT_EQ(watcher.bDialogAtPrompt, c.dialog);
+        if (c.dialog) {
+            EXPECT_EQ(watcher.statusAtPrompt, "Copying  First");
+        }
+        EXPECT_EQ(GetStatDlg(), nullptr) << "closed by the copy step";
+        EXPECT_EQ(ReadBytes(dest + "sub\\u0.txt"), Content(0));
+        EXPECT_EQ(ReadBytes(dest + "u1.txt"), Content(1));
+    }
 }

@@ -178,11 +178,28 @@ struct FindCtx {
     HWND hFound;
 };
 
+/* A message box's controls are its buttons (IDs 1 to 11), its icon (20 on
+   Windows, 1088 under Wine) and its text (0xFFFF).  The installer's own
+   dialogs also have 0xFFFF statics, but every one of them has a numbered
+   field or control of 200 or more besides. */
+static BOOL CALLBACK OnlyBoxControls(HWND hChild, LPARAM lParam)
+{
+    int nId = GetDlgCtrlID(hChild);
+    if ((nId >= 1 && nId <= 11) || nId == 20 || nId == 1088 || nId == MSGBOX_TEXT_ID)
+        return TRUE;
+    *reinterpret_cast<bool *>(lParam) = false;
+    return FALSE;
+}
+
 static bool IsMessageBox(HWND hWnd)
 {
     char cls[64];
     GetClassNameA(hWnd, cls, sizeof(cls));
-    return strcmp(cls, "#32770") == 0 && GetDlgItem(hWnd, MSGBOX_TEXT_ID) != NULL;
+    if (strcmp(cls, "#32770") != 0 || GetDlgItem(hWnd, MSGBOX_TEXT_ID) == NULL)
+        return false;
+    bool bOnly = true;
+    EnumChildWindows(hWnd, OnlyBoxControls, reinterpret_cast<LPARAM>(&bOnly));
+    return bOnly;
 }
 
 static BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
@@ -482,6 +499,240 @@ int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return static_cast<int>(dwCode);
+}
+
+bool StartProgram(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi,
+                  const std::vector<std::string> &extraEnv)
+{
+    std::string env;
+    for (const std::string &entry : extraEnv)
+        env.append(entry).push_back('\0');
+    if (!extraEnv.empty()) {
+        LPCH pEnv = GetEnvironmentStringsA();
+        for (const char *p = pEnv; *p; p += strlen(p) + 1)
+            env.append(p).push_back('\0');
+        FreeEnvironmentStringsA(pEnv);
+        env.push_back('\0');
+    }
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::string cmd = cmdLine;
+    *pPi = PROCESS_INFORMATION();
+    return CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0,
+                          extraEnv.empty() ? NULL : &env[0], dir.empty() ? NULL : dir.c_str(),
+                          &si, pPi) != FALSE;
+}
+
+int WaitForExit(HANDLE hProcess, DWORD dwMs)
+{
+    DWORD dwCode = 0;
+    if (WaitForSingleObject(hProcess, dwMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(hProcess, &dwCode))
+        return -1;
+    return static_cast<int>(dwCode);
+}
+
+namespace {
+struct DialogCtx {
+    const char *pszCaption;
+    DWORD dwPid;
+    int nCtrlId;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindDialogProc(HWND hWnd, LPARAM lParam)
+{
+    DialogCtx *pCtx = reinterpret_cast<DialogCtx *>(lParam);
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    if ((pCtx->dwPid && dwPid != pCtx->dwPid) || !IsWindowVisible(hWnd))
+        return TRUE;
+    if (WindowText(hWnd) != pCtx->pszCaption || !GetDlgItem(hWnd, pCtx->nCtrlId))
+        return TRUE;
+    pCtx->hFound = hWnd;
+    return FALSE;
+}
+
+std::string SentText(HWND hWnd)
+{
+    char sz[1024];
+    DWORD_PTR dwLen = 0;
+    if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(sz), reinterpret_cast<LPARAM>(sz),
+                             SMTO_ABORTIFHUNG, 5000, &dwLen))
+        return std::string();
+    return std::string(sz, dwLen < sizeof(sz) ? dwLen : 0);
+}
+
+struct ChildCtx {
+    HWND hDlg;
+    std::vector<std::string> texts;
+};
+
+BOOL CALLBACK CollectTextProc(HWND hChild, LPARAM lParam)
+{
+    ChildCtx *pCtx = reinterpret_cast<ChildCtx *>(lParam);
+    if (GetParent(hChild) == pCtx->hDlg)
+        pCtx->texts.push_back(SentText(hChild));
+    return TRUE;
+}
+
+bool DialogThere(void *pv)
+{
+    DialogCtx *pCtx = static_cast<DialogCtx *>(pv);
+    pCtx->hFound = NULL;
+    EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(pCtx));
+    return pCtx->hFound != NULL;
+}
+} // namespace
+
+bool WaitUntil(bool (*pfn)(void *), void *pv, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        if (pfn(pv))
+            return true;
+        if (GetTickCount() - dwStart >= dwMs)
+            return false;
+        Sleep(5);
+    }
+}
+
+HWND WaitForDialog(const char *pszCaption, DWORD dwPid, int nCtrlId, DWORD dwMs)
+{
+    DialogCtx ctx = {pszCaption, dwPid, nCtrlId, NULL};
+    return WaitUntil(DialogThere, &ctx, dwMs) ? ctx.hFound : NULL;
+}
+
+std::string ReadControl(HWND hDlg, int nId)
+{
+    HWND hCtrl = GetDlgItem(hDlg, nId);
+    return hCtrl ? SentText(hCtrl) : std::string();
+}
+
+void WriteControl(HWND hDlg, int nId, const std::string &text)
+{
+    HWND hCtrl = GetDlgItem(hDlg, nId);
+    DWORD_PTR dwRes = 0;
+    if (hCtrl)
+        SendMessageTimeoutA(hCtrl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                            SMTO_ABORTIFHUNG, 5000, &dwRes);
+}
+
+std::vector<std::string> ChildTexts(HWND hDlg)
+{
+    ChildCtx ctx;
+    ctx.hDlg = hDlg;
+    EnumChildWindows(hDlg, CollectTextProc, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.texts;
+}
+
+HWND FocusOfThread(DWORD dwTid)
+{
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof(gti);
+    return GetGUIThreadInfo(dwTid, &gti) ? gti.hwndFocus : NULL;
+}
+
+namespace {
+struct IconCtrlCtx {
+    HWND hFound;
+};
+
+BOOL CALLBACK FindIconCtrlProc(HWND hChild, LPARAM lParam)
+{
+    char cls[16];
+    GetClassNameA(hChild, cls, sizeof(cls));
+    if (_stricmp(cls, "Static") == 0 && IsWindowVisible(hChild) &&
+        (GetWindowLongA(hChild, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        reinterpret_cast<IconCtrlCtx *>(lParam)->hFound = hChild;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* Top-down 32-bit layout of a cx by cy picture. */
+BITMAPINFO Layout32(int cx, int cy)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = cx;
+    bi.bmiHeader.biHeight = -cy;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+/* 32-bit pixels of a memory bitmap. */
+std::vector<DWORD> Pixels(HDC hDc, HBITMAP hBmp, int cx, int cy)
+{
+    BITMAPINFO bi = Layout32(cx, cy);
+    std::vector<DWORD> px(static_cast<size_t>(cx) * cy);
+    GetDIBits(hDc, hBmp, 0, cy, px.data(), &bi, DIB_RGB_COLORS);
+    return px;
+}
+/* Pixels that differ by more than a blending step in some colour. */
+size_t CountChanged(const std::vector<DWORD> &a, const std::vector<DWORD> &b)
+{
+    size_t n = 0;
+    for (size_t k = 0; k < a.size() && k < b.size(); k++)
+        for (int nShift = 0; nShift < 24; nShift += 8) {
+            int d = static_cast<int>((a[k] >> nShift) & 0xFF) - static_cast<int>((b[k] >> nShift) & 0xFF);
+            if (d > 48 || d < -48) {
+                n++;
+                break;
+            }
+        }
+    return n;
+}
+} // namespace
+
+std::string IconOnScreen(HWND hBox)
+{
+    IconCtrlCtx ctx = {NULL};
+    EnumChildWindows(hBox, FindIconCtrlProc, reinterpret_cast<LPARAM>(&ctx));
+    if (!ctx.hFound)
+        return "none";
+    RECT rc;
+    GetWindowRect(ctx.hFound, &rc);
+    const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+    HDC hScreen = GetDC(NULL);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBmp = CreateCompatibleBitmap(hScreen, cx, cy);
+    HGDIOBJ hOld = SelectObject(hMem, hBmp);
+    BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
+    SelectObject(hMem, hOld);
+    const std::vector<DWORD> shown = Pixels(hMem, hBmp, cx, cy);
+
+    /* Drawing the right icon over its own picture changes little (only the
+       soft edges blend twice); any other icon changes much more. */
+    static const struct {
+        LPCSTR pszIcon;
+        const char *pszName;
+    } icons[] = {{IDI_HAND, "error"}, {IDI_QUESTION, "question"},
+                 {IDI_ASTERISK, "information"}, {IDI_EXCLAMATION, "warning"}};
+    std::string best = "other";
+    size_t nBest = static_cast<size_t>(-1), nSecond = static_cast<size_t>(-1);
+    for (const auto &icon : icons) {
+        BITMAPINFO bi = Layout32(cx, cy);
+        SetDIBits(hMem, hBmp, 0, cy, shown.data(), &bi, DIB_RGB_COLORS);
+        hOld = SelectObject(hMem, hBmp);
+        DrawIconEx(hMem, 0, 0, LoadIconA(NULL, icon.pszIcon), cx, cy, 0, NULL, DI_NORMAL);
+        SelectObject(hMem, hOld);
+        size_t nDiff = CountChanged(shown, Pixels(hMem, hBmp, cx, cy));
+        if (nDiff < nBest) {
+            nSecond = nBest;
+            nBest = nDiff;
+            best = icon.pszName;
+        } else if (nDiff < nSecond) {
+            nSecond = nDiff;
+        }
+    }
+    if (nBest * 2 >= nSecond)
+        best = "other";
+    DeleteObject(hBmp);
+    DeleteDC(hMem);
+    ReleaseDC(NULL, hScreen);
+    return best;
 }
 
 static HDDEDATA CALLBACK IgnoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)

@@ -123,4 +123,40 @@ bool WaitForProgramManager(DWORD dwMs);
 /* Runs a program and waits for it; returns its exit code, or -1. */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);
 
+/* The standard icon a message box shows, recognised by its picture on the
+   screen ("error", "question", "information", "warning", "none"), for boxes
+   of another process whose icon handles mean nothing here. */
+std::string IconOnScreen(HWND hBox);
+
+/* ---- Driving another program -------------------------------------------- */
+
+/* Starts a program (cmdLine as CreateProcessA takes it) in dir (empty: the
+   test's own), with extra "NAME=value" environment entries in front of the
+   test's environment.  Fills *pPi; false when it could not be started. */
+bool StartProgram(const std::string &cmdLine, const std::string &dir, PROCESS_INFORMATION *pPi,
+                  const std::vector<std::string> &extraEnv = std::vector<std::string>());
+
+/* Waits for a process started by the test; its exit code, or -1 when it
+   did not end within dwMs (it is then left running). */
+int WaitForExit(HANDLE hProcess, DWORD dwMs);
+
+/* A visible top-level window of process dwPid with exactly this caption
+   that has a control nCtrlId (which tells apart dialogs of equal caption),
+   waited for up to dwMs.  NULL when none appeared. */
+HWND WaitForDialog(const char *pszCaption, DWORD dwPid, int nCtrlId, DWORD dwMs);
+
+/* Text of a control through WM_GETTEXT, so that it also works for an edit
+   field of another process (GetWindowText does not ask other processes). */
+std::string ReadControl(HWND hDlg, int nId);
+void WriteControl(HWND hDlg, int nId, const std::string &text);
+
+/* Texts of every child of a dialog, in template (z) order. */
+std::vector<std::string> ChildTexts(HWND hDlg);
+
+/* The window that has the keyboard focus in thread dwTid, NULL if none. */
+HWND FocusOfThread(DWORD dwTid);
+
+/* Repeats pfn(pv) every few milliseconds until it is true or dwMs passed. */
+bool WaitUntil(bool (*pfn)(void *), void *pv, DWORD dwMs);
+
 #endif
