@@ -26,12 +26,21 @@ static void RestrictDllSearch(void)
             LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+/* A test builds a control copy with QUARNEL_NO_DLL_RESTRICTION to show that
+   a DLL planted beside the program is loaded without the restriction. */
+#ifdef QUARNEL_NO_DLL_RESTRICTION
+static const bool fRestrictDllSearch = false;
+#else
+static const bool fRestrictDllSearch = true;
+#endif
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLine, int nCmdShow)
 {
     (void)hPrevInstance;
     (void)lpszCmdLine;
     (void)nCmdShow;
-    RestrictDllSearch();
+    if (fRestrictDllSearch)
+        RestrictDllSearch();
     /* The runtime's own tail toggles quoting anywhere in the program name;
        the installer skips a quoted name to its closing quote only, so the
        tail is taken from the raw command line. */

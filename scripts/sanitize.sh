@@ -1,0 +1,17 @@
+#!/bin/bash
+# Builds the native tests of the platform-free code with the address and
+# undefined-behaviour sanitizers (build/host-asan) and runs them; any report
+# stops the test that caused it.  Uses clang when present, else gcc.
+# Usage: scripts/sanitize.sh [ctest arguments...]
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$top/build/host-asan
+if command -v clang++ >/dev/null; then cc=clang cxx=clang++; else cc=gcc cxx=g++; fi
+flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_C_COMPILER=$cc -DCMAKE_CXX_COMPILER=$cxx \
+  -DCMAKE_BUILD_TYPE= -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DQUARNEL_WERROR=ON >/dev/null
+ninja -C "$build" -j2
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$build" && ctest --output-on-failure "$@"
