@@ -341,6 +341,20 @@ int CenterWindow(HWND hWnd)
 
 /* ---- Directory chooser ------------------------------------------------------ */
 
+typedef BOOL(WINAPI *GETOPENFILENAMEA)(LPOPENFILENAMEA pOfn);
+
+/* The common dialogs are loaded only when the user browses: imported, they
+   and the DLLs they pull in would be looked for beside the program before
+   WinMain could restrict the search to the system directory. */
+static BOOL ShowOpenDialog(OPENFILENAMEA *pOfn)
+{
+    HMODULE hDlgs = LoadLibraryA("comdlg32.dll");
+    FARPROC pfn = hDlgs ? GetProcAddress(hDlgs, "GetOpenFileNameA") : NULL;
+    if (pfn == NULL)
+        return FALSE;
+    return reinterpret_cast<GETOPENFILENAMEA>(reinterpret_cast<void *>(pfn))(pOfn);
+}
+
 /* The classic open-file dialog with a template that hides the file list:
    the dummy name "x" makes OK always acceptable, and the part of the
    result before the file name is the directory the user ended up in. */
@@ -365,7 +379,7 @@ int Browse(HWND hWnd, char *pszDir, int nDirBufSize)
     ofn.lpstrTitle = "Choose Directory";
     ofn.lpTemplateName = DLG_BROWSE;
     ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN;
-    if (!GetOpenFileNameA(&ofn))
+    if (!ShowOpenDialog(&ofn))
         return 0;
     if (ofn.nFileOffset < nDirBufSize)
         pszDir[ofn.nFileOffset] = '\0';
