@@ -146,6 +146,9 @@ size_t EncodePackageSums(uint32_t uCount, uint64_t uTotal, const uint32_t *puCrc
    kind and size all agree, else 0. */
 int DecodePackageSums(const void *pv, size_t cb, PackageSums *pSums);
 
+/* The checksum of record uRecord, which must be below pSums->uCount. */
+uint32_t GetRecordSum(const PackageSums *pSums, uint32_t uRecord);
+
 /* 1 when record uRecord has a checksum and the cb bytes at pv match it. */
 int CheckRecordSum(const PackageSums *pSums, uint32_t uRecord, const void *pv, size_t cb);
 

@@ -102,10 +102,14 @@ int DecodePackageSums(const void *pv, size_t cb, PackageSums *pSums)
     return 1;
 }
 
+uint32_t GetRecordSum(const PackageSums *pSums, uint32_t uRecord)
+{
+    return GetLe32(pSums->pbSums + (size_t)uRecord * SUMS_ENTRY_SIZE);
+}
+
 int CheckRecordSum(const PackageSums *pSums, uint32_t uRecord, const void *pv, size_t cb)
 {
     if (uRecord >= pSums->uCount)
         return 0;
-    uint32_t uWant = GetLe32(pSums->pbSums + (size_t)uRecord * SUMS_ENTRY_SIZE);
-    return Crc32Update(0, pv, cb) == uWant;
+    return Crc32Update(0, pv, cb) == GetRecordSum(pSums, uRecord);
 }
