@@ -70,8 +70,9 @@ endfunction()
 #   TARGET             name of the installer's target (default: quarnel_NAME)
 #   STRICT             warnings of the check fail the build too
 #
-# Builds OUTPUT_DIR/quarnel.exe and OUTPUT_DIR/<package name of the script>,
-# then runs `quarnel-kit verify EXE PACKAGE --script SCRIPT` (the manifest's
+# Builds OUTPUT_DIR/<package name of the script>, seals its checksums into
+# OUTPUT_DIR/quarnel.exe (`quarnel-kit seal`: the installer then refuses any
+# other package with message 307), then runs `quarnel-kit verify EXE PACKAGE --script SCRIPT` (the manifest's
 # lint, the script against the manifest and the package against the
 # manifest); any error fails the build.  Target NAME_product (in ALL) stands
 # for the whole product.
@@ -123,8 +124,6 @@ function(quarnel_add_product)
     list(APPEND items "${item}")
   endforeach()
 
-  quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
-
   set(package "${outdir}/${package_name}")
   add_custom_command(OUTPUT "${package}"
     COMMAND "${kit}" pack "${script}" -o "${package}"
@@ -132,6 +131,19 @@ function(quarnel_add_product)
     DEPENDS "${script}" ${items} "${kit}"
     COMMENT "Packing ${ARG_NAME}: ${package_name}"
     VERBATIM)
+
+  # The package's checksums go into the installer as a resource, so the
+  # installer refuses a package other than the one it was built with.  The
+  # resource script depends on the package: a new package relinks the exe.
+  set(sums_rc "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_sums.rc")
+  add_custom_command(OUTPUT "${sums_rc}"
+    COMMAND "${kit}" seal "${package}" -o "${sums_rc}"
+    DEPENDS "${package}" "${kit}"
+    COMMENT "Sealing ${ARG_NAME}: checksums of ${package_name}"
+    VERBATIM)
+
+  quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
+  target_sources(${target} PRIVATE "${sums_rc}")
 
   set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
   add_custom_command(OUTPUT "${stamp}"

@@ -1,6 +1,7 @@
 /* logic.h - the installer's decisions that need no platform call: bounded
  * text handling, manifest value syntax, macro expansion, the package script
- * scan and record layout, name checks, overwrite rules and item dates.
+ * scan and record layout, package checksums, name checks, overwrite rules
+ * and item dates.
  * Compiles without windows.h (natively on Linux too), so it is tested and
  * fuzzed directly; the platform modules call it with plain strings. */
 #ifndef QUARNEL_LOGIC_H
@@ -89,6 +90,67 @@ int ScanNextItem(const char *pText, size_t cbText, size_t nFrom, ScriptName *pNa
 enum { RECORD_HEADER_SIZE = 4 };
 void EncodeRecordLength(int32_t lLength, unsigned char abHeader[RECORD_HEADER_SIZE]);
 int32_t DecodeRecordLength(const unsigned char abHeader[RECORD_HEADER_SIZE]);
+
+/* ---- Package checksums ------------------------------------------------- */
+
+/* A product build seals its package into the installer: a resource (see
+   RES_PACKAGE_SUMS in resource.h) holding the package's record count, its
+   length and a CRC-32 per record, so that the installer can refuse a
+   damaged or mismatched package before it writes anything from it.
+   Little-endian layout:
+       0   4  magic "QSUM"
+       4   4  layout version, SUMS_VERSION
+       8   4  checksum kind, SUMS_KIND_CRC32 (CRC-32 of a record's data bytes)
+      12   4  record count n
+      16   8  package length in bytes
+      24  4n  checksum of record i at 24 + 4 i */
+enum {
+    SUMS_OFF_MAGIC = 0,
+    SUMS_OFF_VERSION = 4,
+    SUMS_OFF_KIND = 8,
+    SUMS_OFF_COUNT = 12,
+    SUMS_OFF_TOTAL = 16,
+    SUMS_HEADER_SIZE = 24,
+    SUMS_ENTRY_SIZE = 4,
+    SUMS_VERSION = 1,
+    SUMS_KIND_CRC32 = 1
+};
+static_assert(SUMS_OFF_VERSION == SUMS_OFF_MAGIC + 4 && SUMS_OFF_KIND == SUMS_OFF_VERSION + 4 &&
+                  SUMS_OFF_COUNT == SUMS_OFF_KIND + 4 && SUMS_OFF_TOTAL == SUMS_OFF_COUNT + 4 &&
+                  SUMS_HEADER_SIZE == SUMS_OFF_TOTAL + 8,
+              "the checksum header's fields follow one another without gaps");
+static_assert(SUMS_OFF_TOTAL % 8 == 0 && SUMS_HEADER_SIZE % SUMS_ENTRY_SIZE == 0,
+              "the length and the checksums lie on their natural alignment");
+
+/* CRC-32 (the polynomial of zip and PNG) of cb bytes, continuing uCrc:
+   start with 0; Crc32Update(Crc32Update(0, a), b) is the CRC of a then b. */
+uint32_t Crc32Update(uint32_t uCrc, const void *pv, size_t cb);
+
+/* The checksums as read from a resource; pbSums points into its bytes. */
+typedef struct PackageSums {
+    uint32_t uCount;
+    uint64_t uTotal;
+    const unsigned char *pbSums;
+} PackageSums;
+
+/* Bytes of the resource for uCount records. */
+uint64_t PackageSumsSize(uint32_t uCount);
+
+/* Writes the resource for uCount records (checksums puCrcs) and a package of
+   uTotal bytes into pbOut.  Returns the size written, 0 when cbOut is too
+   small. */
+size_t EncodePackageSums(uint32_t uCount, uint64_t uTotal, const uint32_t *puCrcs,
+                         unsigned char *pbOut, size_t cbOut);
+
+/* Reads a resource of cb bytes: 1 with *pSums filled when magic, version,
+   kind and size all agree, else 0. */
+int DecodePackageSums(const void *pv, size_t cb, PackageSums *pSums);
+
+/* The checksum of record uRecord, which must be below pSums->uCount. */
+uint32_t GetRecordSum(const PackageSums *pSums, uint32_t uRecord);
+
+/* 1 when record uRecord has a checksum and the cb bytes at pv match it. */
+int CheckRecordSum(const PackageSums *pSums, uint32_t uRecord, const void *pv, size_t cb);
 
 /* ---- Paths ------------------------------------------------------------- */
 

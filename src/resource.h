@@ -22,6 +22,10 @@
 #define DLG_WAIT          "WAITDLG"
 #define ICON_CARGO        "CARGO"
 #define ICON_QUARNEL      "QUARNEL"
+/* The package checksums a product build seals into its installer (type
+   RT_RCDATA, language neutral; layout in logic.h).  Absent in an installer
+   built without them. */
+#define RES_PACKAGE_SUMS  "QPKGSUMS"
 
 /* Controls of the destination dialog. */
 #define IDC_BROWSE        200

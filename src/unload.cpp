@@ -1,6 +1,8 @@
 /* unload.cpp - copies the package beside the running program to the items'
  * destinations, one record per item, each written or skipped under its rule,
- * dated and shown in the progress dialog; any failure is reported and stops. */
+ * dated and shown in the progress dialog; any failure is reported and stops.
+ * When the build sealed the package's checksums into the program, the
+ * package is checked against them before anything of it is written. */
 #include "unload.h"
 
 #include "filedir.h"
@@ -62,6 +64,58 @@ static int RefuseLongPath(const char *pszFile)
     return 1;
 }
 
+/* The package's checksums while a copy runs with them: every record read,
+   written or skipped, is checked before it goes anywhere. */
+static int fSumsActive;
+static PackageSums sumsPackage;
+static uint32_t uNextRecord;
+
+/* Ends the check when the copy ends, however it ends, so that a later
+   ResToFile on its own reads as it always has. */
+struct SumsScope {
+    ~SumsScope() { fSumsActive = 0; }
+};
+
+/* 1 when the package holds exactly the bytes the checksums were made for. */
+static int PackageLengthIs(HFILE hPkg, uint64_t uTotal)
+{
+    LARGE_INTEGER liSize;
+    if (!GetFileSizeEx(LongToHandle(hPkg), &liSize))
+        return 0;
+    return (uint64_t)liSize.QuadPart == uTotal;
+}
+
+/* Starts the check for the open package when the program carries its
+   checksums; without them the copy runs unchecked, as it always did.  A
+   checksum resource that cannot be read counts as a mismatch: it says the
+   package was sealed, and nothing can show this one is the sealed one.
+   0: the package is not the sealed one (nothing has been touched yet). */
+static int StartSumsCheck(HFILE hPkg)
+{
+    HINSTANCE hInst = GetAppInstance();
+    HRSRC hRes = FindResourceA(hInst, RES_PACKAGE_SUMS, RT_RCDATA);
+    if (hRes == NULL)
+        return 1;
+    HGLOBAL hData = LoadResource(hInst, hRes);
+    const void *pv = hData ? LockResource(hData) : NULL;
+    if (pv == NULL || !DecodePackageSums(pv, SizeofResource(hInst, hRes), &sumsPackage))
+        return 0;
+    /* A cut or padded package fails here, before the first item. */
+    if (!PackageLengthIs(hPkg, sumsPackage.uTotal))
+        return 0;
+    fSumsActive = 1;
+    uNextRecord = 0;
+    return 1;
+}
+
+/* 1 when the record just read matches its checksum, or no check runs. */
+static int RecordMatchesSums(const void *pv, long cb)
+{
+    if (!fSumsActive)
+        return 1;
+    return CheckRecordSum(&sumsPackage, uNextRecord++, pv, (size_t)cb);
+}
+
 /* Opens the package: entry 98 in the running program's folder.  A program
    path beyond 239 characters would leave no usable folder, and an absent
    name no file; both mean there is no package (the caller stays silent). */
@@ -101,11 +155,13 @@ static int ReadRecord(HFILE hPkg, GlobalOwner &rBlock, long *plSize)
     *plSize = lSize;
     /* The builder never writes an empty record; one read here is taken
        for what it says: an empty file. */
-    if (lSize == 0)
-        return 1;
-    if (rBlock.Alloc((SIZE_T)lSize) == NULL)
-        return FailWith(MSG_NO_MEMORY, "A memory allocation failed.");
-    if (!ReadExact(hPkg, rBlock.Get(), lSize))
+    if (lSize > 0) {
+        if (rBlock.Alloc((SIZE_T)lSize) == NULL)
+            return FailWith(MSG_NO_MEMORY, "A memory allocation failed.");
+        if (!ReadExact(hPkg, rBlock.Get(), lSize))
+            return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+    }
+    if (!RecordMatchesSums(rBlock.Get(), lSize))
         return FailWith(MSG_BAD_PACKAGE, szBadPackage);
     return 1;
 }
@@ -238,6 +294,9 @@ int ResToFiles(const char *pszPath)
         StatDlgEnd();
         return 0;
     }
+    SumsScope sumsScope;
+    if (!StartSumsCheck(pkg.Get()))
+        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
     int nCount = LoadInt(IDS_ITEM_COUNT, 0);
     for (int i = 0; i < nCount; i++)
         if (!ExtractItem(i, nCount, pszPath, pkg.Get()))

@@ -57,55 +57,6 @@ void WritePackage(const char *pszName, const std::string &bytes)
     ASSERT_TRUE(WriteBytes(PackagePath(pszName), bytes));
 }
 
-struct Outcome {
-    int nResult = -1;
-    std::vector<SeenBox> boxes;
-    bool bDialogLeftOpen = false;   /* progress dialog still open on return */
-    std::string status;             /* its status line on return */
-};
-
-/* Runs ResToFiles as the copy step does, answering the boxes in order. */
-Outcome Extract(const std::string &dest, std::vector<int> answers, bool bProgress = false)
-{
-    Outcome out;
-    BoxAnswerer answerer(std::move(answers), GetCurrentProcessId(), 1500);
-    if (bProgress) {
-        EXPECT_EQ(StatDlgStart(NULL), 1);
-    }
-    out.nResult = ResToFiles(dest.c_str());
-    out.bDialogLeftOpen = GetStatDlg() != NULL;
-    if (out.bDialogLeftOpen)
-        out.status = ControlText(GetStatDlg(), IDC_STATUS);
-    StatDlgEnd();
-    out.boxes = answerer.Stop();
-    return out;
-}
-
-std::string Texts(const std::vector<SeenBox> &boxes)
-{
-    std::string s;
-    for (const SeenBox &b : boxes)
-        s += "[" + b.caption + ": " + b.text + "] ";
-    return s;
-}
-
-void ExpectErrorBox(const SeenBox &box, const char *pszText)
-{
-    EXPECT_EQ(box.caption, "Installer");
-    EXPECT_EQ(box.text, pszText);
-    EXPECT_EQ(box.icon, "error");
-}
-
-/* The extraction stopped with exactly this one error message, the progress
-   dialog (when one was open) closed before it. */
-void ExpectStoppedWith(const Outcome &out, const char *pszText)
-{
-    EXPECT_EQ(out.nResult, 0);
-    EXPECT_FALSE(out.bDialogLeftOpen) << "closed before the message";
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
-    ExpectErrorBox(out.boxes[0], pszText);
-}
-
 void ExpectPrompt(const SeenBox &box, const std::string &text)
 {
     EXPECT_EQ(box.caption, "Parvex");
@@ -166,10 +117,10 @@ protected:
 TEST_F(ExtractFresh, EveryItemWithItsBytesAndDate)
 {
     std::string dayBefore = TodayUtc();
-    Outcome out = Extract(dest, {});
+    ExtractOutcome out = RunExtraction(dest, {});
     std::string dayAfter = TodayUtc();
     EXPECT_EQ(out.nResult, 1);
-    EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
+    EXPECT_TRUE(out.boxes.empty()) << BoxTexts(out.boxes);
     ExpectInstalled();
     /* no date entry: the file keeps the date that writing gave it */
     std::string plainDate = FileDate(dest + "bin\\data\\plain.dat");
@@ -178,9 +129,9 @@ TEST_F(ExtractFresh, EveryItemWithItsBytesAndDate)
 
 TEST_F(ExtractFresh, ProgressDialogEndsAtDone)
 {
-    Outcome out = Extract(dest, {}, true);
+    ExtractOutcome out = RunExtraction(dest, {}, true);
     EXPECT_EQ(out.nResult, 1);
-    EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
+    EXPECT_TRUE(out.boxes.empty()) << BoxTexts(out.boxes);
     EXPECT_TRUE(out.bDialogLeftOpen);
     EXPECT_EQ(out.status, "DONE");
     ExpectInstalled();
@@ -189,7 +140,7 @@ TEST_F(ExtractFresh, ProgressDialogEndsAtDone)
 TEST_F(ExtractFresh, MissingSubdirectoryIsPathInvalid)
 {
     RemoveTree(dest + "bin");
-    Outcome out = Extract(dest, {IDOK}, true);
+    ExtractOutcome out = RunExtraction(dest, {IDOK}, true);
     ExpectStoppedWith(out, "Path invalid.");
     EXPECT_EQ(ReadBytes(dest + "readme.txt"), items[0]);
     EXPECT_FALSE(FileExists(dest + "extra.Zip"));
@@ -242,9 +193,9 @@ protected:
 
 TEST_F(ExtractRules, NoFileThereIsWrittenUnderEveryRule)
 {
-    Outcome out = Extract(dest, {});
+    ExtractOutcome out = RunExtraction(dest, {});
     EXPECT_EQ(out.nResult, 1);
-    EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
+    EXPECT_TRUE(out.boxes.empty()) << BoxTexts(out.boxes);
     for (int i = 0; i < COUNT; i++)
         EXPECT_EQ(ReadBytes(File(i)), items[i]) << "item " << i;
 }
@@ -269,9 +220,9 @@ TEST_F(ExtractRules, ExistingFiles)
         SCOPED_TRACE(c.what);
         dest = ScratchDir("rules");
         ASSERT_NO_FATAL_FAILURE(MakeExisting(c.date));
-        Outcome out = Extract(dest, c.answers, true);
+        ExtractOutcome out = RunExtraction(dest, c.answers, true);
         EXPECT_EQ(out.nResult, c.result);
-        ASSERT_EQ(out.boxes.size(), c.asked.size()) << Texts(out.boxes);
+        ASSERT_EQ(out.boxes.size(), c.asked.size()) << BoxTexts(out.boxes);
         for (size_t k = 0; k < c.asked.size(); k++)
             ExpectPrompt(out.boxes[k], Prompt(c.asked[k]));
         /* the copy step closes the dialog after success; a cancel closed it */
@@ -293,7 +244,7 @@ TEST_F(ExtractRules, CanOvrAnswers)
                              GetCurrentProcessId(), 1000);
         EXPECT_EQ(CanOvr(File(c.item).c_str(), c.item), c.expect) << "item " << c.item;
         std::vector<SeenBox> seen = answerer.Stop();
-        EXPECT_EQ(seen.size(), c.answer ? 1u : 0u) << "item " << c.item << " " << Texts(seen);
+        EXPECT_EQ(seen.size(), c.answer ? 1u : 0u) << "item " << c.item << " " << BoxTexts(seen);
     }
     /* no file: write without asking, whatever the rule */
     for (int i = 0; i < COUNT; i++)
@@ -308,7 +259,7 @@ TEST(ExtractManifest, MissingDestinationStopsAfterTheItemsBefore)
     std::string dest = ScratchDir("missing");
     std::vector<std::string> items = {Content(0), Content(1), Content(2)};
     ASSERT_NO_FATAL_FAILURE(BuildPackage("XMISSING.PKG", items));
-    Outcome out = Extract(dest, {IDOK}, true);
+    ExtractOutcome out = RunExtraction(dest, {IDOK}, true);
     ExpectStoppedWith(out, "The cargo manifest is missing required entries.");
     EXPECT_EQ(ReadBytes(dest + "m0.txt"), items[0]);
     EXPECT_EQ(ReadBytes(dest + "m1.txt"), items[1]);
@@ -319,15 +270,15 @@ TEST(ExtractManifest, NoItemsNeedsThePackageOnly)
     ASSERT_NE(UseManifest("manifest_extract_empty"), nullptr);
     std::string dest = ScratchDir("empty");
     DeleteFileA(PackagePath("XEMPTY.PKG").c_str());
-    Outcome missing = Extract(dest, {}, true);
+    ExtractOutcome missing = RunExtraction(dest, {}, true);
     EXPECT_EQ(missing.nResult, 0);
-    EXPECT_TRUE(missing.boxes.empty()) << Texts(missing.boxes);
+    EXPECT_TRUE(missing.boxes.empty()) << BoxTexts(missing.boxes);
     EXPECT_FALSE(missing.bDialogLeftOpen);
 
     ASSERT_NO_FATAL_FAILURE(WritePackage("XEMPTY.PKG", PackageRecord("surplus")));
-    Outcome present = Extract(dest, {}, true);
+    ExtractOutcome present = RunExtraction(dest, {}, true);
     EXPECT_EQ(present.nResult, 1);
-    EXPECT_TRUE(present.boxes.empty()) << Texts(present.boxes);
+    EXPECT_TRUE(present.boxes.empty()) << BoxTexts(present.boxes);
     EXPECT_EQ(present.status, "DONE");
     EXPECT_FALSE(FileExists(dest + "never.txt"));
 }
@@ -356,7 +307,7 @@ TEST_F(ExtractDamaged, RecordFaultsAreReported)
         SCOPED_TRACE(c.what);
         dest = ScratchDir("damaged");
         ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + c.tail));
-        Outcome out = Extract(dest, {IDOK}, true);
+        ExtractOutcome out = RunExtraction(dest, {IDOK}, true);
         ExpectStoppedWith(out, c.message);
         EXPECT_EQ(ReadBytes(dest + "d0.txt"), Content(0));
         EXPECT_FALSE(FileExists(dest + "d1.txt"));
@@ -367,9 +318,9 @@ TEST_F(ExtractDamaged, DamagedRecordLeavesExistingFileAlone)
 {
     ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + LengthField(10) + "abcd"));
     ASSERT_TRUE(WriteBytes(dest + "d1.txt", "keep"));
-    Outcome out = Extract(dest, {IDYES, IDOK});
+    ExtractOutcome out = RunExtraction(dest, {IDYES, IDOK});
     EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 2u) << Texts(out.boxes);
+    ASSERT_EQ(out.boxes.size(), 2u) << BoxTexts(out.boxes);
     ExpectPrompt(out.boxes[0], "Replace " + dest + "d1.txt?");
     ExpectErrorBox(out.boxes[1], "The install package file is invalid.");
     EXPECT_EQ(ReadBytes(dest + "d1.txt"), "keep");
@@ -379,9 +330,9 @@ TEST_F(ExtractDamaged, SkippedRecordIsCheckedToo)
 {
     ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + LengthField(-5)));
     ASSERT_TRUE(WriteBytes(dest + "d1.txt", "keep"));
-    Outcome out = Extract(dest, {IDNO, IDOK});
+    ExtractOutcome out = RunExtraction(dest, {IDNO, IDOK});
     EXPECT_EQ(out.nResult, 0);
-    ASSERT_EQ(out.boxes.size(), 2u) << Texts(out.boxes);
+    ASSERT_EQ(out.boxes.size(), 2u) << BoxTexts(out.boxes);
     ExpectErrorBox(out.boxes[1], "A memory allocation failed.");
     EXPECT_EQ(ReadBytes(dest + "d1.txt"), "keep");
 }
@@ -391,9 +342,9 @@ TEST_F(ExtractDamaged, EmptyRecordWritesAnEmptyFile)
     ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + LengthField(0) +
                                                             PackageRecord("surplus record")));
     ASSERT_TRUE(WriteBytes(dest + "d1.txt", "old text"));
-    Outcome out = Extract(dest, {IDYES});
+    ExtractOutcome out = RunExtraction(dest, {IDYES});
     EXPECT_EQ(out.nResult, 1);
-    ASSERT_EQ(out.boxes.size(), 1u) << Texts(out.boxes);
+    ASSERT_EQ(out.boxes.size(), 1u) << BoxTexts(out.boxes);
     EXPECT_TRUE(FileExists(dest + "d1.txt"));
     EXPECT_EQ(ReadBytes(dest + "d1.txt"), "");
 }
@@ -401,9 +352,9 @@ TEST_F(ExtractDamaged, EmptyRecordWritesAnEmptyFile)
 TEST_F(ExtractDamaged, MissingPackageIsSilent)
 {
     DeleteFileA(PackagePath("XDAMAGE.PKG").c_str());
-    Outcome out = Extract(dest, {}, true);
+    ExtractOutcome out = RunExtraction(dest, {}, true);
     EXPECT_EQ(out.nResult, 0);
-    EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
+    EXPECT_TRUE(out.boxes.empty()) << BoxTexts(out.boxes);
     EXPECT_FALSE(out.bDialogLeftOpen);
     EXPECT_FALSE(FileExists(dest + "d0.txt"));
 }
@@ -414,7 +365,7 @@ TEST_F(ExtractDamaged, FileInUseIsASharingViolation)
     ASSERT_TRUE(WriteBytes(dest + "d0.txt", "in use"));
     HANDLE h = CreateFileA((dest + "d0.txt").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    Outcome out = Extract(dest, {IDOK}, true);
+    ExtractOutcome out = RunExtraction(dest, {IDOK}, true);
     CloseHandle(h);
     ExpectStoppedWith(out, "A sharing violation occured.");
     EXPECT_EQ(ReadBytes(dest + "d0.txt"), "in use");
@@ -436,7 +387,7 @@ TEST_F(ExtractDamaged, CancelBeforeTheFirstItemWritesNothing)
     std::vector<SeenBox> seen = answerer.Stop();
     EXPECT_EQ(r, 0);
     EXPECT_TRUE(bLeftOpen) << "the caller closes the dialog";
-    ASSERT_EQ(seen.size(), 1u) << Texts(seen);
+    ASSERT_EQ(seen.size(), 1u) << BoxTexts(seen);
     EXPECT_EQ(seen[0].caption, "Install");
     EXPECT_FALSE(FileExists(dest + "d0.txt"));
     EXPECT_FALSE(FileExists(dest + "d1.txt"));
@@ -545,7 +496,7 @@ TEST_F(ExtractDamaged, CancelConfirmedDuringTheCopy)
         /* d0 has no display name: the status line is the message alone */
         EXPECT_EQ(watcher.statusAtPrompt, "Copying ");
         EXPECT_EQ(watcher.question.caption, "Install");
-        EXPECT_TRUE(watcher.strays.empty()) << Texts(watcher.strays);
+        EXPECT_TRUE(watcher.strays.empty()) << BoxTexts(watcher.strays);
         EXPECT_EQ(ReadBytes(dest + "d0.txt"), Content(0));
         EXPECT_EQ(ReadBytes(dest + "d1.txt"), "keep");
     }
@@ -569,10 +520,10 @@ TEST(ExtractLong, DestinationsUpTo255AreWrittenLongerRefused)
         ASSERT_TRUE(CreateDirectoryA(dir.c_str(), NULL));
         std::string file = dir + name;
         ASSERT_EQ(file.size(), c.total);
-        Outcome out = Extract(dir, c.written ? std::vector<int>{} : std::vector<int>{IDOK});
+        ExtractOutcome out = RunExtraction(dir, c.written ? std::vector<int>{} : std::vector<int>{IDOK});
         if (c.written) {
             EXPECT_EQ(out.nResult, 1);
-            EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
+            EXPECT_TRUE(out.boxes.empty()) << BoxTexts(out.boxes);
             EXPECT_EQ(ReadBytes(file), Content(0));
         } else {
             ExpectStoppedWith(out, "Path invalid.");
@@ -618,7 +569,7 @@ TEST(ExtractDiskFull, ShortWriteIsReportedAndStops)
     ASSERT_NE(UseManifest("manifest_extract_full"), nullptr);
     std::vector<std::string> items = {Content(0), Content(1, 2 * 1024 * 1024), Content(2)};
     ASSERT_NO_FATAL_FAILURE(BuildPackage("XFULL.PKG", items));
-    Outcome out = Extract(drive, {IDOK}, true);
+    ExtractOutcome out = RunExtraction(drive, {IDOK}, true);
     ExpectStoppedWith(out, "A file write failed.  The disk may be full.");
     EXPECT_EQ(ReadBytes(drive + "small.txt"), items[0]);
     EXPECT_FALSE(FileExists(drive + "big.bin")) << "a cut file would pass for installed";
@@ -636,7 +587,7 @@ TEST(ExtractLocked, ReadOnlyDestinationIsAccessDenied)
 
     ASSERT_NE(UseManifest("manifest_extract_full"), nullptr);
     ASSERT_NO_FATAL_FAILURE(BuildPackage("XFULL.PKG", {Content(0), Content(1), Content(2)}));
-    Outcome out = Extract(dest, {IDOK}, true);
+    ExtractOutcome out = RunExtraction(dest, {IDOK}, true);
     ExpectStoppedWith(out, "Access denied.");
     EXPECT_EQ(ReadBytes(dest + "small.txt"), "locked");
     EXPECT_FALSE(FileExists(dest + "big.bin"));
@@ -657,9 +608,9 @@ TEST(ExtractDeep, ProgramPathBeyond239FindsNoPackage)
         ASSERT_NE(pszDest, nullptr);
         ASSERT_NE(UseManifest("manifest_extract_damage"), nullptr);
         ASSERT_TRUE(FileExists(PackagePath("XDAMAGE.PKG"))) << "the package is there";
-        Outcome out = Extract(pszDest, {}, true);
+        ExtractOutcome out = RunExtraction(pszDest, {}, true);
         EXPECT_EQ(out.nResult, 0);
-        EXPECT_TRUE(out.boxes.empty()) << Texts(out.boxes);
+        EXPECT_TRUE(out.boxes.empty()) << BoxTexts(out.boxes);
         EXPECT_FALSE(out.bDialogLeftOpen);
         return;
     }
@@ -704,7 +655,7 @@ TEST(ExtractUnload, ProgressDialogFollowsEntry105)
         watcher.Join();
         EXPECT_EQ(r, 1);
         ExpectPrompt(watcher.prompt, "Replace " + dest + "u1.txt?");
-        EXPECT_TRUE(watcher.strays.empty()) << Texts(watcher.strays);
+        EXPECT_TRUE(watcher.strays.empty()) << BoxTexts(watcher.strays);
         EXPECT_EQ(watcher.bDialogAtPrompt, c.dialog);
         if (c.dialog) {
             EXPECT_EQ(watcher.statusAtPrompt, "Copying  First");

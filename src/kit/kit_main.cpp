@@ -1,6 +1,7 @@
 /* kit_main.cpp - quarnel-kit, the product author's command-line tool:
- * pack a package without Windows, list a package's records, lint a built
- * installer's manifest and verify a package against it. */
+ * pack a package without Windows, seal its checksums into the installer,
+ * list a package's records, lint a built installer's manifest and verify a
+ * package against it. */
 #include <stdio.h>
 #include <string.h>
 
@@ -11,6 +12,7 @@
 #include "kit_lint.h"
 #include "kit_package.h"
 #include "kit_pe.h"
+#include "kit_seal.h"
 #include "resource.h"
 
 #ifdef _WIN32
@@ -77,14 +79,16 @@ int RunPack(const Options &opt)
 
 /* ---- manifest from the executable -------------------------------------- */
 
-int ReadManifest(const std::string &strExe, Manifest *pManifest)
+/* Reads the manifest, keeping the image in *pvImage for further reading. */
+int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<unsigned char> *pvImage)
 {
     std::ifstream in(strExe, std::ios::binary);
     if (!in) {
         ReportFailure(strExe + ": cannot open");
         return 0;
     }
-    std::vector<unsigned char> vImage((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> &vImage = *pvImage;
+    vImage.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     StringTable table;
     std::string strError;
     if (!ReadPeStringTable(vImage, &table, &strError)) {
@@ -114,9 +118,10 @@ int ReportFindings(const Options &opt, std::vector<Finding> *pv)
     return (nErrors > 0 || (opt.fStrict && !pv->empty())) ? EXIT_FINDINGS : 0;
 }
 
-int LintInto(const Options &opt, Manifest *pManifest, std::vector<Finding> *pv)
+int LintInto(const Options &opt, Manifest *pManifest, std::vector<unsigned char> *pvImage,
+             std::vector<Finding> *pv)
 {
-    if (!ReadManifest(opt.strExe, pManifest))
+    if (!ReadManifest(opt.strExe, pManifest, pvImage))
         return 0;
     ScriptInfo script;
     if (!opt.strScript.empty()) {
@@ -133,24 +138,67 @@ int LintInto(const Options &opt, Manifest *pManifest, std::vector<Finding> *pv)
 int RunLint(const Options &opt)
 {
     Manifest manifest;
+    std::vector<unsigned char> vImage;
     std::vector<Finding> v;
-    if (!LintInto(opt, &manifest, &v))
+    if (!LintInto(opt, &manifest, &vImage, &v))
         return EXIT_FINDINGS;
     return ReportFindings(opt, &v);
 }
 
+/* The package against the manifest, and against the checksums sealed
+   into the installer when it carries them. */
 int RunVerify(const Options &opt)
 {
     Manifest manifest;
+    std::vector<unsigned char> vImage;
     std::vector<Finding> v;
-    if (!LintInto(opt, &manifest, &v))
+    if (!LintInto(opt, &manifest, &vImage, &v))
         return EXIT_FINDINGS;
     PackageLayout layout;
     std::string strError;
     if (!ReadPackageLayout(opt.strPackage, &layout, &strError))
         return ReportFailure(strError);
     VerifyPackage(manifest, layout, &v);
+    if (!VerifyImageSums(vImage, opt.strPackage, layout, (size_t)CheckedItemCount(manifest), &v, &strError))
+        return ReportFailure(opt.strExe + ": " + strError);
     return ReportFindings(opt, &v);
+}
+
+/* ---- seal -------------------------------------------------------------- */
+
+/* Writes the whole text or nothing: a half-written script must not be
+   taken for a finished one by the next build step. */
+int WriteFileWhole(const std::string &strPath, const std::string &strText)
+{
+    std::string strTemp = strPath + ".tmp";
+    {
+        std::ofstream out(strTemp, std::ios::binary | std::ios::trunc);
+        if (!(out << strText) || !out.flush())
+            return 0;
+    }
+    if (rename(strTemp.c_str(), strPath.c_str()) != 0) {
+        remove(strTemp.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+int RunSeal(const Options &opt)
+{
+    std::vector<unsigned char> vSums;
+    std::string strError;
+    if (!MakePackageSums(opt.strPackage, &vSums, &strError))
+        return ReportFailure(strError);
+    size_t nSlash = opt.strPackage.find_last_of("/\\");
+    std::string strRc = FormatSumsRc(vSums, nSlash == std::string::npos ? opt.strPackage
+                                                                        : opt.strPackage.substr(nSlash + 1));
+    if (opt.strOutput.empty()) {
+        fputs(strRc.c_str(), stdout);
+        return 0;
+    }
+    if (!WriteFileWhole(opt.strOutput, strRc))
+        return ReportFailure(opt.strOutput + ": cannot write");
+    return 0;
 }
 
 /* ---- list -------------------------------------------------------------- */
@@ -200,8 +248,9 @@ int RunList(const Options &opt)
     if (!ReadPackageLayout(opt.strPackage, &layout, &strError))
         return ReportFailure(strError);
     Manifest manifest;
+    std::vector<unsigned char> vImage;
     bool fManifest = !opt.strExe.empty();
-    if (fManifest && !ReadManifest(opt.strExe, &manifest))
+    if (fManifest && !ReadManifest(opt.strExe, &manifest, &vImage))
         return EXIT_FINDINGS;
     size_t nItems = fManifest ? (size_t)CheckedItemCount(manifest) : 0;
     std::vector<Row> vRows;
@@ -261,6 +310,15 @@ const CommandText aCommands[] = {
      "  cd examples/sample && quarnel-kit pack sample.qps\n"
      "  quarnel-kit pack sample.qps -o ../../build/win32/SAMPLE.PKG\n"
      "  quarnel-kit pack --dry-run sample.qps"},
+    {"seal", "Write the package's checksums as a resource script for its installer.",
+     "The script holds one RCDATA resource, " RES_PACKAGE_SUMS ": the package's record count,\n"
+     "its length and a CRC-32 per record.  An installer linked with it checks its\n"
+     "package before writing anything: a package of another length, or a record that\n"
+     "differs, stops the install with message 307.  quarnel_add_product does this\n"
+     "for every product.  A damaged package is not sealed.\n\n"
+     "Examples:\n"
+     "  quarnel-kit seal build/win32/SAMPLE.PKG -o build/win32/sample_sums.rc\n"
+     "  quarnel-kit seal SAMPLE.PKG"},
     {"list", "Show the records of a package, with its manifest items.",
      "One row per record: index, offset, length; with EXE also destination, display\n"
      "name, date and rule of the item.  Exit code 1 when the package is damaged\n"
@@ -274,7 +332,8 @@ const CommandText aCommands[] = {
      "  quarnel-kit lint build/win32/quarnel.exe\n"
      "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
     {"verify", "Lint, then check a package against the manifest.",
-     "Every item needs a whole record; surplus records are reported.\n\n"
+     "Every item needs a whole record; surplus records are reported.  When the\n"
+     "installer carries the package's checksums, the package must match them.\n\n"
      "Examples:\n"
      "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
      "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
@@ -296,6 +355,10 @@ void AddCommands(CLI::App &app, Options *pOpt)
         ->required();
     p->add_option("-o,--output", pOpt->strOutput, "write the package here instead of under the script's name");
     p->add_flag("-n,--dry-run", pOpt->fDryRun, "write nothing; print the package path and the item files, one per line");
+
+    p = AddCommand(app, "seal");
+    p->add_option("PACKAGE", pOpt->strPackage, "the package file")->required();
+    p->add_option("-o,--output", pOpt->strOutput, "write the resource script here instead of to stdout");
 
     p = AddCommand(app, "list");
     p->add_option("PACKAGE", pOpt->strPackage, "package file")->required();
@@ -319,7 +382,7 @@ typedef int (*RunFn)(const Options &opt);
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"quarnel-kit: packs, lists, lints and verifies Quarnel products.", "quarnel-kit"};
+    CLI::App app{"quarnel-kit: packs, seals, lists, lints and verifies Quarnel products.", "quarnel-kit"};
     app.require_subcommand(1, 1);
     /* The same syntax on every system: a path such as /tmp/x is an argument,
        never a Windows-style option. */
@@ -327,6 +390,7 @@ int main(int argc, char **argv)
     app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
                "Examples:\n"
                "  quarnel-kit pack sample.qps\n"
+               "  quarnel-kit seal SAMPLE.PKG -o sample_sums.rc\n"
                "  quarnel-kit lint quarnel.exe sample.qps\n"
                "  quarnel-kit verify quarnel.exe SAMPLE.PKG\n"
                "  quarnel-kit list SAMPLE.PKG quarnel.exe");
@@ -339,7 +403,7 @@ int main(int argc, char **argv)
         return nCode == 0 ? 0 : EXIT_USAGE;
     }
     const std::pair<const char *, RunFn> aRuns[] = {
-        {"pack", RunPack}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify}};
+        {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))
             return run.second(opt);

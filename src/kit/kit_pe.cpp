@@ -4,6 +4,7 @@
  * is pointed at whatever file a build or an author hands it. */
 #include "kit_pe.h"
 
+#include <ctype.h>
 #include <stdio.h>
 
 namespace {
@@ -131,12 +132,34 @@ int ReadHeaders(Image *pImg, uint32_t *pdwResRva)
 }
 
 struct DirEntry {
-    uint32_t dwId;      /* numeric ID; named entries are left out */
+    uint32_t dwId;      /* numeric ID, or (high bit set) where the name lies */
     uint32_t dwTarget;  /* offset from the resource base, high bit = subdirectory */
+    std::string strName; /* a named entry's name, empty for a numbered one */
 };
 
-/* The numbered entries of one resource directory at nBase + dwDirOffset. */
-int ReadDirectory(Image *pImg, uint64_t nBase, uint32_t dwDirOffset, std::vector<DirEntry> *pv)
+/* The name of a named entry: a length-prefixed UTF-16 text at nBase plus
+   the entry's offset. */
+int ReadEntryName(Image *pImg, uint64_t nBase, DirEntry *pEntry)
+{
+    uint64_t n = nBase + (pEntry->dwId & 0x7fffffffu);
+    uint32_t cch = 0;
+    if (!ReadU16(pImg, n, &cch, "resource name cut short"))
+        return 0;
+    std::vector<uint16_t> vText(cch);
+    for (uint32_t c = 0; c < cch; c++) {
+        uint32_t u = 0;
+        if (!ReadU16(pImg, n + 2 + 2 * (uint64_t)c, &u, "resource name cut short"))
+            return 0;
+        vText[c] = (uint16_t)u;
+    }
+    pEntry->strName = ConvertUtf16ToAnsi(vText.data(), cch);
+    return 1;
+}
+
+/* The entries of one resource directory at nBase + dwDirOffset: the
+   numbered ones, and the named ones too when fNamed. */
+int ReadDirectory(Image *pImg, uint64_t nBase, uint32_t dwDirOffset, std::vector<DirEntry> *pv,
+                  bool fNamed = false)
 {
     uint64_t nDir = nBase + (dwDirOffset & 0x7fffffffu);
     uint32_t uNamed = 0, uIds = 0;
@@ -149,10 +172,26 @@ int ReadDirectory(Image *pImg, uint64_t nBase, uint32_t dwDirOffset, std::vector
         if (!ReadU32(pImg, n, &e.dwId, "resource directory cut short") ||
             !ReadU32(pImg, n + 4, &e.dwTarget, "resource directory cut short"))
             return 0;
-        if (!(e.dwId & 0x80000000u))
-            pv->push_back(e);
+        bool fIsNamed = (e.dwId & 0x80000000u) != 0;
+        if (fIsNamed && !fNamed)
+            continue;
+        if (fIsNamed && !ReadEntryName(pImg, nBase, &e))
+            return 0;
+        pv->push_back(e);
     }
     return 1;
+}
+
+/* Where the bytes of the data entry at nBase + dwEntryOffset lie in the
+   file, and how many there are. */
+int MapDataEntry(Image *pImg, uint64_t nBase, uint32_t dwEntryOffset, uint64_t *pnData, uint32_t *pdwSize)
+{
+    uint32_t dwRva = 0;
+    uint64_t nEntry = nBase + dwEntryOffset;
+    if (!ReadU32(pImg, nEntry, &dwRva, "resource data entry cut short") ||
+        !ReadU32(pImg, nEntry + 4, pdwSize, "resource data entry cut short"))
+        return 0;
+    return MapRva(pImg, dwRva, *pdwSize, pnData);
 }
 
 /* The 16 length-prefixed UTF-16 strings of block uBlock (IDs from
@@ -160,13 +199,9 @@ int ReadDirectory(Image *pImg, uint64_t nBase, uint32_t dwDirOffset, std::vector
 int ReadStringBlock(Image *pImg, uint64_t nBase, uint32_t dwEntryOffset, unsigned uBlock,
                     std::map<unsigned, std::string> *pmap)
 {
-    uint32_t dwRva = 0, dwSize = 0;
-    uint64_t nEntry = nBase + dwEntryOffset;
-    if (!ReadU32(pImg, nEntry, &dwRva, "resource data entry cut short") ||
-        !ReadU32(pImg, nEntry + 4, &dwSize, "resource data entry cut short"))
-        return 0;
+    uint32_t dwSize = 0;
     uint64_t nData = 0;
-    if (!MapRva(pImg, dwRva, dwSize, &nData))
+    if (!MapDataEntry(pImg, nBase, dwEntryOffset, &nData, &dwSize))
         return 0;
     uint64_t nEnd = nData + dwSize, n = nData;
     for (unsigned k = 0; k < STRINGS_PER_BLOCK; k++) {
@@ -252,6 +287,68 @@ int ReadStrings(Image *pImg, uint32_t dwResRva, StringTable *pTable)
     return 1;
 }
 
+/* Names of resources match without regard to case, as FindResource's do. */
+bool SameResourceName(const std::string &strA, const std::string &strB)
+{
+    if (strA.size() != strB.size())
+        return false;
+    for (size_t i = 0; i < strA.size(); i++)
+        if (toupper((unsigned char)strA[i]) != toupper((unsigned char)strB[i]))
+            return false;
+    return true;
+}
+
+/* The bytes of a named entry, in the language an English system picks
+   among those it has.  1, or 0 with pImg->strError set. */
+int ReadChosenLanguage(Image *pImg, uint64_t nBase, const DirEntry &name, std::vector<unsigned char> *pvData)
+{
+    if (!(name.dwTarget & 0x80000000u))
+        return Fail(pImg, "named resource without a language directory");
+    std::vector<DirEntry> vLangs;
+    if (!ReadDirectory(pImg, nBase, name.dwTarget, &vLangs))
+        return 0;
+    std::vector<unsigned> vIds;
+    for (const DirEntry &lang : vLangs)
+        vIds.push_back(lang.dwId);
+    unsigned uLang = ChooseLanguage(vIds);
+    for (const DirEntry &lang : vLangs) {
+        if (lang.dwId != uLang)
+            continue;
+        if (lang.dwTarget & 0x80000000u)
+            return Fail(pImg, "malformed resource data entry");
+        uint64_t nData = 0;
+        uint32_t dwSize = 0;
+        if (!MapDataEntry(pImg, nBase, lang.dwTarget, &nData, &dwSize))
+            return 0;
+        pvData->assign(pImg->pvBytes->begin() + (std::ptrdiff_t)nData,
+                       pImg->pvBytes->begin() + (std::ptrdiff_t)(nData + dwSize));
+        return 1;
+    }
+    return Fail(pImg, "named resource without a language");
+}
+
+/* The bytes of resource strName of type uType.  1 found, 0 absent, -1
+   with pImg->strError set. */
+int ReadNamedData(Image *pImg, uint32_t dwResRva, unsigned uType, const std::string &strName,
+                  std::vector<unsigned char> *pvData)
+{
+    uint64_t nBase = 0;
+    std::vector<DirEntry> vTypes;
+    if (!MapRva(pImg, dwResRva, RES_DIR_SIZE, &nBase) || !ReadDirectory(pImg, nBase, 0, &vTypes))
+        return -1;
+    for (const DirEntry &type : vTypes) {
+        if (type.dwId != uType || !(type.dwTarget & 0x80000000u))
+            continue;
+        std::vector<DirEntry> vNames;
+        if (!ReadDirectory(pImg, nBase, type.dwTarget, &vNames, true))
+            return -1;
+        for (const DirEntry &name : vNames)
+            if (!name.strName.empty() && SameResourceName(name.strName, strName))
+                return ReadChosenLanguage(pImg, nBase, name, pvData) ? 1 : -1;
+    }
+    return 0;
+}
+
 /* Code page 1252's characters 0x80-0x9F; 0 marks the five it leaves
    undefined, which Windows maps to the control characters of the same code. */
 const uint16_t awCp1252High[32] = {
@@ -286,6 +383,21 @@ std::string ConvertUtf16ToAnsi(const uint16_t *pwch, size_t cch)
         str += ConvertChar(w);
     }
     return str;
+}
+
+int ReadPeNamedResource(const std::vector<unsigned char> &vImage, unsigned uType, const std::string &strName,
+                        std::vector<unsigned char> *pvData, std::string *pstrError)
+{
+    Image img;
+    img.pvBytes = &vImage;
+    pvData->clear();
+    uint32_t dwResRva = 0;
+    int nFound = ReadHeaders(&img, &dwResRva) ? 0 : -1;
+    if (nFound == 0 && dwResRva != 0)
+        nFound = ReadNamedData(&img, dwResRva, uType, strName, pvData);
+    if (nFound < 0)
+        *pstrError = img.strError;
+    return nFound;
 }
 
 int ReadPeStringTable(const std::vector<unsigned char> &vImage, StringTable *pTable,

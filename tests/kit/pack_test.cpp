@@ -202,7 +202,7 @@ TEST(PackTool, ExitCodesAndMessages)
 
 TEST(PackTool, HelpHasExamplesForEverySubcommand)
 {
-    for (const char *pszSub : {"", "pack ", "list ", "lint ", "verify "}) {
+    for (const char *pszSub : {"", "pack ", "seal ", "list ", "lint ", "verify "}) {
         ToolRun run = RunTool(std::string(pszSub) + "--help");
         EXPECT_EQ(run.nExit, 0) << pszSub;
         EXPECT_NE(run.strOut.find("Examples:"), std::string::npos) << pszSub;

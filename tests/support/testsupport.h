@@ -159,4 +159,27 @@ HWND FocusOfThread(DWORD dwTid);
 /* Repeats pfn(pv) every few milliseconds until it is true or dwMs passed. */
 bool WaitUntil(bool (*pfn)(void *), void *pv, DWORD dwMs);
 
+/* ---- Extraction --------------------------------------------------------- */
+
+struct ExtractOutcome {
+    int nResult = -1;
+    std::vector<SeenBox> boxes;
+    bool bDialogLeftOpen = false;   /* progress dialog still open on return */
+    std::string status;             /* its status line on return */
+};
+
+/* Runs ResToFiles(dest) as the copy step does (after StatDlgStart when
+   bProgress), answering the message boxes in order; closes the progress
+   dialog afterwards. */
+ExtractOutcome RunExtraction(const std::string &dest, std::vector<int> answers, bool bProgress = false);
+
+/* The boxes' captions and texts on one line, for failure messages. */
+std::string BoxTexts(const std::vector<SeenBox> &boxes);
+
+/* GoogleTest checks: an error box ("Installer", error icon) with this text;
+   an extraction that stopped with exactly that one box, the progress
+   dialog closed before it. */
+void ExpectErrorBox(const SeenBox &box, const char *pszText);
+void ExpectStoppedWith(const ExtractOutcome &out, const char *pszText);
+
 #endif
