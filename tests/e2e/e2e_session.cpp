@@ -146,24 +146,12 @@ struct BoxCtx {
 /* The installer's own dialogs and the directory chooser carry unnumbered
    statics too, which look like a message box's text; only message boxes have
    none of the numbered fields and no directory list. */
-bool IsInstallerBox(HWND hWnd)
-{
-    char szClass[16];
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (strcmp(szClass, "#32770") != 0 || !GetDlgItem(hWnd, 0xFFFF) || GetDlgItem(hWnd, lst2))
-        return false;
-    for (int nId = IDC_BROWSE; nId <= IDC_FIELD2; nId++)
-        if (GetDlgItem(hWnd, nId))
-            return false;
-    return true;
-}
-
 BOOL CALLBACK FindBoxProc(HWND hWnd, LPARAM lParam)
 {
     BoxCtx *pCtx = reinterpret_cast<BoxCtx *>(lParam);
     DWORD dwPid = 0;
     GetWindowThreadProcessId(hWnd, &dwPid);
-    if (dwPid != pCtx->dwPid || !IsWindowVisible(hWnd) || !IsInstallerBox(hWnd) ||
+    if (dwPid != pCtx->dwPid || !IsWindowVisible(hWnd) || !IsMessageBox(hWnd) ||
         std::find(pCtx->pAnswered->begin(), pCtx->pAnswered->end(), hWnd) != pCtx->pAnswered->end())
         return TRUE;
     pCtx->hFound = hWnd;

@@ -191,7 +191,9 @@ static BOOL CALLBACK OnlyBoxControls(HWND hChild, LPARAM lParam)
     return FALSE;
 }
 
-static bool IsMessageBox(HWND hWnd)
+} // namespace
+
+bool IsMessageBox(HWND hWnd)
 {
     char cls[64];
     GetClassNameA(hWnd, cls, sizeof(cls));
@@ -201,6 +203,8 @@ static bool IsMessageBox(HWND hWnd)
     EnumChildWindows(hWnd, OnlyBoxControls, reinterpret_cast<LPARAM>(&bOnly));
     return bOnly;
 }
+
+namespace {
 
 static BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
 {

@@ -67,6 +67,9 @@ HWND WaitForWindow(const char *pszCaption, DWORD dwPid, DWORD dwMs);
    other than hSkip, waited for up to dwMs.  NULL when none appeared. */
 HWND WaitForMessageBox(DWORD dwPid, DWORD dwMs, HWND hSkip = NULL);
 
+/* 1 when hWnd is a message box rather than one of the installer's dialogs. */
+bool IsMessageBox(HWND hWnd);
+
 /* What a message box shows. */
 SeenBox ReadMessageBox(HWND hBox);
 
