@@ -160,6 +160,13 @@ int MkDir(const char *pszDir)
 
 /* ---- Path analysis ----------------------------------------------------- */
 
+/* 1 when a path starts at a drive root or a backslash, or is a drive alone. */
+static int IsRootedPath(const char *psz)
+{
+    return psz[0] == szSlash[0] ||
+           (psz[0] != '\0' && psz[1] == ':' && (psz[2] == szSlash[0] || psz[2] == '\0'));
+}
+
 /* Fills pszRoot and pszSub by the form of the path before anything is
    probed; returns where probing starts.  When the drive's directory cannot
    be read, the root is left empty, which the drive check refuses. */
@@ -180,31 +187,42 @@ static size_t StartSplit(const char *pszPath, int nDrive, char *pszRoot, char *p
     return i;
 }
 
-/* Changes into the path one part at a time from position i on, keeping in
+/* Changes into each leading part of the path from position i on, keeping in
    pszRoot the deepest directory entered and in pszSub the text after it.
-   The first step takes the path's leading part as typed; each later step
-   takes only the next name, from the directory the previous step entered.
-   For a path from a drive root that is the same directory as the leading
-   part; for a relative one it keeps every part relative to where probing
-   began (the leading part would be read again from the moved directory).
-   An empty name (two backslashes) stays where it is. */
-static void ProbeParts(char *pszPath, size_t i, int nDrive, char *pszRoot, char *pszSub)
+   A path from a drive root or a backslash names its leading parts itself.
+   A relative one (A\B, C:A\B) is read from the directory where probing
+   began, which the initial split left in pszRoot: every candidate is that
+   directory joined with the leading part, so neither the probes' own moves
+   nor a name such as D:X or /X inside the path can lead it elsewhere. */
+static void ProbeParts(const char *pszPath, size_t i, int nDrive, char *pszRoot, char *pszSub)
 {
-    size_t nLen = strlen(pszPath);
+    char szBase[PATH_CCH] = "";
     size_t nFrom = 0;
+    if (!IsRootedPath(pszPath)) {
+        if (pszRoot[0] == '\0')
+            return;
+        CopySz(szBase, sizeof(szBase), pszRoot);
+        if (szBase[strlen(szBase) - 1] != szSlash[0])
+            AppendSz(szBase, sizeof(szBase), szSlash);
+        nFrom = i;
+    }
+    size_t nLen = strlen(pszPath);
     do {
         while (pszPath[i] != '\0' && pszPath[i] != szSlash[0])
             i++;
-        char cTmp = pszPath[i];
-        pszPath[i] = '\0';
-        int nRet = pszPath[nFrom] == '\0' ? 0 : ChgDir(pszPath + nFrom);
-        pszPath[i] = cTmp;
-        /* A directory entered but too long to report ends the walk too: the
-           outputs stay those of the last step, still a consistent split. */
-        if (nRet != 0 || GetCurDirOnDrive(nDrive, pszRoot) == NULL)
+        char szCand[PATH_CCH];
+        CopySz(szCand, sizeof(szCand), szBase);
+        size_t nBase = strlen(szCand);
+        /* A candidate too long to name ends the walk like a missing one, and
+           so does a directory entered but too long to report: the outputs
+           stay those of the last step, still a consistent split. */
+        if (nBase + (i - nFrom) >= sizeof(szCand))
             return;
-        CopySz(pszSub, PATH_CCH, cTmp == '\0' ? "" : pszPath + i + 1);
-        nFrom = ++i;
+        CopySzMax(szCand + nBase, sizeof(szCand) - nBase, pszPath + nFrom, i - nFrom);
+        if (ChgDir(szCand) != 0 || GetCurDirOnDrive(nDrive, pszRoot) == NULL)
+            return;
+        CopySz(pszSub, PATH_CCH, pszPath[i] == '\0' ? "" : pszPath + i + 1);
+        i++;
     } while (i < nLen);
 }
 
@@ -259,13 +277,6 @@ long GetDriveSpaceAvail(const char *pszPath)
 }
 
 /* ---- Directory creation ------------------------------------------------ */
-
-/* 1 when a path starts at a drive root or a backslash, or is a drive alone. */
-static int IsRootedPath(const char *psz)
-{
-    return psz[0] == szSlash[0] ||
-           (psz[0] != '\0' && psz[1] == ':' && (psz[2] == szSlash[0] || psz[2] == '\0'));
-}
 
 /* Makes a relative path (A\B, C:A\B) full, from the current directory, so
    that every leading part below names the directory it named when the call

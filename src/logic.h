@@ -58,12 +58,17 @@ int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
 
 /* ---- Prompt formats ---------------------------------------------------- */
 
-/* Formats a manifest prompt safely: each "%s" takes the next of the nArgs
-   texts (an "%s" beyond them yields nothing), "%%" gives "%", and every other
-   "%" stays as it is.  Never reads more than nArgs arguments and never writes
+/* Formats a manifest prompt safely: each string conversion ("%s", also with
+   flags, width and precision such as "%-20s" or "%.40s") takes the next of
+   the nArgs texts (one beyond them yields nothing but its padding), "%%"
+   gives "%", and every other "%" stays as it is.  Never reads more than nArgs arguments and never writes
    past cchOut.  Returns 1 when the result fit, 0 when it was cut. */
 int FormatPrompt(const char *pszFmt, const char *const *ppszArgs, int nArgs,
                  char *pszOut, size_t cchOut);
+
+/* The length of the string conversion that starts at the "%" pszPercent
+   points to ("%s", "%-20s", "%.40s", "%hs" ...), 0 when it is none. */
+size_t StringConversionLength(const char *pszPercent);
 
 /* ---- Package script and records ---------------------------------------- */
 
@@ -212,8 +217,8 @@ int IsValidDosDate(uint16_t uDosDate);
 
 /* ---- Progress bar ------------------------------------------------------ */
 
-/* The bar's split point: nWidth * nPerc / 100 in signed 32-bit arithmetic,
-   truncated toward zero. */
+/* The bar's split point: nWidth * nPerc / 100, truncated toward zero,
+   worked out in 64 bits so that no percentage overflows the product. */
 int BarSplit(int nWidth, int nPerc);
 
 /* ---- Free space -------------------------------------------------------- */

@@ -203,6 +203,75 @@ int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
     return !out.fCut && fDirsOk;
 }
 
+typedef struct StringConversion {
+    int fLeft;              /* "-": padded on the right */
+    size_t nWidth;
+    size_t nPrecision;      /* 0: the whole text */
+} StringConversion;
+
+static void OutBlanks(OutText *pOut, size_t n)
+{
+    static const char szBlanks[] = "                ";
+    /* A huge width only fills what the buffer holds. */
+    while (n > 0 && !pOut->fCut) {
+        size_t nStep = n < sizeof(szBlanks) - 1 ? n : sizeof(szBlanks) - 1;
+        OutSpan(pOut, szBlanks, nStep);
+        n -= nStep;
+    }
+}
+
+/* Reads decimal digits, saturating so that no width overflows. */
+static size_t ReadCount(const char **pp)
+{
+    const size_t nMax = (size_t)1 << 24;
+    size_t n = 0;
+    for (; **pp >= '0' && **pp <= '9'; (*pp)++)
+        n = n < nMax ? n * 10 + (size_t)(**pp - '0') : nMax;
+    return n;
+}
+
+/* A string conversion as Windows formats them: "%", the flags "-", "#" and
+   "0" (each at most once, in that order), a width, "." and a precision, an
+   optional "h", then "s".  Returns the length of the conversion, 0 when the
+   text after the "%" is not one.  Strings are always padded with blanks,
+   and a precision of 0 (or "." alone) sets no limit, as the system's own
+   formatter does. */
+static size_t ParseStringConversion(const char *pszConv, StringConversion *pConv)
+{
+    const char *p = pszConv + 1;
+    pConv->fLeft = *p == '-';
+    p += pConv->fLeft;
+    p += *p == '#';
+    p += *p == '0';
+    pConv->nWidth = ReadCount(&p);
+    pConv->nPrecision = 0;
+    if (*p == '.') {
+        p++;
+        pConv->nPrecision = ReadCount(&p);
+    }
+    p += *p == 'h';
+    return *p == 's' ? (size_t)(p + 1 - pszConv) : 0;
+}
+
+size_t StringConversionLength(const char *pszPercent)
+{
+    StringConversion conv;
+    return ParseStringConversion(pszPercent, &conv);
+}
+
+static void OutConversion(OutText *pOut, const StringConversion *pConv, const char *pszArg)
+{
+    size_t nLen = 0;
+    while (pszArg[nLen] != '\0' && (pConv->nPrecision == 0 || nLen < pConv->nPrecision))
+        nLen++;
+    size_t nPad = pConv->nWidth > nLen ? pConv->nWidth - nLen : 0;
+    if (!pConv->fLeft)
+        OutBlanks(pOut, nPad);
+    OutSpan(pOut, pszArg, nLen);
+    if (pConv->fLeft)
+        OutBlanks(pOut, nPad);
+}
+
 int FormatPrompt(const char *pszFmt, const char *const *ppszArgs, int nArgs,
                  char *pszOut, size_t cchOut)
 {
@@ -211,11 +280,13 @@ int FormatPrompt(const char *pszFmt, const char *const *ppszArgs, int nArgs,
     int iArg = 0;
     const char *p = pszFmt;
     while (*(p = OutUntilPercent(&out, p)) != '\0') {
-        if (p[1] == 's') {
-            if (iArg < nArgs)
-                OutSz(&out, ppszArgs[iArg]);
+        StringConversion conv;
+        size_t nConv = ParseStringConversion(p, &conv);
+        if (nConv != 0) {
+            /* A conversion beyond the arguments given yields nothing. */
+            OutConversion(&out, &conv, iArg < nArgs ? ppszArgs[iArg] : "");
             iArg++;
-            p += 2;
+            p += nConv;
         } else if (p[1] == '%') {
             OutSz(&out, "%");
             p += 2;

@@ -29,15 +29,19 @@ static int LoadIniField(UINT uId, const char *pszPath, char *pszOut, size_t cchO
 
 /* Change i in the order file, section, key, value, rule; an empty file name
    ends the reading before anything else of the change is looked at.
-   0 when the change is missing or does not fit. */
+   0 when the change is missing or does not fit.  The rule is kept cut to
+   its buffer: only its first letter decides, and a long prompt shown
+   shorter is no reason to drop the change. */
 static int LoadIniChange(int i, const char *pszPath, INICHANGE *pChg)
 {
-    return LoadIniField(IDS_INI_FILE + i, pszPath, pChg->szF, sizeof(pChg->szF))
-        && pChg->szF[0] != '\0'
-        && LoadIniField(IDS_INI_SECTION + i, pszPath, pChg->szSec, sizeof(pChg->szSec))
-        && LoadIniField(IDS_INI_KEY + i, pszPath, pChg->szKey, sizeof(pChg->szKey))
-        && LoadIniField(IDS_INI_VALUE + i, pszPath, pChg->szVal, sizeof(pChg->szVal))
-        && LoadIniField(IDS_INI_RULE + i, pszPath, pChg->szOvr, sizeof(pChg->szOvr));
+    if (!LoadIniField(IDS_INI_FILE + i, pszPath, pChg->szF, sizeof(pChg->szF))
+        || pChg->szF[0] == '\0'
+        || !LoadIniField(IDS_INI_SECTION + i, pszPath, pChg->szSec, sizeof(pChg->szSec))
+        || !LoadIniField(IDS_INI_KEY + i, pszPath, pChg->szKey, sizeof(pChg->szKey))
+        || !LoadIniField(IDS_INI_VALUE + i, pszPath, pChg->szVal, sizeof(pChg->szVal)))
+        return 0;
+    CopySz(pChg->szOvr, sizeof(pChg->szOvr), LoadStrExpand(IDS_INI_RULE + i, "", pszPath));
+    return 1;
 }
 
 int ChgINIs(const char *pszPath)

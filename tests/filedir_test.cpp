@@ -286,6 +286,20 @@ TEST_F(FileDir, SplitFullyExistingPathWithAndWithoutBackslash)
     EXPECT_EQ(s.sub, "F\\G\\");
 }
 
+TEST_F(FileDir, SplitStopsAtANameThatIsItselfAPath)
+{
+    /* "C:" alone would enter drive C's directory and succeed; as part of a
+       path it names nothing, so the split stops before it. */
+    MakeDirs({"A"});
+    ASSERT_TRUE(SetCurrentDir(m_scratch));
+    for (const std::string &path : {m_scratch + "A\\C:\\", std::string("A\\C:\\")}) {
+        Split s = RunSplit(path);
+        EXPECT_EQ(s.root, m_scratch + "A") << path;
+        EXPECT_EQ(s.sub, "C:\\") << path;
+        EXPECT_EQ(CurrentDir(), Bare(m_scratch)) << path;
+    }
+}
+
 TEST_F(FileDir, SplitOnMissingDrive)
 {
     char cFree = FreeDriveLetter();

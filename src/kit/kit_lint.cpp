@@ -166,8 +166,8 @@ void CheckRoom(const Manifest &m, unsigned uId, size_t cchRoom, std::vector<Find
 
 /* "%" sequences.  Before nPrompt (expanded entries only) a "%" not opening
    %D, %S or %W stays literal: a warning.  From nPrompt on the text is a
-   prompt format: "%%" and up to nArgs "%s" are its only conversions (the
-   macros too when fExpanded); anything else is an error. */
+   prompt format: "%%" and up to nArgs string conversions are all it may
+   hold (the macros too when fExpanded); anything else is an error. */
 void CheckPercents(unsigned uId, const std::string &str, size_t nPrompt, int nArgs, bool fExpanded,
                    std::vector<Finding> *pv)
 {
@@ -187,11 +187,15 @@ void CheckPercents(unsigned uId, const std::string &str, size_t nPrompt, int nAr
                 Add(pv, uId, SEV_WARNING, Quote(strSeq) + " stays literal: only %D, %S and %W are macros");
             continue;
         }
-        if (c == 's')
+        size_t nConv = StringConversionLength(str.c_str() + i);
+        if (nConv != 0) {
             nStrings++;
-        else if (c != '%' && !fMacro)
+            i += nConv - 1;
+            continue;
+        }
+        if (c != '%' && !fMacro)
             Add(pv, uId, SEV_ERROR, "the prompt format uses " + Quote(strSeq) +
-                                        ": only %s and %% are allowed in a prompt");
+                                        ": only %s (with a width or precision) and %% are allowed in a prompt");
         i++;
     }
     if (nStrings > nArgs)

@@ -172,7 +172,13 @@ TEST(FormatPrompt, Table)
         {"%s -> %s", 1, "C:\\APP\\a.txt -> "},
         {"%s%s%s", 2, "C:\\APP\\a.txtnew"},
         {"100%% sure", 0, "100% sure"},
-        {"%d %x %n %p %5s", 2, "%d %x %n %p %5s"},
+        {"%d %x %n %p %ls %S %ws", 2, "%d %x %n %p %ls %S %ws"},
+        {"[%20s]", 1, "[        C:\\APP\\a.txt]"},
+        {"%.6s|%-5s|", 2, "C:\\APP|new  |"},
+        {"%#05hs|%.0s", 2, "C:\\APP\\a.txt|new"},
+        {"%-s%.s", 2, "C:\\APP\\a.txtnew"},
+        {"%0-5s %-", 1, "%0-5s %-"},
+        {"%s|%3s|", 1, "C:\\APP\\a.txt|   |"},
         {"end%", 0, "end%"},
         {"%%s", 1, "%s"},
         {"%%%s", 1, "%C:\\APP\\a.txt"},
@@ -197,6 +203,8 @@ TEST(FormatPrompt, NeverOverruns)
     EXPECT_EQ(sz[9], 'Q');
     EXPECT_EQ(FormatPrompt("abcdefg", args, 1, sz, 8), 1);
     EXPECT_STREQ(sz, "abcdefg");
+    EXPECT_EQ(FormatPrompt("%999999999999s", args, 1, sz, 8), 0);
+    EXPECT_STREQ(sz, "       ");
 }
 
 TEST(FileErrMessage, EveryCode)
