@@ -1,7 +1,8 @@
 #!/bin/bash
-# The main job: builds Quarnel and its sample product (installer and package,
-# through the CMake function that also checks them with quarnel-kit), then runs the sample's interactive install under Wine on a virtual display,
-# driven automatically, and shows what was installed.
+# The main job: builds Quarnel and its sample product (installer and
+# package, through the CMake function that also checks them with
+# quarnel-kit), then runs the sample's interactive install under Wine on a
+# virtual display, driven automatically, and shows what was installed.
 #   scripts/demo.sh          automatic run on a virtual display
 #   scripts/demo.sh --show   open the installer on your own display instead,
 #                            for a person to click through
@@ -36,8 +37,8 @@ fi
 
 driver="$win64/tests/test_driver_e2e.exe"
 if [ ! -f "$driver" ]; then
-  echo "(the interactive install driver is not built yet)"
-  exit 0
+  echo "the interactive install driver was not built: $driver" >&2
+  exit 1
 fi
 dest='C:\QSAMPLE'
 destunix="$win64/wineprefix/drive_c/QSAMPLE"

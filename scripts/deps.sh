@@ -1,12 +1,15 @@
 #!/bin/bash
 # Installs what building and testing Quarnel needs on Debian: the mingw-w64
 # cross compilers, CMake and Ninja, Wine (64-bit loader), a virtual X
-# display, GoogleTest's sources and the native compiler.  Uses apt-get as
+# display, GoogleTest's sources and the native compiler; Wine's own fonts
+# (dialogs and screenshots are drawn with them) and the time zone data the
+# date tests switch zones with.  Uses apt-get as
 # root, sudo otherwise; installs nothing that is already there.
 set -eu
 packages=(g++ cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-          wine wine64 xvfb xauth x11-utils imagemagick googletest e2fsprogs python3 libcli11-dev)
+          wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest e2fsprogs python3
+          libcli11-dev tzdata)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,6 +11,7 @@ if [ "${1:-}" = --smoke ]; then seconds=20 runs=200000; shift; fi
 if [[ "${1:-}" =~ ^[0-9]+$ ]]; then seconds=$1; shift; fi
 if [[ "${1:-}" =~ ^[0-9]+$ ]]; then runs=$1; shift; fi
 
+bash "$top/scripts/deps.sh"
 # libFuzzer comes with clang's runtime libraries.
 if ! command -v clang++ >/dev/null || ! dpkg-query -W libclang-rt-dev >/dev/null 2>&1; then
   if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
