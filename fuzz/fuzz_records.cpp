@@ -1,6 +1,7 @@
 /* fuzz_records.cpp - a package file of arbitrary bytes walked record by
  * record the way extraction reads it: a length field that is short, negative,
- * beyond the rest of the file or zero ends or shapes the walk.  Each length
+ * beyond the rest of the file or zero ends or shapes the walk, and the
+ * readers' record classifier must say the same of every step.  Each length
  * is checked against the bytes it came from, and the walk must end inside
  * the file after at most one step per header. */
 #include "fuzz_input.h"
@@ -22,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     RecordEnd end = END_CLEAN;
     while (nPos < cbData) {
         if (cbData - nPos < RECORD_HEADER_SIZE) {
+            int32_t lClassified = 1;
+            FUZZ_CHECK(ClassifyRecord(NULL, cbData - nPos, &lClassified) == RECORD_SHORT_HEADER);
+            FUZZ_CHECK(lClassified == 0);
             end = END_SHORT_HEADER;
             break;
         }
@@ -31,6 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
         memcpy(pHeader.get(), pData + nPos, RECORD_HEADER_SIZE);
         int32_t lLength = DecodeRecordLength(pHeader.get());
         FUZZ_CHECK(lLength == LengthOf(pData + nPos));
+        /* The readers' own verdict on the record, against this walk's. */
+        int32_t lClassified = 0;
+        RecordShape shape = ClassifyRecord(pHeader.get(), cbData - nPos, &lClassified);
+        FUZZ_CHECK(lClassified == lLength);
+        FUZZ_CHECK(shape == (lLength < 0 ? RECORD_NEGATIVE
+                             : (uint64_t)lLength > cbData - nPos - RECORD_HEADER_SIZE ? RECORD_SHORT_DATA
+                                                                                       : RECORD_WHOLE));
 
         unsigned char abAgain[RECORD_HEADER_SIZE];
         EncodeRecordLength(lLength, abAgain);

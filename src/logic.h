@@ -96,6 +96,19 @@ enum { RECORD_HEADER_SIZE = 4 };
 void EncodeRecordLength(int32_t lLength, unsigned char abHeader[RECORD_HEADER_SIZE]);
 int32_t DecodeRecordLength(const unsigned char abHeader[RECORD_HEADER_SIZE]);
 
+/* What the bytes left in a package say of the record starting there. */
+typedef enum RecordShape {
+    RECORD_WHOLE,           /* its header and all of its data are there */
+    RECORD_SHORT_HEADER,    /* fewer bytes left than a header */
+    RECORD_NEGATIVE,        /* a length below zero: no record at all */
+    RECORD_SHORT_DATA       /* the package ends inside its data */
+} RecordShape;
+
+/* Classifies the record whose header is at pbHeader, with cbLeft bytes of
+   the package from the header on.  The header is read only when cbLeft
+   holds one; *plLength gets its length then, 0 otherwise. */
+RecordShape ClassifyRecord(const unsigned char *pbHeader, uint64_t cbLeft, int32_t *plLength);
+
 /* ---- Package checksums ------------------------------------------------- */
 
 /* A product build seals its package into the installer: a resource (see

@@ -78,3 +78,16 @@ int32_t DecodeRecordLength(const unsigned char abHeader[RECORD_HEADER_SIZE])
         u |= (uint32_t)abHeader[i] << (8 * i);
     return (int32_t)u;
 }
+
+RecordShape ClassifyRecord(const unsigned char *pbHeader, uint64_t cbLeft, int32_t *plLength)
+{
+    *plLength = 0;
+    if (cbLeft < RECORD_HEADER_SIZE)
+        return RECORD_SHORT_HEADER;
+    *plLength = DecodeRecordLength(pbHeader);
+    if (*plLength < 0)
+        return RECORD_NEGATIVE;
+    if ((uint64_t)*plLength > cbLeft - RECORD_HEADER_SIZE)
+        return RECORD_SHORT_DATA;
+    return RECORD_WHOLE;
+}

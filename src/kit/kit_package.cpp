@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -305,31 +306,31 @@ int ReadPackageLayout(const std::string &strPackage, PackageLayout *pLayout, std
     uint64_t nOffset = 0;
     while (nOffset < pLayout->nSize) {
         uint64_t nLeft = pLayout->nSize - nOffset;
-        if (nLeft < RECORD_HEADER_SIZE) {
+        unsigned char abHeader[RECORD_HEADER_SIZE] = {};
+        in.seekg((std::streamoff)nOffset);
+        if (nLeft >= RECORD_HEADER_SIZE && !in.read((char *)abHeader, sizeof abHeader)) {
+            *pstrError = strPackage + ": read error at offset " + std::to_string(nOffset);
+            return 0;
+        }
+        int32_t lLength = 0;
+        RecordShape shape = ClassifyRecord(abHeader, nLeft, &lLength);
+        if (shape == RECORD_SHORT_HEADER) {
             pLayout->nTrailing = nLeft;
             pLayout->nTrailingOffset = nOffset;
             break;
         }
-        unsigned char abHeader[RECORD_HEADER_SIZE];
-        in.seekg((std::streamoff)nOffset);
-        if (!in.read((char *)abHeader, sizeof abHeader)) {
-            *pstrError = strPackage + ": read error at offset " + std::to_string(nOffset);
-            return 0;
-        }
         PackageRecord rec;
         rec.nOffset = nOffset;
-        rec.lLength = DecodeRecordLength(abHeader);
+        rec.lLength = lLength;
         uint64_t nData = nLeft - RECORD_HEADER_SIZE;
-        rec.nPresent = rec.lLength < 0 ? 0 : ((uint64_t)rec.lLength < nData ? (uint64_t)rec.lLength : nData);
+        rec.nPresent = shape == RECORD_NEGATIVE ? 0 : std::min<uint64_t>((uint64_t)lLength, nData);
         pLayout->vRecords.push_back(rec);
-        if (rec.lLength < 0) {
+        if (shape == RECORD_NEGATIVE)
             pLayout->fBadLength = 1;
-            break;
-        }
-        if (rec.nPresent < (uint64_t)rec.lLength) {
+        if (shape == RECORD_SHORT_DATA)
             pLayout->fTruncated = 1;
+        if (shape != RECORD_WHOLE)
             break;
-        }
         nOffset += RECORD_HEADER_SIZE + rec.nPresent;
     }
     return 1;

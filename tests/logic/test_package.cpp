@@ -113,3 +113,28 @@ TEST(RecordLength, LittleEndianSigned)
         EXPECT_EQ(DecodeRecordLength(c.ab), c.lLength);
     }
 }
+
+TEST(RecordShape, ByTheBytesLeft)
+{
+    const unsigned char ab1000[4] = {0xE8, 0x03, 0x00, 0x00};
+    const unsigned char abZero[4] = {0, 0, 0, 0};
+    const unsigned char abNegative[4] = {0x00, 0x00, 0x00, 0x80};
+    const unsigned char abLargest[4] = {0xFF, 0xFF, 0xFF, 0x7F};
+    struct Case { const unsigned char *pb; uint64_t cbLeft; RecordShape shape; int32_t lLength; } cases[] = {
+        {ab1000, 1004, RECORD_WHOLE, 1000},
+        {ab1000, 5000, RECORD_WHOLE, 1000},
+        {ab1000, 1003, RECORD_SHORT_DATA, 1000},
+        {ab1000, 4, RECORD_SHORT_DATA, 1000},
+        {ab1000, 3, RECORD_SHORT_HEADER, 0},
+        {nullptr, 0, RECORD_SHORT_HEADER, 0},      /* nothing left: the header is not read */
+        {abZero, 4, RECORD_WHOLE, 0},
+        {abNegative, 1u << 20, RECORD_NEGATIVE, -2147483647 - 1},
+        {abLargest, 2147483651ull, RECORD_WHOLE, 2147483647},
+        {abLargest, 2147483650ull, RECORD_SHORT_DATA, 2147483647},
+    };
+    for (const Case &c : cases) {
+        int32_t lLength = 12345;
+        EXPECT_EQ(ClassifyRecord(c.pb, c.cbLeft, &lLength), c.shape) << "left " << c.cbLeft;
+        EXPECT_EQ(lLength, c.lLength) << "left " << c.cbLeft;
+    }
+}
