@@ -89,7 +89,9 @@ int Unload(HWND hWnd)
     WAITCURSOR wait;
     BeginWait(&wait);
 
-    int fOk = CreatePaths(szDestPath);
+    /* A cut or padded sealed package is refused before any directory of
+       the destination is made. */
+    int fOk = CheckSealedLength() && CreatePaths(szDestPath);
     if (fOk) {
         if (LoadBool(IDS_SHOW_PROGRESS, 1))
             fOk = StatDlgStart(hWnd);

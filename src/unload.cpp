@@ -69,6 +69,7 @@ static int RefuseLongPath(const char *pszFile)
 static int fSumsActive;
 static PackageSums sumsPackage;
 static uint32_t uNextRecord;
+static uint64_t uSealedLeft;    /* sealed bytes from the next record on */
 
 /* Ends the check when the copy ends, however it ends, so that a later
    ResToFile on its own reads as it always has. */
@@ -105,6 +106,21 @@ static int StartSumsCheck(HFILE hPkg)
         return 0;
     fSumsActive = 1;
     uNextRecord = 0;
+    uSealedLeft = sumsPackage.uTotal;
+    return 1;
+}
+
+/* With the checksums, a record must also lie whole within the sealed
+   length, so that a damaged length is refused like damaged data, before
+   any memory is asked for it. */
+static int RecordFitsSums(const unsigned char abHeader[RECORD_HEADER_SIZE])
+{
+    if (!fSumsActive)
+        return 1;
+    int32_t lLength = 0;
+    if (ClassifyRecord(abHeader, uSealedLeft, &lLength) != RECORD_WHOLE)
+        return 0;
+    uSealedLeft -= RECORD_HEADER_SIZE + (uint64_t)lLength;
     return 1;
 }
 
@@ -145,7 +161,7 @@ static HFILE OpenPackage(void)
 static int ReadRecord(HFILE hPkg, GlobalOwner &rBlock, long *plSize)
 {
     unsigned char abHeader[RECORD_HEADER_SIZE];
-    if (!ReadExact(hPkg, abHeader, sizeof(abHeader)))
+    if (!ReadExact(hPkg, abHeader, sizeof(abHeader)) || !RecordFitsSums(abHeader))
         return FailWith(MSG_BAD_PACKAGE, szBadPackage);
     long lSize = DecodeRecordLength(abHeader);
     /* A negative length is a damaged package; asking for it as a size
@@ -285,6 +301,17 @@ static int ExtractItem(int nItem, int nCount, const char *pszPath, HFILE hPkg)
     char szDate[ITEM_DATE_BUF];
     ReadEntry(IDS_ITEM_DATE + nItem, szDate, sizeof(szDate));
     return MakeDestFile(szDest, szDate, hPkg);
+}
+
+int CheckSealedLength(void)
+{
+    FileOwner pkg(OpenPackage());
+    if (!pkg.IsOpen())
+        return 1;
+    SumsScope sumsScope;
+    if (!StartSumsCheck(pkg.Get()))
+        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+    return 1;
 }
 
 int ResToFiles(const char *pszPath)

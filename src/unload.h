@@ -24,7 +24,11 @@ int ExpandWasCut(void);
 void ErrBox(UINT uId, const char *pszDefault);
 void FileErrBox(UINT nErr);
 
-/* Extraction. */
+/* Extraction.  CheckSealedLength runs before anything is created for the
+   copy: 0 (reported) when the program carries its package's checksums and
+   the package beside it is not of the sealed length; 1 otherwise, also
+   when there is no package (the copy itself stays silent about that). */
+int CheckSealedLength(void);
 int ResToFiles(const char *pszPath);                /* 1 all done, 0 stopped */
 int CanOvr(const char *pszFile, int nItem);         /* 6 write, 7 skip, 2 cancel */
 int MakeDestFile(const char *pszFile, const char *pszDate, HFILE hPkg); /* 1 ok, 0 reported */

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "logic.h"
+#include "quarnel.h"
 #include "testsupport.h"
 
 namespace {
@@ -25,9 +27,9 @@ std::string ItemBytes(int i)
     return ReadBytes(WinPathOfUnix(INTEGRITY_ITEMS) + apszItems[i]);
 }
 
-std::string FlipByte(std::string bytes, size_t nAt)
+std::string FlipByte(std::string bytes, size_t nAt, unsigned char bMask = 0x01)
 {
-    bytes[nAt] = (char)(bytes[nAt] ^ 0x01);
+    bytes[nAt] = (char)(bytes[nAt] ^ bMask);
     return bytes;
 }
 
@@ -91,12 +93,19 @@ TEST_F(Sealed, MatchingPackageInstallsEveryItem)
     ExpectWrittenBefore(SEALED_ITEMS);
 }
 
+/* Data bytes are caught by the record's checksum; a length byte, which
+   leaves the package's length as sealed, by the record no longer fitting
+   it (a negative length would otherwise read as a failed allocation). */
 TEST_F(Sealed, FlippedByteInRecordThreeStopsBeforeItsDestination)
 {
-    struct Case { const char *pszWhere; int nInto; bool bExisting; } cases[] = {
-        {"first data byte", 0, false},
-        {"a middle byte, destination there already", 1000, true},
-        {"last data byte", -1, false},
+    enum { LAST = 1 << 30 };
+    struct Case { const char *pszWhere; long nInto; unsigned char bMask; bool bExisting; } cases[] = {
+        {"first data byte", 0, 0x01, false},
+        {"a middle byte, destination there already", 1000, 0x01, true},
+        {"last data byte", LAST, 0x01, false},
+        {"length made negative", -1, 0x80, false},
+        {"length made longer than the package", -2, 0x01, false},
+        {"length made shorter", -4, 0x02, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.pszWhere);
@@ -104,8 +113,8 @@ TEST_F(Sealed, FlippedByteInRecordThreeStopsBeforeItsDestination)
         if (c.bExisting) {
             ASSERT_NO_FATAL_FAILURE(MakeOld(3));
         }
-        size_t nAt = DataOffset(3) + (c.nInto >= 0 ? (size_t)c.nInto : items[3].size() - 1);
-        ASSERT_NO_FATAL_FAILURE(PlacePackage(FlipByte(pristine, nAt)));
+        size_t nAt = DataOffset(3) + (c.nInto == LAST ? items[3].size() - 1 : c.nInto);
+        ASSERT_NO_FATAL_FAILURE(PlacePackage(FlipByte(pristine, nAt, c.bMask)));
         ExtractOutcome out = RunExtraction(dest, {IDOK}, true);
         ExpectStoppedWith(out, szInvalid);
         ExpectWrittenBefore(3, c.bExisting ? std::vector<int>{3} : std::vector<int>{});
@@ -149,6 +158,28 @@ TEST_F(Sealed, CutOrPaddedPackageTouchesNothing)
         ExpectStoppedWith(out, szInvalid);
         ExpectWrittenBefore(0, {0});
     }
+}
+
+/* Run as the destination dialog runs the copy: the sealed length is
+   checked before the destination's directories are made. */
+TEST_F(Sealed, CutPackageMakesNoDirectory)
+{
+    ASSERT_NO_FATAL_FAILURE(PlacePackage(pristine.substr(0, pristine.size() - 1)));
+    std::string newDest = dest + "new\\deeper\\";
+    CopySz(GetDestPath(), 256, newDest.c_str());
+    BoxAnswerer answerer({IDOK}, GetCurrentProcessId(), 1500);
+    EXPECT_EQ(Unload(NULL), 0);
+    std::vector<SeenBox> boxes = answerer.Stop();
+    ASSERT_EQ(boxes.size(), 1u) << BoxTexts(boxes);
+    ExpectErrorBox(boxes[0], szInvalid);
+    EXPECT_FALSE(DirExists(dest + "new"));
+
+    /* The whole package goes on to make them and install. */
+    ASSERT_NO_FATAL_FAILURE(PlacePackage(pristine));
+    BoxAnswerer none({}, GetCurrentProcessId(), 1500);
+    EXPECT_EQ(Unload(NULL), 1);
+    EXPECT_TRUE(none.Stop().empty());
+    EXPECT_EQ(ReadBytes(newDest + apszDests[4]), items[4]);
 }
 
 /* A package packed again after the installer was built, from changed
