@@ -225,7 +225,7 @@ int ReadStringBlock(Image *pImg, uint64_t nBase, uint32_t dwEntryOffset, unsigne
     return 1;
 }
 
-/* The language read when a table carries several: the one an English
+/* The language read when a resource carries several: the one an English
    system falls back to (neutral, then US English), else the lowest. */
 unsigned ChooseLanguage(const std::vector<unsigned> &vLanguages)
 {
@@ -248,6 +248,33 @@ void AddLanguage(std::vector<unsigned> *pv, unsigned uLang)
     pv->push_back(uLang);
 }
 
+/* One 16-string block in the language the installer's LoadStringA gets:
+   the system looks each block up on its own, so a block that exists only
+   in German is read although its neighbours are neutral. */
+int ReadBlockLanguage(Image *pImg, uint64_t nBase, const DirEntry &block, StringTable *pTable)
+{
+    if (!(block.dwTarget & 0x80000000u))
+        return Fail(pImg, "string block without a language directory");
+    std::vector<DirEntry> vLangs;
+    if (!ReadDirectory(pImg, nBase, block.dwTarget, &vLangs))
+        return 0;
+    std::vector<unsigned> vIds;
+    for (const DirEntry &lang : vLangs) {
+        vIds.push_back(lang.dwId);
+        AddLanguage(&pTable->vLanguages, lang.dwId);
+    }
+    unsigned uLang = ChooseLanguage(vIds);
+    for (const DirEntry &lang : vLangs) {
+        if (lang.dwId != uLang)
+            continue;
+        if ((lang.dwTarget & 0x80000000u) || block.dwId == 0 || block.dwId > 4096)
+            return Fail(pImg, "malformed string block entry");
+        pTable->mapBlockLanguages[block.dwId] = uLang;
+        return ReadStringBlock(pImg, nBase, lang.dwTarget, block.dwId, &pTable->mapEntries);
+    }
+    return 1;
+}
+
 int ReadStrings(Image *pImg, uint32_t dwResRva, StringTable *pTable)
 {
     uint64_t nBase = 0;
@@ -262,27 +289,9 @@ int ReadStrings(Image *pImg, uint32_t dwResRva, StringTable *pTable)
         std::vector<DirEntry> vBlocks;
         if (!ReadDirectory(pImg, nBase, type.dwTarget, &vBlocks))
             return 0;
-        /* Two passes: learn the languages, then read the chosen one. */
-        std::vector<std::vector<DirEntry>> vvLangs(vBlocks.size());
-        for (size_t b = 0; b < vBlocks.size(); b++) {
-            if (!(vBlocks[b].dwTarget & 0x80000000u))
-                return Fail(pImg, "string block without a language directory");
-            if (!ReadDirectory(pImg, nBase, vBlocks[b].dwTarget, &vvLangs[b]))
+        for (const DirEntry &block : vBlocks)
+            if (!ReadBlockLanguage(pImg, nBase, block, pTable))
                 return 0;
-            for (const DirEntry &lang : vvLangs[b])
-                AddLanguage(&pTable->vLanguages, lang.dwId);
-        }
-        pTable->uLanguage = ChooseLanguage(pTable->vLanguages);
-        for (size_t b = 0; b < vBlocks.size(); b++) {
-            for (const DirEntry &lang : vvLangs[b]) {
-                if (lang.dwId != pTable->uLanguage)
-                    continue;
-                if ((lang.dwTarget & 0x80000000u) || vBlocks[b].dwId == 0 || vBlocks[b].dwId > 4096)
-                    return Fail(pImg, "malformed string block entry");
-                if (!ReadStringBlock(pImg, nBase, lang.dwTarget, vBlocks[b].dwId, &pTable->mapEntries))
-                    return 0;
-            }
-        }
     }
     return 1;
 }
