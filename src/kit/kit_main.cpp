@@ -57,7 +57,7 @@ int RunPack(const Options &opt)
 {
     ScriptInfo info;
     std::string strError;
-    if (!ReadScript(opt.strScript, &info, &strError))
+    if (!ReadScript(opt.strScript, &info, &strError) || !CheckPackageName(info, &strError))
         return ReportFailure(strError);
     if (opt.fDryRun) {
         printf("%s\n", opt.strOutput.empty() ? info.package.strPath.c_str() : opt.strOutput.c_str());

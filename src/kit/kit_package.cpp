@@ -19,7 +19,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum { COPY_CHUNK = 1 << 20 };
+enum {
+    COPY_CHUNK = 1 << 20,
+    SCRIPT_NAME_ROOM = 256, /* the builder's name buffer: longer names fail its whole build */
+};
 const uint64_t MAX_RECORD_LENGTH = 0x7fffffffu;
 
 std::string DescribeErrno()
@@ -41,7 +44,10 @@ ScriptEntry MakeEntry(const std::string &strText, size_t nStart, size_t nLen)
     ScriptEntry e;
     e.strWritten = strText.substr(nStart, nLen);
     e.nLine = CountLine(strText, nStart);
-    if (!ResolveScriptName(e.strWritten, &e.strPath, &e.strProblem))
+    if (nLen >= SCRIPT_NAME_ROOM)
+        e.strProblem = "the name has " + std::to_string(nLen) + " characters; the builder takes at most " +
+                       std::to_string(SCRIPT_NAME_ROOM - 1) + " and fails the whole build for a longer one";
+    else if (!ResolveScriptName(e.strWritten, &e.strPath, &e.strProblem))
         e.strPath.clear();
     return e;
 }
@@ -235,17 +241,25 @@ int ReadScript(const std::string &strScript, ScriptInfo *pInfo, std::string *pst
     }
 }
 
+/* Also with -o: a package name the builder cannot use makes the script
+   one that does not build on Windows either. */
+int CheckPackageName(const ScriptInfo &info, std::string *pstrError)
+{
+    if (info.package.strProblem.empty())
+        return 1;
+    *pstrError = info.strScript + ":" + std::to_string(info.package.nLine) + ": package name: " +
+                 info.package.strProblem;
+    return 0;
+}
+
 int PackScript(const ScriptInfo &info, const std::string &strOutput, PackProgressFn pfnProgress,
                std::string *pstrError)
 {
+    if (!CheckPackageName(info, pstrError))
+        return 0;
     PackState state;
     state.pfnProgress = pfnProgress;
     state.strOutput = strOutput.empty() ? info.package.strPath : strOutput;
-    if (state.strOutput.empty()) {
-        *pstrError = info.strScript + ":" + std::to_string(info.package.nLine) + ": package name: " +
-                     info.package.strProblem;
-        return 0;
-    }
     std::vector<uint64_t> vSizes;
     for (size_t i = 0; i < info.vItems.size(); i++) {
         std::string strWhy = info.vItems[i].strProblem;

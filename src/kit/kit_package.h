@@ -38,6 +38,11 @@ int ResolveScriptName(const std::string &strName, std::string *pstrPath, std::st
    not a regular file, empty, or too large for a record). */
 uint64_t MeasureItem(const std::string &strPath, std::string *pstrError);
 
+/* 0 with *pstrError (naming the script line) when the script's package
+   name cannot be used: empty, too long for the builder, or naming a drive
+   or network path off Windows.  Checked for every pack, -o and dry run too. */
+int CheckPackageName(const ScriptInfo &info, std::string *pstrError);
+
 /* Called while packing: bytes written so far and the total. */
 typedef void (*PackProgressFn)(uint64_t nDone, uint64_t nTotal, const ScriptEntry &item);
 

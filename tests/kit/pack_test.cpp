@@ -103,8 +103,9 @@ TEST(Pack, OutputOptionWritesElsewhere)
 
 TEST(Pack, FailuresNameTheCauseAndLeaveNoPackage)
 {
+    const std::string strLong(256, 'L');
     struct Case {
-        const char *pszScript;
+        std::string strScript;
         const char *pszMessagePart;
     } cases[] = {
         {"PACKAGE# \"X.PKG\" ITEM# \"a.bin\"", "no start marker"},
@@ -120,6 +121,9 @@ TEST(Pack, FailuresNameTheCauseAndLeaveNoPackage)
         {"*### PACKAGE# \"X.PKG\" ITEM# \"\"", "empty"},
         {"*### PACKAGE# \"X.PKG\" ITEM# \"X.PKG\"", "package file itself"},
         {"*### PACKAGE# \"nodir/X.PKG\" ITEM# \"a.bin\"", "cannot create"},
+        {"*### PACKAGE# \"X.PKG\" ITEM# \"a.bin\"\nITEM# \"" + strLong + "\"", "pack.qps:2: item 1 \"LLL"},
+        {"*### PACKAGE# \"X.PKG\" ITEM# \"a.bin\"\nITEM# \"" + strLong + "\"", "256 characters"},
+        {"*###\n\nPACKAGE# \"dir/" + strLong.substr(4) + "\" ITEM# \"a.bin\"", "pack.qps:3: package name"},
     };
     for (const Case &c : cases) {
         ScratchCwd cwd;
@@ -127,11 +131,23 @@ TEST(Pack, FailuresNameTheCauseAndLeaveNoPackage)
         WriteText("empty.bin", "");
         std::filesystem::create_directory("dir");
         std::string strError;
-        EXPECT_FALSE(Pack(c.pszScript, &strError)) << c.pszScript;
+        EXPECT_FALSE(Pack(c.strScript, &strError)) << c.strScript;
         EXPECT_NE(strError.find(c.pszMessagePart), std::string::npos)
-            << c.pszScript << "\n  message: " << strError;
-        EXPECT_FALSE(Exists("X.PKG")) << c.pszScript;
+            << c.strScript << "\n  message: " << strError;
+        EXPECT_FALSE(Exists("X.PKG")) << c.strScript;
+        EXPECT_TRUE(std::filesystem::is_empty("dir")) << c.strScript;
     }
+}
+
+TEST(Pack, NamesOf255CharactersPack)
+{
+    ScratchCwd cwd;
+    std::string strItem = "dir/" + std::string(251, 'i'), strPackage = "out/" + std::string(251, 'p');
+    WriteText(strItem, "A");
+    std::filesystem::create_directory("out");
+    std::string strError;
+    EXPECT_TRUE(Pack("*### PACKAGE# \"" + strPackage + "\" ITEM# \"" + strItem + "\"", &strError)) << strError;
+    EXPECT_EQ(ReadAll(strPackage), (Bytes{1, 0, 0, 0, 'A'}));
 }
 
 TEST(Pack, FailureRemovesAStalePackage)
@@ -198,6 +214,33 @@ TEST(PackTool, ExitCodesAndMessages)
     EXPECT_EQ(dry.nExit, 0);
     EXPECT_EQ(dry.strOut, "G.PKG\na.bin\n");
     EXPECT_FALSE(Exists("X.PKG"));
+}
+
+/* A package name the builder cannot use fails every kind of pack, so
+   that a configure step reading the dry run gets no empty package path. */
+TEST(PackTool, UnusablePackageNameFailsEveryMode)
+{
+    ScratchCwd cwd;
+    WriteText("a.bin", "A");
+    WriteText("drive.qps", "*###\nPACKAGE# \"C:\\OUT\\X.PKG\"\nITEM# \"a.bin\"");
+    WriteText("long.qps", "*###\nPACKAGE# \"" + std::string(300, 'P') + "\"\nITEM# \"a.bin\"");
+    struct Case {
+        const char *pszArgs;
+        const char *pszMessagePart;
+    } cases[] = {
+        {"pack drive.qps", "drive.qps:2: package name: \"C:\\OUT\\X.PKG\" names drive C:"},
+        {"pack drive.qps -o out.pkg", "drive.qps:2: package name: \"C:\\OUT\\X.PKG\" names drive C:"},
+        {"pack --dry-run drive.qps", "drive.qps:2: package name: \"C:\\OUT\\X.PKG\" names drive C:"},
+        {"pack --dry-run -o out.pkg drive.qps", "names drive C:"},
+        {"pack long.qps -o out.pkg", "long.qps:2: package name: the name has 300 characters"},
+    };
+    for (const Case &c : cases) {
+        ToolRun run = RunTool(c.pszArgs);
+        EXPECT_EQ(run.nExit, 1) << c.pszArgs << "\n" << run.strOut;
+        EXPECT_EQ(run.strOut.find("quarnel-kit: error: "), 0u) << c.pszArgs << "\n" << run.strOut;
+        EXPECT_NE(run.strOut.find(c.pszMessagePart), std::string::npos) << c.pszArgs << "\n" << run.strOut;
+        EXPECT_FALSE(Exists("out.pkg")) << c.pszArgs;
+    }
 }
 
 TEST(PackTool, HelpHasExamplesForEverySubcommand)
