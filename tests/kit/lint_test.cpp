@@ -120,6 +120,9 @@ const std::vector<Rule> &Rules()
         {"item prompt ending in a lone %", 2200, SEV_ERROR, {{2200, "PReplace 100%"}}, {{2200, "PReplace 100%%"}}},
         {"INI prompt with three %s", 3200, SEV_ERROR, {{3200, "P%s %s %s"}}, {{3200, "P%s -> %s"}}},
         {"INI prompt with %x", 3200, SEV_ERROR, {{3200, "PValue %x"}}, {{3200, "PValue in %W"}}},
+        {"INI prompt with %%D: the second % opens the macro", 3200, SEV_ERROR, {{3200, "P%%D"}},
+         {{3200, "P%%%D"}}},
+        {"INI prompt with %%W after a pair", 3200, SEV_ERROR, {{3200, "P%s 100%%%%W"}}, {{3200, "P%s 100%% %W"}}},
         {"package name missing", 98, SEV_ERROR, {{98, std::nullopt}}, {{98, "A.PKG"}}},
         {"package name of 16 characters", 98, SEV_ERROR, {{98, "SIXTEENCHARS.PKG"}}, {{98, "FIFTEENCHR1.PKG"}}},
         {"boolean neither TRUE nor FALSE", 105, SEV_WARNING, {{105, "Yes"}}, {{105, "tRuE"}}},
@@ -173,6 +176,15 @@ TEST(Lint, FindingsReadAsIdSeverityMessage)
     ASSERT_EQ(v.size(), 2u) << Describe(v);
     EXPECT_EQ(FormatFinding(v[0]), "105: warning: \"Yes\" is neither TRUE nor FALSE: it reads as false");
     EXPECT_EQ(FormatFinding(v[1]), "1800: error: item date \"19980931\" is not a real date");
+}
+
+TEST(Lint, PercentPairBeforeAMacroSaysWhatTheBoxShows)
+{
+    std::vector<Finding> v = Lint({{3200, "PKeep %%S?"}});
+    ASSERT_EQ(v.size(), 1u) << Describe(v);
+    EXPECT_EQ(FormatFinding(v[0]), "3200: error: the prompt has \"%%S\": the rule is expanded first, which keeps "
+                                   "the first \"%\" and expands %S, so the box shows \"%C:\\WINDOWS\\SYSTEM32\\\" "
+                                   "(with the default directories)");
 }
 
 /* The product files of CleanManifest, with a script listing them. */
