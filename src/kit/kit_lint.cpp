@@ -406,6 +406,31 @@ int IsAbsoluteOrMacro(const std::string &str)
     return (str.size() >= 3 && str[1] == ':' && str[2] == '\\') || (!str.empty() && str[0] == '\\');
 }
 
+/* The directory part of a %D destination as Windows resolves the path
+   before it opens the file: "." and empty parts dropped, ".." taking back
+   the level before it.  *pfLeaves is set when ".." climbs above the
+   destination (whose parent exists, so that alone is no missing directory). */
+std::string ResolveItemDirectory(const std::string &strDir, bool *pfLeaves)
+{
+    std::vector<std::string> vParts;
+    *pfLeaves = false;
+    for (size_t nStart = 0; nStart <= strDir.size();) {
+        size_t nEnd = std::min(strDir.find('\\', nStart), strDir.size());
+        std::string strPart = strDir.substr(nStart, nEnd - nStart);
+        if (strPart == ".." && vParts.empty())
+            *pfLeaves = true;
+        else if (strPart == "..")
+            vParts.pop_back();
+        else if (!strPart.empty() && strPart != ".")
+            vParts.push_back(strPart);
+        nStart = nEnd + 1;
+    }
+    std::string str;
+    for (const std::string &strPart : vParts)
+        str += (str.empty() ? "" : "\\") + strPart;
+    return str;
+}
+
 void CheckItemDirectory(const Manifest &m, unsigned uId, const std::string &strDest, std::vector<Finding> *pv)
 {
     if (strDest.compare(0, 2, "%D") != 0)
@@ -413,7 +438,15 @@ void CheckItemDirectory(const Manifest &m, unsigned uId, const std::string &strD
     size_t nSlash = strDest.rfind('\\');
     if (nSlash == std::string::npos || nSlash < 2)
         return;
-    std::string strDir = strDest.substr(2, nSlash - 2);
+    bool fLeaves = false;
+    std::string strDir = ResolveItemDirectory(strDest.substr(2, nSlash - 2), &fLeaves);
+    if (fLeaves) {
+        Add(pv, uId, SEV_WARNING, "its \"..\" leaves the destination: the item is written outside the "
+                                  "directory the user chose");
+        return;
+    }
+    if (strDir.empty())
+        return;
     int n = CheckedCount(m, Families()[0]);
     for (int i = 0; i < n; i++)
         if (FoldName(Text(m, IDS_SUBDIR + i)) == FoldName(strDir))
@@ -439,7 +472,11 @@ void CheckItems(const Manifest &m, std::vector<Finding> *pv)
                                           "against the installer's current directory");
             CheckItemDirectory(m, uId, strDest, pv);
             int fFit = 0;
-            std::string strKey = FoldName(Expand(strDest, DefaultDestination(m), &fFit));
+            std::string strExpanded = Expand(strDest, DefaultDestination(m), &fFit);
+            if (!strExpanded.empty() && strExpanded.back() == '\\')
+                Add(pv, uId, SEV_ERROR, Quote(strDest) + " ends in a backslash: it names no file, so the "
+                                        "installer cannot write the item");
+            std::string strKey = FoldName(strExpanded);
             if (mapSeen.count(strKey))
                 Add(pv, uId, SEV_WARNING, "writes the same file as item " + std::to_string(mapSeen[strKey]));
             else
