@@ -30,8 +30,10 @@ struct ScriptInfo {
 int ReadScript(const std::string &strScript, ScriptInfo *pInfo, std::string *pstrError);
 
 /* A script name as a local path.  Off Windows, backslashes become directory
-   separators and a drive letter or a network name is refused (returns 0,
-   reason given); on Windows the name is used as written. */
+   separators, a drive letter or a network name is refused (returns 0,
+   reason given), and a name not found as written is matched part by part
+   without regard to letter case, as on Windows (several matches: 0, reason
+   given); on Windows the name is used as written. */
 int ResolveScriptName(const std::string &strName, std::string *pstrPath, std::string *pstrError);
 
 /* Size of an item file that can be packed, or 0 with the reason (missing,

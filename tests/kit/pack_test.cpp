@@ -78,6 +78,8 @@ TEST(Pack, MarkerRules)
         {"a zero byte ends the text", std::string(achNulInside, sizeof achNulInside - 1), {1, 0, 0, 0, 'A'}},
         {"a backslash is a directory separator",
          "*### PACKAGE# \"X.PKG\" ITEM# \"sub\\dir\\c.bin\"", {2, 0, 0, 0, 'C', 'C'}},
+        {"names ignore letter case, as on Windows",
+         "*### PACKAGE# \"X.PKG\" ITEM# \"SUB\\Dir\\C.BIN\" ITEM# \"A.bin\"", {2, 0, 0, 0, 'C', 'C', 1, 0, 0, 0, 'A'}},
     };
     for (const Case &c : cases) {
         ScratchCwd cwd;
@@ -194,6 +196,35 @@ TEST(ResolveScriptName, Table)
             EXPECT_EQ(strPath, c.pszPath) << c.pszName;
         else
             EXPECT_FALSE(strError.empty()) << c.pszName;
+    }
+}
+
+TEST(ResolveScriptName, LetterCaseAsOnWindows)
+{
+    ScratchCwd cwd;
+    WriteText("Files/ReadMe.txt", "R");
+    WriteText("dup/a.bin", "1");
+    WriteText("dup/A.BIN", "2");
+    struct Case {
+        const char *pszName;
+        int fOk;
+        const char *pszPathOrMessage;
+    } cases[] = {
+        {"files\\README.TXT", 1, "Files/ReadMe.txt"},
+        {"Files\\ReadMe.txt", 1, "Files/ReadMe.txt"},
+        {"FILES\\.\\..\\files\\readme.txt", 1, "Files/./../Files/ReadMe.txt"},
+        {"FILES\\new.txt", 1, "Files/new.txt"},
+        {"none\\x.bin", 1, "none/x.bin"},
+        {"dup\\a.bin", 1, "dup/a.bin"},
+        {"DUP\\a.Bin", 0, "\"a.Bin\" matches both \"A.BIN\" and \"a.bin\""},
+    };
+    for (const Case &c : cases) {
+        std::string strPath, strError;
+        EXPECT_EQ(ResolveScriptName(c.pszName, &strPath, &strError), c.fOk) << c.pszName;
+        if (c.fOk)
+            EXPECT_EQ(strPath, c.pszPathOrMessage) << c.pszName;
+        else
+            EXPECT_NE(strError.find(c.pszPathOrMessage), std::string::npos) << c.pszName << ": " << strError;
     }
 }
 
