@@ -164,12 +164,29 @@ void CheckRoom(const Manifest &m, unsigned uId, size_t cchRoom, std::vector<Find
                                       std::to_string(cchRoom));
 }
 
+/* In an expanded prompt, "%%" followed by D, S or W: the expansion keeps
+   the first "%" and lets the second open the macro, so the prompt format
+   gets "%" and then the directory, and shows both. */
+void CheckPercentBeforeMacro(unsigned uId, const std::string &str, size_t i, const std::string &strDest,
+                             std::vector<Finding> *pv)
+{
+    char c = i + 2 < str.size() ? str[i + 2] : '\0';
+    if (c != 'D' && c != 'S' && c != 'W')
+        return;
+    int fFit = 0;
+    std::string strShown = "%" + Expand(str.substr(i + 1, 2), strDest, &fFit);
+    Add(pv, uId, SEV_ERROR, "the prompt has " + Quote(str.substr(i, 3)) + ": the rule is expanded first, "
+                            "which keeps the first \"%\" and expands %" + std::string(1, c) +
+                            ", so the box shows " + Quote(strShown) + " (with the default directories)");
+}
+
 /* "%" sequences.  Before nPrompt (expanded entries only) a "%" not opening
    %D, %S or %W stays literal: a warning.  From nPrompt on the text is a
    prompt format: "%%" and up to nArgs string conversions are all it may
-   hold (the macros too when fExpanded); anything else is an error. */
+   hold (the macros too when fExpanded, expanded for strDest); anything
+   else is an error. */
 void CheckPercents(unsigned uId, const std::string &str, size_t nPrompt, int nArgs, bool fExpanded,
-                   std::vector<Finding> *pv)
+                   const std::string &strDest, std::vector<Finding> *pv)
 {
     int nStrings = 0;
     for (size_t i = fExpanded ? 0 : nPrompt; i < str.size(); i++) {
@@ -193,7 +210,9 @@ void CheckPercents(unsigned uId, const std::string &str, size_t nPrompt, int nAr
             i += nConv - 1;
             continue;
         }
-        if (c != '%' && !fMacro)
+        if (c == '%' && fExpanded)
+            CheckPercentBeforeMacro(uId, str, i, strDest, pv);
+        else if (c != '%' && !fMacro)
             Add(pv, uId, SEV_ERROR, "the prompt format uses " + Quote(strSeq) +
                                         ": only %s (with a width or precision) and %% are allowed in a prompt");
         i++;
@@ -225,7 +244,7 @@ void CheckItemRule(unsigned uId, const std::string &strRule, std::vector<Finding
     if (c == 'A' || c == 'N')
         return;
     if (c == 'P') {
-        CheckPercents(uId, strRule, 1, ITEM_PROMPT_ARGS, false, pv);
+        CheckPercents(uId, strRule, 1, ITEM_PROMPT_ARGS, false, "", pv);
         return;
     }
     if (c != 'O') {
@@ -242,17 +261,17 @@ void CheckItemRule(unsigned uId, const std::string &strRule, std::vector<Finding
     if (!strWhy.empty())
         Add(pv, uId, SEV_WARNING, "rule date " + strWhy + " (it still compares as text)");
     if (strRule.size() > 9 && strRule[9] == 'P')
-        CheckPercents(uId, strRule, 10, ITEM_PROMPT_ARGS, false, pv);
+        CheckPercents(uId, strRule, 10, ITEM_PROMPT_ARGS, false, "", pv);
     else if (strRule.size() > 9)
         Add(pv, uId, SEV_WARNING, "the text after the rule's date is ignored: only a P right after "
                                   "the date makes the rule ask");
 }
 
-void CheckIniRule(unsigned uId, const std::string &strRule, std::vector<Finding> *pv)
+void CheckIniRule(const Manifest &m, unsigned uId, const std::string &strRule, std::vector<Finding> *pv)
 {
     char c = strRule[0];
     size_t nPrompt = c == 'P' ? 1 : NO_PROMPT;
-    CheckPercents(uId, strRule, nPrompt, INI_PROMPT_ARGS, true, pv);
+    CheckPercents(uId, strRule, nPrompt, INI_PROMPT_ARGS, true, DefaultDestination(m), pv);
     if (c != 'A' && c != 'N' && c != 'P')
         Add(pv, uId, SEV_WARNING, "rule " + Quote(strRule) + " starts with none of A, N and P "
                                   "(they are case-sensitive): it always writes");
@@ -280,7 +299,7 @@ void CheckExpandedLength(const Manifest &m, unsigned uId, size_t cchKept, Severi
 void CheckExpanded(const Manifest &m, unsigned uId, size_t cchKept, Severity sevLong,
                    std::vector<Finding> *pv)
 {
-    CheckPercents(uId, Text(m, uId), NO_PROMPT, 0, true, pv);
+    CheckPercents(uId, Text(m, uId), NO_PROMPT, 0, true, "", pv);
     CheckExpandedLength(m, uId, cchKept, sevLong, pv);
 }
 
@@ -387,6 +406,31 @@ int IsAbsoluteOrMacro(const std::string &str)
     return (str.size() >= 3 && str[1] == ':' && str[2] == '\\') || (!str.empty() && str[0] == '\\');
 }
 
+/* The directory part of a %D destination as Windows resolves the path
+   before it opens the file: "." and empty parts dropped, ".." taking back
+   the level before it.  *pfLeaves is set when ".." climbs above the
+   destination (whose parent exists, so that alone is no missing directory). */
+std::string ResolveItemDirectory(const std::string &strDir, bool *pfLeaves)
+{
+    std::vector<std::string> vParts;
+    *pfLeaves = false;
+    for (size_t nStart = 0; nStart <= strDir.size();) {
+        size_t nEnd = std::min(strDir.find('\\', nStart), strDir.size());
+        std::string strPart = strDir.substr(nStart, nEnd - nStart);
+        if (strPart == ".." && vParts.empty())
+            *pfLeaves = true;
+        else if (strPart == "..")
+            vParts.pop_back();
+        else if (!strPart.empty() && strPart != ".")
+            vParts.push_back(strPart);
+        nStart = nEnd + 1;
+    }
+    std::string str;
+    for (const std::string &strPart : vParts)
+        str += (str.empty() ? "" : "\\") + strPart;
+    return str;
+}
+
 void CheckItemDirectory(const Manifest &m, unsigned uId, const std::string &strDest, std::vector<Finding> *pv)
 {
     if (strDest.compare(0, 2, "%D") != 0)
@@ -394,7 +438,15 @@ void CheckItemDirectory(const Manifest &m, unsigned uId, const std::string &strD
     size_t nSlash = strDest.rfind('\\');
     if (nSlash == std::string::npos || nSlash < 2)
         return;
-    std::string strDir = strDest.substr(2, nSlash - 2);
+    bool fLeaves = false;
+    std::string strDir = ResolveItemDirectory(strDest.substr(2, nSlash - 2), &fLeaves);
+    if (fLeaves) {
+        Add(pv, uId, SEV_WARNING, "its \"..\" leaves the destination: the item is written outside the "
+                                  "directory the user chose");
+        return;
+    }
+    if (strDir.empty())
+        return;
     int n = CheckedCount(m, Families()[0]);
     for (int i = 0; i < n; i++)
         if (FoldName(Text(m, IDS_SUBDIR + i)) == FoldName(strDir))
@@ -420,7 +472,11 @@ void CheckItems(const Manifest &m, std::vector<Finding> *pv)
                                           "against the installer's current directory");
             CheckItemDirectory(m, uId, strDest, pv);
             int fFit = 0;
-            std::string strKey = FoldName(Expand(strDest, DefaultDestination(m), &fFit));
+            std::string strExpanded = Expand(strDest, DefaultDestination(m), &fFit);
+            if (!strExpanded.empty() && strExpanded.back() == '\\')
+                Add(pv, uId, SEV_ERROR, Quote(strDest) + " ends in a backslash: it names no file, so the "
+                                        "installer cannot write the item");
+            std::string strKey = FoldName(strExpanded);
             if (mapSeen.count(strKey))
                 Add(pv, uId, SEV_WARNING, "writes the same file as item " + std::to_string(mapSeen[strKey]));
             else
@@ -462,7 +518,7 @@ void CheckIni(const Manifest &m, std::vector<Finding> *pv)
             CheckExpanded(m, uBase + i, PATH_KEPT, SEV_WARNING, pv);
         std::string strRule = Text(m, IDS_INI_RULE + i);
         if (!strRule.empty())
-            CheckIniRule(IDS_INI_RULE + i, strRule, pv);
+            CheckIniRule(m, IDS_INI_RULE + i, strRule, pv);
         CheckExpandedLength(m, IDS_INI_RULE + i, PATH_KEPT, SEV_WARNING, pv);
     }
 }

@@ -57,7 +57,7 @@ int RunPack(const Options &opt)
 {
     ScriptInfo info;
     std::string strError;
-    if (!ReadScript(opt.strScript, &info, &strError))
+    if (!ReadScript(opt.strScript, &info, &strError) || !CheckPackageName(info, &strError))
         return ReportFailure(strError);
     if (opt.fDryRun) {
         printf("%s\n", opt.strOutput.empty() ? info.package.strPath.c_str() : opt.strOutput.c_str());
@@ -79,6 +79,24 @@ int RunPack(const Options &opt)
 
 /* ---- manifest from the executable -------------------------------------- */
 
+/* Which language the blocks were read in, e.g. "0x0000 (3 blocks),
+   0x0407 (1 block)": each block is read on its own, as the installer's
+   LoadStringA finds it. */
+std::string DescribeBlockLanguages(const StringTable &table)
+{
+    std::map<unsigned, unsigned> mapCounts;
+    for (const auto &block : table.mapBlockLanguages)
+        mapCounts[block.second]++;
+    std::string str;
+    for (const auto &lang : mapCounts) {
+        char sz[64];
+        snprintf(sz, sizeof sz, "%s0x%04x (%u block%s)", str.empty() ? "" : ", ", lang.first, lang.second,
+                 lang.second == 1 ? "" : "s");
+        str += sz;
+    }
+    return str;
+}
+
 /* Reads the manifest, keeping the image in *pvImage for further reading. */
 int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<unsigned char> *pvImage)
 {
@@ -96,8 +114,8 @@ int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<uns
         return 0;
     }
     if (table.vLanguages.size() > 1)
-        fprintf(stderr, "quarnel-kit: note: %s: the string table carries %zu languages; checked: 0x%04x\n",
-                strExe.c_str(), table.vLanguages.size(), table.uLanguage);
+        fprintf(stderr, "quarnel-kit: note: %s: the string table carries %zu languages; checked: %s\n",
+                strExe.c_str(), table.vLanguages.size(), DescribeBlockLanguages(table).c_str());
     *pManifest = table.mapEntries;
     return 1;
 }

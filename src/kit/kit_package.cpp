@@ -19,7 +19,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum { COPY_CHUNK = 1 << 20 };
+enum {
+    COPY_CHUNK = 1 << 20,
+    SCRIPT_NAME_ROOM = 256, /* the builder's name buffer: longer names fail its whole build */
+};
 const uint64_t MAX_RECORD_LENGTH = 0x7fffffffu;
 
 std::string DescribeErrno()
@@ -41,7 +44,10 @@ ScriptEntry MakeEntry(const std::string &strText, size_t nStart, size_t nLen)
     ScriptEntry e;
     e.strWritten = strText.substr(nStart, nLen);
     e.nLine = CountLine(strText, nStart);
-    if (!ResolveScriptName(e.strWritten, &e.strPath, &e.strProblem))
+    if (nLen >= SCRIPT_NAME_ROOM)
+        e.strProblem = "the name has " + std::to_string(nLen) + " characters; the builder takes at most " +
+                       std::to_string(SCRIPT_NAME_ROOM - 1) + " and fails the whole build for a longer one";
+    else if (!ResolveScriptName(e.strWritten, &e.strPath, &e.strProblem))
         e.strPath.clear();
     return e;
 }
@@ -167,6 +173,63 @@ int CopyItem(PackState *pState, const ScriptEntry &item, uint64_t nSize, std::st
 
 } // namespace
 
+#ifndef _WIN32
+namespace {
+
+/* The entry of directory strDir that strPart names: itself when it exists
+   as written, else the one entry equal to it without regard to letter case
+   (ASCII letters, as the builder's file system sees them on Windows), else
+   strPart unchanged.  0 with the reason when several entries match. */
+int FindNameCase(const std::string &strDir, const std::string &strPart, std::string *pstrFound,
+                 std::string *pstrError)
+{
+    std::error_code ec;
+    *pstrFound = strPart;
+    if (fs::exists(fs::path(strDir) / strPart, ec))
+        return 1;
+    std::vector<std::string> vMatches;
+    for (fs::directory_iterator it(strDir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string strEntry = it->path().filename().string();
+        if (EqualNoCase(strEntry.c_str(), strPart.c_str()))
+            vMatches.push_back(strEntry);
+    }
+    std::sort(vMatches.begin(), vMatches.end());
+    if (vMatches.size() > 1) {
+        *pstrError = "\"" + strPart + "\" matches both \"" + vMatches[0] + "\" and \"" + vMatches[1] + "\" in " +
+                     strDir + ", which differ only in letter case; on Windows one name cannot tell them apart";
+        return 0;
+    }
+    if (!vMatches.empty())
+        *pstrFound = vMatches[0];
+    return 1;
+}
+
+/* A path whose parts are matched, one after the other, as Windows matches
+   them: without regard to letter case.  Parts that do not exist (a package
+   still to be created) stay as written. */
+int MatchPathCase(std::string *pstrPath, std::string *pstrError)
+{
+    const std::string strPath = *pstrPath;
+    std::string strOut;
+    for (size_t nStart = 0;;) {
+        size_t nEnd = std::min(strPath.find('/', nStart), strPath.size());
+        std::string strPart = strPath.substr(nStart, nEnd - nStart), strFound = strPart;
+        bool fPlain = !strPart.empty() && strPart != "." && strPart != "..";
+        if (fPlain && !FindNameCase(strOut.empty() ? "." : strOut, strPart, &strFound, pstrError))
+            return 0;
+        strOut += strFound;
+        if (nEnd == strPath.size())
+            break;
+        strOut += '/';
+        nStart = nEnd + 1;
+    }
+    *pstrPath = strOut;
+    return 1;
+}
+
+} // namespace
+#endif
+
 int ResolveScriptName(const std::string &strName, std::string *pstrPath, std::string *pstrError)
 {
     if (strName.empty()) {
@@ -195,7 +258,10 @@ int ResolveScriptName(const std::string &strName, std::string *pstrPath, std::st
     for (char &c : *pstrPath)
         if (c == '\\')
             c = '/';
-    return 1;
+    std::error_code ec;
+    if (fs::exists(*pstrPath, ec))
+        return 1;
+    return MatchPathCase(pstrPath, pstrError);
 #endif
 }
 
@@ -235,17 +301,25 @@ int ReadScript(const std::string &strScript, ScriptInfo *pInfo, std::string *pst
     }
 }
 
+/* Also with -o: a package name the builder cannot use makes the script
+   one that does not build on Windows either. */
+int CheckPackageName(const ScriptInfo &info, std::string *pstrError)
+{
+    if (info.package.strProblem.empty())
+        return 1;
+    *pstrError = info.strScript + ":" + std::to_string(info.package.nLine) + ": package name: " +
+                 info.package.strProblem;
+    return 0;
+}
+
 int PackScript(const ScriptInfo &info, const std::string &strOutput, PackProgressFn pfnProgress,
                std::string *pstrError)
 {
+    if (!CheckPackageName(info, pstrError))
+        return 0;
     PackState state;
     state.pfnProgress = pfnProgress;
     state.strOutput = strOutput.empty() ? info.package.strPath : strOutput;
-    if (state.strOutput.empty()) {
-        *pstrError = info.strScript + ":" + std::to_string(info.package.nLine) + ": package name: " +
-                     info.package.strProblem;
-        return 0;
-    }
     std::vector<uint64_t> vSizes;
     for (size_t i = 0; i < info.vItems.size(); i++) {
         std::string strWhy = info.vItems[i].strProblem;

@@ -30,13 +30,20 @@ struct ScriptInfo {
 int ReadScript(const std::string &strScript, ScriptInfo *pInfo, std::string *pstrError);
 
 /* A script name as a local path.  Off Windows, backslashes become directory
-   separators and a drive letter or a network name is refused (returns 0,
-   reason given); on Windows the name is used as written. */
+   separators, a drive letter or a network name is refused (returns 0,
+   reason given), and a name not found as written is matched part by part
+   without regard to letter case, as on Windows (several matches: 0, reason
+   given); on Windows the name is used as written. */
 int ResolveScriptName(const std::string &strName, std::string *pstrPath, std::string *pstrError);
 
 /* Size of an item file that can be packed, or 0 with the reason (missing,
    not a regular file, empty, or too large for a record). */
 uint64_t MeasureItem(const std::string &strPath, std::string *pstrError);
+
+/* 0 with *pstrError (naming the script line) when the script's package
+   name cannot be used: empty, too long for the builder, or naming a drive
+   or network path off Windows.  Checked for every pack, -o and dry run too. */
+int CheckPackageName(const ScriptInfo &info, std::string *pstrError);
 
 /* Called while packing: bytes written so far and the total. */
 typedef void (*PackProgressFn)(uint64_t nDone, uint64_t nTotal, const ScriptEntry &item);

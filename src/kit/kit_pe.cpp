@@ -225,7 +225,7 @@ int ReadStringBlock(Image *pImg, uint64_t nBase, uint32_t dwEntryOffset, unsigne
     return 1;
 }
 
-/* The language read when a table carries several: the one an English
+/* The language read when a resource carries several: the one an English
    system falls back to (neutral, then US English), else the lowest. */
 unsigned ChooseLanguage(const std::vector<unsigned> &vLanguages)
 {
@@ -248,6 +248,52 @@ void AddLanguage(std::vector<unsigned> *pv, unsigned uLang)
     pv->push_back(uLang);
 }
 
+/* The language entry that resource res is read in (ChooseLanguage among
+   the ones it has); each language it has is also added to *pvSeen.  1 with
+   *pChosen, 0 when it has no language, -1 with pImg->strError set. */
+int FindChosenLanguage(Image *pImg, uint64_t nBase, const DirEntry &res, std::vector<unsigned> *pvSeen,
+                       DirEntry *pChosen)
+{
+    if (!(res.dwTarget & 0x80000000u)) {
+        Fail(pImg, "resource without a language directory");
+        return -1;
+    }
+    std::vector<DirEntry> vLangs;
+    if (!ReadDirectory(pImg, nBase, res.dwTarget, &vLangs))
+        return -1;
+    std::vector<unsigned> vIds;
+    for (const DirEntry &lang : vLangs) {
+        vIds.push_back(lang.dwId);
+        AddLanguage(pvSeen, lang.dwId);
+    }
+    unsigned uLang = ChooseLanguage(vIds);
+    for (const DirEntry &lang : vLangs) {
+        if (lang.dwId != uLang)
+            continue;
+        *pChosen = lang;
+        if (!(lang.dwTarget & 0x80000000u))
+            return 1;
+        Fail(pImg, "malformed resource data entry");
+        return -1;
+    }
+    return 0;
+}
+
+/* One 16-string block in the language the installer's LoadStringA gets:
+   the system looks each block up on its own, so a block that exists only
+   in German is read although its neighbours are neutral. */
+int ReadBlockLanguage(Image *pImg, uint64_t nBase, const DirEntry &block, StringTable *pTable)
+{
+    DirEntry lang = {};
+    int nFound = FindChosenLanguage(pImg, nBase, block, &pTable->vLanguages, &lang);
+    if (nFound <= 0)
+        return nFound == 0;
+    if (block.dwId == 0 || block.dwId > 4096)
+        return Fail(pImg, "malformed string block entry");
+    pTable->mapBlockLanguages[block.dwId] = lang.dwId;
+    return ReadStringBlock(pImg, nBase, lang.dwTarget, block.dwId, &pTable->mapEntries);
+}
+
 int ReadStrings(Image *pImg, uint32_t dwResRva, StringTable *pTable)
 {
     uint64_t nBase = 0;
@@ -262,27 +308,9 @@ int ReadStrings(Image *pImg, uint32_t dwResRva, StringTable *pTable)
         std::vector<DirEntry> vBlocks;
         if (!ReadDirectory(pImg, nBase, type.dwTarget, &vBlocks))
             return 0;
-        /* Two passes: learn the languages, then read the chosen one. */
-        std::vector<std::vector<DirEntry>> vvLangs(vBlocks.size());
-        for (size_t b = 0; b < vBlocks.size(); b++) {
-            if (!(vBlocks[b].dwTarget & 0x80000000u))
-                return Fail(pImg, "string block without a language directory");
-            if (!ReadDirectory(pImg, nBase, vBlocks[b].dwTarget, &vvLangs[b]))
+        for (const DirEntry &block : vBlocks)
+            if (!ReadBlockLanguage(pImg, nBase, block, pTable))
                 return 0;
-            for (const DirEntry &lang : vvLangs[b])
-                AddLanguage(&pTable->vLanguages, lang.dwId);
-        }
-        pTable->uLanguage = ChooseLanguage(pTable->vLanguages);
-        for (size_t b = 0; b < vBlocks.size(); b++) {
-            for (const DirEntry &lang : vvLangs[b]) {
-                if (lang.dwId != pTable->uLanguage)
-                    continue;
-                if ((lang.dwTarget & 0x80000000u) || vBlocks[b].dwId == 0 || vBlocks[b].dwId > 4096)
-                    return Fail(pImg, "malformed string block entry");
-                if (!ReadStringBlock(pImg, nBase, lang.dwTarget, vBlocks[b].dwId, &pTable->mapEntries))
-                    return 0;
-            }
-        }
     }
     return 1;
 }
@@ -302,29 +330,18 @@ bool SameResourceName(const std::string &strA, const std::string &strB)
    among those it has.  1, or 0 with pImg->strError set. */
 int ReadChosenLanguage(Image *pImg, uint64_t nBase, const DirEntry &name, std::vector<unsigned char> *pvData)
 {
-    if (!(name.dwTarget & 0x80000000u))
-        return Fail(pImg, "named resource without a language directory");
-    std::vector<DirEntry> vLangs;
-    if (!ReadDirectory(pImg, nBase, name.dwTarget, &vLangs))
+    std::vector<unsigned> vSeen;
+    DirEntry lang = {};
+    int nFound = FindChosenLanguage(pImg, nBase, name, &vSeen, &lang);
+    if (nFound <= 0)
+        return nFound == 0 ? Fail(pImg, "named resource without a language") : 0;
+    uint64_t nData = 0;
+    uint32_t dwSize = 0;
+    if (!MapDataEntry(pImg, nBase, lang.dwTarget, &nData, &dwSize))
         return 0;
-    std::vector<unsigned> vIds;
-    for (const DirEntry &lang : vLangs)
-        vIds.push_back(lang.dwId);
-    unsigned uLang = ChooseLanguage(vIds);
-    for (const DirEntry &lang : vLangs) {
-        if (lang.dwId != uLang)
-            continue;
-        if (lang.dwTarget & 0x80000000u)
-            return Fail(pImg, "malformed resource data entry");
-        uint64_t nData = 0;
-        uint32_t dwSize = 0;
-        if (!MapDataEntry(pImg, nBase, lang.dwTarget, &nData, &dwSize))
-            return 0;
-        pvData->assign(pImg->pvBytes->begin() + (std::ptrdiff_t)nData,
-                       pImg->pvBytes->begin() + (std::ptrdiff_t)(nData + dwSize));
-        return 1;
-    }
-    return Fail(pImg, "named resource without a language");
+    pvData->assign(pImg->pvBytes->begin() + (std::ptrdiff_t)nData,
+                   pImg->pvBytes->begin() + (std::ptrdiff_t)(nData + dwSize));
+    return 1;
 }
 
 /* The bytes of resource strName of type uType.  1 found, 0 absent, -1

@@ -16,7 +16,10 @@
 struct StringTable {
     std::map<unsigned, std::string> mapEntries;
     std::vector<unsigned> vLanguages; /* every language the table carries */
-    unsigned uLanguage = 0;           /* the one mapEntries was read from */
+    /* block number (IDs from (block - 1) * 16) -> the language it was read
+       in, each block on its own as LoadStringA finds it: neutral, else US
+       English, else the lowest that block has */
+    std::map<unsigned, unsigned> mapBlockLanguages;
 };
 
 /* Parses the image bytes.  Returns 1 with *pTable filled, 0 with a reason in

@@ -120,6 +120,9 @@ const std::vector<Rule> &Rules()
         {"item prompt ending in a lone %", 2200, SEV_ERROR, {{2200, "PReplace 100%"}}, {{2200, "PReplace 100%%"}}},
         {"INI prompt with three %s", 3200, SEV_ERROR, {{3200, "P%s %s %s"}}, {{3200, "P%s -> %s"}}},
         {"INI prompt with %x", 3200, SEV_ERROR, {{3200, "PValue %x"}}, {{3200, "PValue in %W"}}},
+        {"INI prompt with %%D: the second % opens the macro", 3200, SEV_ERROR, {{3200, "P%%D"}},
+         {{3200, "P%%%D"}}},
+        {"INI prompt with %%W after a pair", 3200, SEV_ERROR, {{3200, "P%s 100%%%%W"}}, {{3200, "P%s 100%% %W"}}},
         {"package name missing", 98, SEV_ERROR, {{98, std::nullopt}}, {{98, "A.PKG"}}},
         {"package name of 16 characters", 98, SEV_ERROR, {{98, "SIXTEENCHARS.PKG"}}, {{98, "FIFTEENCHR1.PKG"}}},
         {"boolean neither TRUE nor FALSE", 105, SEV_WARNING, {{105, "Yes"}}, {{105, "tRuE"}}},
@@ -143,6 +146,15 @@ const std::vector<Rule> &Rules()
         {"INI file over 255 once expanded", 3000, SEV_ERROR, {{3000, "%D" + std::string(250, 'I')}},
          {{3000, "%D" + std::string(240, 'I')}}},
         {"item directory not created", 1001, SEV_ERROR, {{1001, "%DDATA\\X.BIN"}}, {{1001, "%Ddocs\\X.BIN"}}},
+        {"item directory not created, after . and ..", 1001, SEV_ERROR, {{1001, "%DDOCS\\.\\X\\..\\Y\\X.BIN"}},
+         {{1001, "%D.\\DOCS\\EXTRA\\..\\.\\X.BIN"}}},
+        {"item in the destination's parent: no missing directory", 1001, SEV_ERROR, {{1001, "%DNEW\\X.BIN"}},
+         {{1001, "%D..\\X.BIN"}}},
+        {"item that leaves the destination", 1001, SEV_WARNING, {{1001, "%DDOCS\\..\\..\\X.BIN"}},
+         {{1001, "%DDOCS\\..\\X.BIN"}}},
+        {"item destination ending in a backslash", 1001, SEV_ERROR, {{1001, "%DDOCS\\"}},
+         {{1001, "%DDOCS\\X"}}},
+        {"item destination of the bare destination", 1000, SEV_ERROR, {{1000, "%D"}}, {{1000, "%DA"}}},
         {"entry beyond the item count", 1402, SEV_WARNING, {{1402, "Extra"}}, {{1401, "Data"}}},
         {"entry beyond the subdirectory count", 502, SEV_WARNING, {{502, "MORE"}}, {{499, "3"}, {502, "MORE"}}},
         {"entry beyond a zero DDE count", 700, SEV_WARNING, {{699, "0"}}, {{699, "1"}}},
@@ -173,6 +185,15 @@ TEST(Lint, FindingsReadAsIdSeverityMessage)
     ASSERT_EQ(v.size(), 2u) << Describe(v);
     EXPECT_EQ(FormatFinding(v[0]), "105: warning: \"Yes\" is neither TRUE nor FALSE: it reads as false");
     EXPECT_EQ(FormatFinding(v[1]), "1800: error: item date \"19980931\" is not a real date");
+}
+
+TEST(Lint, PercentPairBeforeAMacroSaysWhatTheBoxShows)
+{
+    std::vector<Finding> v = Lint({{3200, "PKeep %%S?"}});
+    ASSERT_EQ(v.size(), 1u) << Describe(v);
+    EXPECT_EQ(FormatFinding(v[0]), "3200: error: the prompt has \"%%S\": the rule is expanded first, which keeps "
+                                   "the first \"%\" and expands %S, so the box shows \"%C:\\WINDOWS\\SYSTEM32\\\" "
+                                   "(with the default directories)");
 }
 
 /* The product files of CleanManifest, with a script listing them. */

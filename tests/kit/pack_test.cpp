@@ -78,6 +78,8 @@ TEST(Pack, MarkerRules)
         {"a zero byte ends the text", std::string(achNulInside, sizeof achNulInside - 1), {1, 0, 0, 0, 'A'}},
         {"a backslash is a directory separator",
          "*### PACKAGE# \"X.PKG\" ITEM# \"sub\\dir\\c.bin\"", {2, 0, 0, 0, 'C', 'C'}},
+        {"names ignore letter case, as on Windows",
+         "*### PACKAGE# \"X.PKG\" ITEM# \"SUB\\Dir\\C.BIN\" ITEM# \"A.bin\"", {2, 0, 0, 0, 'C', 'C', 1, 0, 0, 0, 'A'}},
     };
     for (const Case &c : cases) {
         ScratchCwd cwd;
@@ -103,8 +105,9 @@ TEST(Pack, OutputOptionWritesElsewhere)
 
 TEST(Pack, FailuresNameTheCauseAndLeaveNoPackage)
 {
+    const std::string strLong(256, 'L');
     struct Case {
-        const char *pszScript;
+        std::string strScript;
         const char *pszMessagePart;
     } cases[] = {
         {"PACKAGE# \"X.PKG\" ITEM# \"a.bin\"", "no start marker"},
@@ -120,6 +123,9 @@ TEST(Pack, FailuresNameTheCauseAndLeaveNoPackage)
         {"*### PACKAGE# \"X.PKG\" ITEM# \"\"", "empty"},
         {"*### PACKAGE# \"X.PKG\" ITEM# \"X.PKG\"", "package file itself"},
         {"*### PACKAGE# \"nodir/X.PKG\" ITEM# \"a.bin\"", "cannot create"},
+        {"*### PACKAGE# \"X.PKG\" ITEM# \"a.bin\"\nITEM# \"" + strLong + "\"", "pack.qps:2: item 1 \"LLL"},
+        {"*### PACKAGE# \"X.PKG\" ITEM# \"a.bin\"\nITEM# \"" + strLong + "\"", "256 characters"},
+        {"*###\n\nPACKAGE# \"dir/" + strLong.substr(4) + "\" ITEM# \"a.bin\"", "pack.qps:3: package name"},
     };
     for (const Case &c : cases) {
         ScratchCwd cwd;
@@ -127,11 +133,23 @@ TEST(Pack, FailuresNameTheCauseAndLeaveNoPackage)
         WriteText("empty.bin", "");
         std::filesystem::create_directory("dir");
         std::string strError;
-        EXPECT_FALSE(Pack(c.pszScript, &strError)) << c.pszScript;
+        EXPECT_FALSE(Pack(c.strScript, &strError)) << c.strScript;
         EXPECT_NE(strError.find(c.pszMessagePart), std::string::npos)
-            << c.pszScript << "\n  message: " << strError;
-        EXPECT_FALSE(Exists("X.PKG")) << c.pszScript;
+            << c.strScript << "\n  message: " << strError;
+        EXPECT_FALSE(Exists("X.PKG")) << c.strScript;
+        EXPECT_TRUE(std::filesystem::is_empty("dir")) << c.strScript;
     }
+}
+
+TEST(Pack, NamesOf255CharactersPack)
+{
+    ScratchCwd cwd;
+    std::string strItem = "dir/" + std::string(251, 'i'), strPackage = "out/" + std::string(251, 'p');
+    WriteText(strItem, "A");
+    std::filesystem::create_directory("out");
+    std::string strError;
+    EXPECT_TRUE(Pack("*### PACKAGE# \"" + strPackage + "\" ITEM# \"" + strItem + "\"", &strError)) << strError;
+    EXPECT_EQ(ReadAll(strPackage), (Bytes{1, 0, 0, 0, 'A'}));
 }
 
 TEST(Pack, FailureRemovesAStalePackage)
@@ -154,30 +172,42 @@ TEST(Pack, EmptyOrMissingScriptFails)
     EXPECT_NE(strError.find("nothere.qps"), std::string::npos) << strError;
 }
 
+/* Names on the build machine; off Windows a name not found as written is
+   matched part by part without regard to case, as the builder's Windows does. */
 TEST(ResolveScriptName, Table)
 {
+    ScratchCwd cwd;
+    WriteText("Files/ReadMe.txt", "R");
+    WriteText("dup/a.bin", "1");
+    WriteText("dup/A.BIN", "2");
     struct Case {
         const char *pszName;
         int fOk;
-        const char *pszPath;
+        const char *pszPathOrMessage;
     } cases[] = {
-        {"files\\README.TXT", 1, "files/README.TXT"},
+        {"files\\README.TXT", 1, "Files/ReadMe.txt"},
         {"plain.bin", 1, "plain.bin"},
         {" blank.bin ", 1, " blank.bin "},
         {"\\abs\\x", 1, "/abs/x"},
-        {"c:x.bin", 0, ""},
-        {"Z:\\x.bin", 0, ""},
-        {"\\\\host\\share\\x", 0, ""},
-        {"", 0, ""},
+        {"c:x.bin", 0, "drive c:"},
+        {"Z:\\x.bin", 0, "drive Z:"},
+        {"\\\\host\\share\\x", 0, "network name"},
+        {"", 0, "empty"},
         {"1:x", 1, "1:x"},
+        {"Files\\ReadMe.txt", 1, "Files/ReadMe.txt"},
+        {"FILES\\.\\..\\files\\readme.txt", 1, "Files/./../Files/ReadMe.txt"},
+        {"FILES\\new.txt", 1, "Files/new.txt"},
+        {"none\\x.bin", 1, "none/x.bin"},
+        {"dup\\a.bin", 1, "dup/a.bin"},
+        {"DUP\\a.Bin", 0, "\"a.Bin\" matches both \"A.BIN\" and \"a.bin\""},
     };
     for (const Case &c : cases) {
         std::string strPath, strError;
         EXPECT_EQ(ResolveScriptName(c.pszName, &strPath, &strError), c.fOk) << c.pszName;
         if (c.fOk)
-            EXPECT_EQ(strPath, c.pszPath) << c.pszName;
+            EXPECT_EQ(strPath, c.pszPathOrMessage) << c.pszName;
         else
-            EXPECT_FALSE(strError.empty()) << c.pszName;
+            EXPECT_NE(strError.find(c.pszPathOrMessage), std::string::npos) << c.pszName << ": " << strError;
     }
 }
 
@@ -198,6 +228,33 @@ TEST(PackTool, ExitCodesAndMessages)
     EXPECT_EQ(dry.nExit, 0);
     EXPECT_EQ(dry.strOut, "G.PKG\na.bin\n");
     EXPECT_FALSE(Exists("X.PKG"));
+}
+
+/* A package name the builder cannot use fails every kind of pack, so
+   that a configure step reading the dry run gets no empty package path. */
+TEST(PackTool, UnusablePackageNameFailsEveryMode)
+{
+    ScratchCwd cwd;
+    WriteText("a.bin", "A");
+    WriteText("drive.qps", "*###\nPACKAGE# \"C:\\OUT\\X.PKG\"\nITEM# \"a.bin\"");
+    WriteText("long.qps", "*###\nPACKAGE# \"" + std::string(300, 'P') + "\"\nITEM# \"a.bin\"");
+    struct Case {
+        const char *pszArgs;
+        const char *pszMessagePart;
+    } cases[] = {
+        {"pack drive.qps", "drive.qps:2: package name: \"C:\\OUT\\X.PKG\" names drive C:"},
+        {"pack drive.qps -o out.pkg", "drive.qps:2: package name: \"C:\\OUT\\X.PKG\" names drive C:"},
+        {"pack --dry-run drive.qps", "drive.qps:2: package name: \"C:\\OUT\\X.PKG\" names drive C:"},
+        {"pack --dry-run -o out.pkg drive.qps", "names drive C:"},
+        {"pack long.qps -o out.pkg", "long.qps:2: package name: the name has 300 characters"},
+    };
+    for (const Case &c : cases) {
+        ToolRun run = RunTool(c.pszArgs);
+        EXPECT_EQ(run.nExit, 1) << c.pszArgs << "\n" << run.strOut;
+        EXPECT_EQ(run.strOut.find("quarnel-kit: error: "), 0u) << c.pszArgs << "\n" << run.strOut;
+        EXPECT_NE(run.strOut.find(c.pszMessagePart), std::string::npos) << c.pszArgs << "\n" << run.strOut;
+        EXPECT_FALSE(Exists("out.pkg")) << c.pszArgs;
+    }
 }
 
 TEST(PackTool, HelpHasExamplesForEverySubcommand)

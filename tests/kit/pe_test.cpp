@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "kit_pe.h"
 #include "kit_testutil.h"
 
@@ -30,6 +32,8 @@ TEST_P(SampleExe, GivesTheSampleManifest)
     std::string strError;
     ASSERT_TRUE(ReadPeStringTable(v, &table, &strError)) << strError;
     EXPECT_EQ(table.vLanguages, std::vector<unsigned>{0x409});
+    for (const auto &block : table.mapBlockLanguages)
+        EXPECT_EQ(block.second, 0x409u) << "block " << block.first;
     const std::map<unsigned, std::string> &m = table.mapEntries;
     struct Want {
         unsigned uId;
@@ -147,25 +151,37 @@ void Put32(Bytes *pv, size_t n, uint32_t u)
 }
 
 /* Resource section bytes for base RVA dwRva: root -> type 6 -> block ->
-   language -> data entry -> string data. */
+   language -> data entry -> string data.  Blocks of one number share one
+   block entry with a language each, as a resource compiler lays them out. */
 Bytes BuildResources(const std::vector<Block> &vBlocks, uint32_t dwRva)
 {
+    std::vector<unsigned> vNumbers;
+    for (const Block &block : vBlocks)
+        if (std::find(vNumbers.begin(), vNumbers.end(), block.uBlock) == vNumbers.end())
+            vNumbers.push_back(block.uBlock);
     Bytes v;
-    size_t nTypeDir = 16 + 8, nBlockDir = nTypeDir + 16 + 8 * vBlocks.size();
-    size_t nLangDirs = nBlockDir, nData = nLangDirs + vBlocks.size() * (16 + 8);
-    size_t nStrings = nData + vBlocks.size() * 16;
+    size_t nTypeDir = 16 + 8, nLangDir = nTypeDir + 16 + 8 * vNumbers.size();
+    size_t nData = nLangDir + 16 * vNumbers.size() + 8 * vBlocks.size();
+    size_t nText = nData + vBlocks.size() * 16;
     Put16(&v, 14, 1);                      /* root: one numbered entry */
     Put32(&v, 16, 6);
     Put32(&v, 20, 0x80000000u | (uint32_t)nTypeDir);
-    Put16(&v, nTypeDir + 14, (unsigned)vBlocks.size());
-    size_t nText = nStrings;
+    Put16(&v, nTypeDir + 14, (unsigned)vNumbers.size());
+    for (size_t n = 0; n < vNumbers.size(); n++) {
+        Put32(&v, nTypeDir + 16 + 8 * n, vNumbers[n]);
+        Put32(&v, nTypeDir + 20 + 8 * n, 0x80000000u | (uint32_t)nLangDir);
+        unsigned uLangs = 0;
+        for (size_t b = 0; b < vBlocks.size(); b++) {
+            if (vBlocks[b].uBlock != vNumbers[n])
+                continue;
+            Put32(&v, nLangDir + 16 + 8 * uLangs, vBlocks[b].uLang);
+            Put32(&v, nLangDir + 20 + 8 * uLangs, (uint32_t)(nData + b * 16));
+            uLangs++;
+        }
+        Put16(&v, nLangDir + 14, uLangs);
+        nLangDir += 16 + 8 * uLangs;
+    }
     for (size_t b = 0; b < vBlocks.size(); b++) {
-        size_t nLang = nLangDirs + b * 24, nEntry = nData + b * 16;
-        Put32(&v, nTypeDir + 16 + 8 * b, vBlocks[b].uBlock);
-        Put32(&v, nTypeDir + 20 + 8 * b, 0x80000000u | (uint32_t)nLang);
-        Put16(&v, nLang + 14, 1);
-        Put32(&v, nLang + 16, vBlocks[b].uLang);
-        Put32(&v, nLang + 20, (uint32_t)nEntry);
         size_t nStart = nText;
         for (size_t k = 0; k < 16; k++) {
             std::u16string str = k < vBlocks[b].vStrings.size() ? vBlocks[b].vStrings[k] : u"";
@@ -176,8 +192,8 @@ Bytes BuildResources(const std::vector<Block> &vBlocks, uint32_t dwRva)
                 nText += 2;
             }
         }
-        Put32(&v, nEntry, dwRva + (uint32_t)nStart);
-        Put32(&v, nEntry + 4, (uint32_t)(nText - nStart));
+        Put32(&v, nData + b * 16, dwRva + (uint32_t)nStart);
+        Put32(&v, nData + b * 16 + 4, (uint32_t)(nText - nStart));
     }
     return v;
 }
@@ -210,27 +226,41 @@ Bytes BuildImage(const std::vector<Block> &vBlocks, bool fPe32Plus)
     return v;
 }
 
+/* The first strings of block 63 (IDs 992-1007) up to entry 1000. */
+std::vector<std::u16string> Block63(const std::u16string &strCount, const std::u16string &strDest)
+{
+    std::vector<std::u16string> v(7, u"");
+    v.push_back(strCount);
+    v.push_back(strDest);
+    return v;
+}
+
 TEST(ReadPeStringTable, BlocksAndLanguages)
 {
+    typedef std::map<unsigned, unsigned> Langs; /* block -> language read */
     struct Case {
         const char *pszCase;
         std::vector<Block> vBlocks;
-        unsigned uLanguage;
+        Langs mapLangs;
         std::map<unsigned, std::string> mapWant;
     } cases[] = {
-        {"block 7 holds IDs 96-111", {{7, 0x409, {u"a", u"", u"PKG.PKG"}}}, 0x409, {{96, "a"}, {98, "PKG.PKG"}}},
-        {"block 1 holds ID 0", {{1, 0x409, {u"zero", u"one"}}}, 0x409, {{0, "zero"}, {1, "one"}}},
+        {"block 7 holds IDs 96-111", {{7, 0x409, {u"a", u"", u"PKG.PKG"}}}, {{7, 0x409}}, {{96, "a"}, {98, "PKG.PKG"}}},
+        {"block 1 holds ID 0", {{1, 0x409, {u"zero", u"one"}}}, {{1, 0x409}}, {{0, "zero"}, {1, "one"}}},
         {"US English before German",
-         {{7, 0x407, {u"", u"", u"DE.PKG"}}, {7, 0x409, {u"", u"", u"US.PKG"}}}, 0x409, {{98, "US.PKG"}}},
+         {{7, 0x407, {u"", u"", u"DE.PKG"}}, {7, 0x409, {u"", u"", u"US.PKG"}}}, {{7, 0x409}}, {{98, "US.PKG"}}},
         {"neutral before US English",
-         {{7, 0x409, {u"", u"", u"US.PKG"}}, {7, 0x000, {u"", u"", u"N.PKG"}}}, 0x000, {{98, "N.PKG"}}},
+         {{7, 0x409, {u"", u"", u"US.PKG"}}, {7, 0x000, {u"", u"", u"N.PKG"}}}, {{7, 0x000}}, {{98, "N.PKG"}}},
         {"else the lowest language",
-         {{7, 0x40c, {u"", u"", u"FR.PKG"}}, {7, 0x407, {u"", u"", u"DE.PKG"}}}, 0x407, {{98, "DE.PKG"}}},
-        {"other languages' blocks are not mixed in",
-         {{7, 0x409, {u"", u"", u"US.PKG"}}, {63, 0x407, {u"", u"", u"", u"", u"", u"", u"", u"", u"3"}}},
-         0x409, {{98, "US.PKG"}}},
-        {"text in code page 1252", {{63, 0x409, {u"", u"", u"", u"", u"", u"", u"", u"", u"Caf\u00e9 \u20ac5 \u03a9"}}},
-         0x409, {{1000, "Caf\xe9 \x80" "5 ?"}}},
+         {{7, 0x40c, {u"", u"", u"FR.PKG"}}, {7, 0x407, {u"", u"", u"DE.PKG"}}}, {{7, 0x407}}, {{98, "DE.PKG"}}},
+        {"a block only in another language is read as the installer reads it",
+         {{7, 0x409, {u"", u"", u"US.PKG"}}, {63, 0x407, Block63(u"", u"3")}},
+         {{7, 0x409}, {63, 0x407}}, {{98, "US.PKG"}, {1000, "3"}}},
+        {"each block picks its own language",
+         {{7, 0x000, {u"", u"", u"N.PKG"}}, {63, 0x407, Block63(u"1", u"%DDE.BIN")},
+          {63, 0x40c, Block63(u"1", u"%DFR.BIN")}, {7, 0x407, {u"", u"", u"DE.PKG"}}},
+         {{7, 0x000}, {63, 0x407}}, {{98, "N.PKG"}, {999, "1"}, {1000, "%DDE.BIN"}}},
+        {"text in code page 1252", {{63, 0x409, Block63(u"", u"Caf\u00e9 \u20ac5 \u03a9")}},
+         {{63, 0x409}}, {{1000, "Caf\xe9 \x80" "5 ?"}}},
     };
     for (bool fPlus : {false, true}) {
         for (const Case &c : cases) {
@@ -238,10 +268,25 @@ TEST(ReadPeStringTable, BlocksAndLanguages)
             std::string strError;
             ASSERT_TRUE(ReadPeStringTable(BuildImage(c.vBlocks, fPlus), &table, &strError))
                 << c.pszCase << ": " << strError;
-            EXPECT_EQ(table.uLanguage, c.uLanguage) << c.pszCase;
+            EXPECT_EQ(table.mapBlockLanguages, c.mapLangs) << c.pszCase;
             EXPECT_EQ(table.mapEntries, c.mapWant) << c.pszCase << (fPlus ? " (PE32+)" : " (PE32)");
         }
     }
+}
+
+/* The tool on an image whose item list exists only in German: lint reads
+   entry 999 and item 0, notes the two languages and finds item 0's
+   directory missing. */
+TEST(ReadPeStringTable, LintReadsABlockOnlyInGerman)
+{
+    ScratchCwd cwd;
+    WriteBytesTo("mixed.exe", BuildImage({{7, 0x000, {u"", u"", u"N.PKG"}}, {63, 0x407, Block63(u"1", u"%DSUB\\X.BIN")}},
+                                         false));
+    ToolRun run = RunTool("lint mixed.exe");
+    EXPECT_EQ(run.nExit, 1) << run.strOut;
+    EXPECT_NE(run.strOut.find("carries 2 languages; checked: 0x0000 (1 block), 0x0407 (1 block)"), std::string::npos)
+        << run.strOut;
+    EXPECT_NE(run.strOut.find("1000: error: its directory \"SUB\""), std::string::npos) << run.strOut;
 }
 
 TEST(ReadPeStringTable, EmptyStringDirectoryGivesAnEmptyTable)
