@@ -130,7 +130,8 @@ static void CheckRoundTrip(FuzzInput &in, bool fPlus)
     FUZZ_CHECK(table.mapEntries == expected);
     if (!strings.empty()) {
         FUZZ_CHECK(table.vLanguages == std::vector<unsigned>{uLang});
-        FUZZ_CHECK(table.uLanguage == uLang);
+        for (const auto &block : table.mapBlockLanguages)
+            FUZZ_CHECK(block.second == uLang);
     }
 }
 
