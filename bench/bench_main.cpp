@@ -174,7 +174,7 @@ static std::string PlacePackage(const SetWork &work)
 
 static void PrintRun(const SetRuns &set, int nRep, int nReps, int nCase, const CaseRun &run)
 {
-    printf("  %-5s %d/%d  %-22s ", set.name.c_str(), nRep + 1, nReps, CaseTitle(nCase));
+    printf("  %-5s %d/%d  %-28s ", set.name.c_str(), nRep + 1, nReps, CaseTitle(nCase));
     if (run.fOk)
         printf("%8.3f s  peak +%.1f MB\n", run.dSeconds, run.dPeakMb);
     else
