@@ -99,8 +99,10 @@ static Bytes BuildResources(const std::map<unsigned, std::string> &strings, unsi
     }
     PutDirectory(res, nType, blockEntries);
     std::vector<std::pair<uint32_t, uint32_t>> types = {{6, 0x80000000u | (uint32_t)nType}};
-    if (pNamed)
-        types.push_back({RT_RCDATA_TYPE, 0x80000000u | (uint32_t)AppendNamed(res, uLang, pNamed->first, pNamed->second)});
+    if (pNamed) {
+        size_t nNames = AppendNamed(res, uLang, pNamed->first, pNamed->second);
+        types.push_back({RT_RCDATA_TYPE, 0x80000000u | (uint32_t)nNames});
+    }
     PutDirectory(res, 0, types);
     return res;
 }
