@@ -1,5 +1,5 @@
-/* bench.h - the install and build benchmark: the five cases measured for
- * every item set (two installs and the CopyFileA loop they are held against,
+/* bench.h - the install and build benchmark: the six cases measured for
+ * every item set (three installs and the CopyFileA loop they are held against,
  * the build and the plain concatenation it is held against), the item data
  * they run on, and the report they end in.  bench_report.cpp needs no
  * platform; the other modules talk to Win32. */
@@ -20,6 +20,7 @@
    the cost of that allocation apart from the program's own overhead. */
 enum BenchCase {
     CASE_INSTALL_SHOWN,     /* ResToFiles, progress dialog on */
+    CASE_INSTALL_SEALED,    /* the same, checking every record against the package checksums */
     CASE_INSTALL_QUIET,     /* ResToFiles, progress dialog off */
     CASE_EXTRACT_BLOCKS,    /* package records to files, no manifest (diagnostic) */
     CASE_COPY,              /* CopyFileA loop over the source files */
@@ -100,6 +101,15 @@ unsigned long long FreeDiskBytes(const std::string &path);
    pkg.qps, which builds out\<package> from them.  "" or what failed. */
 std::string MakeSetFiles(const std::string &data, const SetRuns &set, const std::string &package);
 
+/* Manifest modules: ModuleFile("4k") is "bench_4k.dll".  The set's module
+   as a sealed product carries it is module SealedModuleName(set), made in
+   folder by MakeSealedModule: bench_<set>.dll with the package checksums
+   added, worked out from the item bytes (the package the builder makes of
+   them is the one they fit).  "" or what failed. */
+std::string ModuleFile(const std::string &module);
+std::string SealedModuleName(const std::string &setName);
+std::string MakeSealedModule(const std::string &folder, const SetRuns &set);
+
 /* Output checks: "" when right, else what is wrong.  Items up to 1 MB are
    compared whole, larger ones at their start, middle and end. */
 std::string VerifyFolder(const std::string &folder, const SetRuns &set);
@@ -118,8 +128,8 @@ CaseRun RunCaseChild(const std::string &exe, int nCase, const std::string &setNa
 int RunChild(const char *pszCase, const char *pszSet, const char *pszData,
              const char *pszResult);
 
-/* Reads the manifest module of a set: its item count (entry 999) and its
-   package name (entry 98).  NULL when the module cannot be loaded. */
+/* Reads the manifest module bench_<pszSet>.dll: its item count (entry 999)
+   and its package name (entry 98).  NULL when the module cannot be loaded. */
 void *LoadSetManifest(const char *pszSet, int *pnItems, std::string *pPackage);
 
 #endif

@@ -1,8 +1,8 @@
 /* bench_cases.cpp - the child process that runs and measures one case: an
- * install through ResToFiles (progress dialog on or off), the CopyFileA loop,
- * a build through PackFiles, the plain concatenation, or one of the two
- * diagnostics that move the same bytes through fresh blocks.  One process
- * per case, so that each case's peak working set is its own. */
+ * install through ResToFiles (progress dialog on or off, sealed or not), the
+ * CopyFileA loop, a build through PackFiles, the plain concatenation, or one
+ * of the two diagnostics that move the same bytes through fresh blocks.  One
+ * process per case, so that each case's peak working set is its own. */
 #include "bench.h"
 
 #include <windows.h>
@@ -24,7 +24,7 @@
 
 void *LoadSetManifest(const char *pszSet, int *pnItems, std::string *pPackage)
 {
-    std::string path = ExeFolder() + "bench_" + pszSet + ".dll";
+    std::string path = ExeFolder() + ModuleFile(pszSet);
     HINSTANCE hModule = LoadLibraryA(path.c_str());
     if (!hModule)
         return NULL;
@@ -240,6 +240,7 @@ static std::string RunTimedCase(const ChildCase &cc)
 {
     switch (cc.nCase) {
     case CASE_INSTALL_SHOWN:
+    case CASE_INSTALL_SEALED:
     case CASE_INSTALL_QUIET:
         return InstallItems(cc);
     case CASE_COPY:
@@ -301,7 +302,8 @@ static std::string PrepareCase(ChildCase &cc)
         cc.aFrom.push_back(cc.nCase == CASE_COPY ? cc.data + "src\\" + name : "src\\" + name);
         cc.aTo.push_back(cc.dest + name);
     }
-    return cc.nCase == CASE_INSTALL_SHOWN ? OpenProgress(cc) : "";
+    bool fShown = cc.nCase == CASE_INSTALL_SHOWN || cc.nCase == CASE_INSTALL_SEALED;
+    return fShown ? OpenProgress(cc) : "";
 }
 
 /* ---- Measuring ----------------------------------------------------------- */
@@ -351,9 +353,17 @@ int RunChild(const char *pszCase, const char *pszSet, const char *pszData, const
     cc.nCase = FindCase(pszCase);
     cc.data = std::string(pszData) + "\\";
     cc.dest = cc.data + "dest\\";
-    HINSTANCE hManifest = (HINSTANCE)LoadSetManifest(pszSet, &cc.nItems, &cc.package);
+    /* The sealed install reads its checksums where a product's installer
+       does: in the module that carries the manifest. */
+    bool fSealed = cc.nCase == CASE_INSTALL_SEALED;
+    std::string module = fSealed ? SealedModuleName(pszSet) : pszSet;
+    HINSTANCE hManifest = (HINSTANCE)LoadSetManifest(module.c_str(), &cc.nItems, &cc.package);
     if (cc.nCase < 0 || !hManifest) {
         run.note = "unknown case or no manifest module";
+        return WriteResult(pszResult, run) ? 0 : 1;
+    }
+    if (fSealed && !FindResourceA(hManifest, RES_PACKAGE_SUMS, RT_RCDATA)) {
+        run.note = "the sealed manifest module carries no checksums";
         return WriteResult(pszResult, run) ? 0 : 1;
     }
     SetAppInstance(hManifest);

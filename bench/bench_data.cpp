@@ -1,7 +1,8 @@
 /* bench_data.cpp - the files the benchmark works on: folders made fresh and
- * removed, item files written from their pattern, free disk space, and the
- * checks that an install, a build or a concatenation produced the right
- * bytes (a fast wrong result must never count). */
+ * removed, item files written from their pattern, the sealed manifest
+ * module, free disk space, and the checks that an install, a build or a
+ * concatenation produced the right bytes (a fast wrong result must never
+ * count). */
 #include "bench.h"
 
 #include <windows.h>
@@ -9,7 +10,11 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+
+#include "logic.h"
+#include "resource.h"
 
 static const size_t cbChunk = 1 << 20;
 
@@ -88,21 +93,75 @@ bool WriteTextFile(const std::string &path, const std::string &text)
            cbDone == text.size();
 }
 
-bool WriteItemFile(const std::string &path, uint64_t ullSeed, long long llSize)
+/* Hands an item's bytes to pfnTake a chunk at a time; false as soon as it
+   does. */
+static bool ForEachItemChunk(uint64_t ullSeed, long long llSize,
+                             const std::function<bool(const unsigned char *, DWORD)> &pfnTake)
 {
-    HandleOwner file(CreateForWrite(path));
-    if (!file.IsOpen())
-        return false;
     std::unique_ptr<unsigned char[]> pb(new unsigned char[cbChunk]);
     for (long long llDone = 0; llDone < llSize;) {
         DWORD cb = (DWORD)std::min<long long>((long long)cbChunk, llSize - llDone);
         FillPattern(ullSeed, (uint64_t)llDone, pb.get(), cb);
-        DWORD cbDone = 0;
-        if (!WriteFile(file.Get(), pb.get(), cb, &cbDone, NULL) || cbDone != cb)
+        if (!pfnTake(pb.get(), cb))
             return false;
         llDone += cb;
     }
     return true;
+}
+
+bool WriteItemFile(const std::string &path, uint64_t ullSeed, long long llSize)
+{
+    HandleOwner file(CreateForWrite(path));
+    return file.IsOpen() && ForEachItemChunk(ullSeed, llSize, [&](const unsigned char *pb, DWORD cb) {
+               DWORD cbDone = 0;
+               return WriteFile(file.Get(), pb, cb, &cbDone, NULL) && cbDone == cb;
+           });
+}
+
+std::string ModuleFile(const std::string &module)
+{
+    return "bench_" + module + ".dll";
+}
+
+std::string SealedModuleName(const std::string &setName)
+{
+    return setName + "_sealed";
+}
+
+/* The checksum resource for the set's package: a CRC-32 per item, and the
+   package length, every item behind its length field. */
+static std::vector<unsigned char> MakeSetSums(const SetRuns &set)
+{
+    std::vector<uint32_t> aCrcs;
+    for (int i = 0; i < set.nItems; i++) {
+        uint32_t uCrc = 0;
+        ForEachItemChunk(ItemSeed(set.name.c_str(), i), set.llItemSize, [&](const unsigned char *pb, DWORD cb) {
+            uCrc = Crc32Update(uCrc, pb, cb);
+            return true;
+        });
+        aCrcs.push_back(uCrc);
+    }
+    uint64_t uTotal = (uint64_t)set.nItems * (RECORD_HEADER_SIZE + (uint64_t)set.llItemSize);
+    std::vector<unsigned char> abSums((size_t)PackageSumsSize((uint32_t)aCrcs.size()));
+    EncodePackageSums((uint32_t)aCrcs.size(), uTotal, aCrcs.data(), abSums.data(), abSums.size());
+    return abSums;
+}
+
+/* Added in the language the kit's seal writes it in (neutral), where
+   FindResourceA looks first. */
+std::string MakeSealedModule(const std::string &folder, const SetRuns &set)
+{
+    std::string sealed = folder + ModuleFile(SealedModuleName(set.name));
+    if (!CopyFileA((folder + ModuleFile(set.name)).c_str(), sealed.c_str(), FALSE))
+        return "the sealed manifest module could not be made (no " + ModuleFile(set.name) + ")";
+    std::vector<unsigned char> abSums = MakeSetSums(set);
+    HANDLE hUpdate = BeginUpdateResourceA(sealed.c_str(), FALSE);
+    bool fDone = hUpdate != NULL &&
+                 UpdateResourceA(hUpdate, RT_RCDATA, RES_PACKAGE_SUMS, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                                 abSums.data(), (DWORD)abSums.size());
+    if (hUpdate != NULL && !EndUpdateResourceA(hUpdate, !fDone))
+        fDone = false;
+    return fDone ? "" : "the checksums could not be added to " + ModuleFile(SealedModuleName(set.name));
 }
 
 std::string MakeSetFiles(const std::string &data, const SetRuns &set, const std::string &package)

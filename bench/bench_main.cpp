@@ -174,7 +174,7 @@ static std::string PlacePackage(const SetWork &work)
 
 static void PrintRun(const SetRuns &set, int nRep, int nReps, int nCase, const CaseRun &run)
 {
-    printf("  %-5s %d/%d  %-22s ", set.name.c_str(), nRep + 1, nReps, CaseTitle(nCase));
+    printf("  %-5s %d/%d  %-28s ", set.name.c_str(), nRep + 1, nReps, CaseTitle(nCase));
     if (run.fOk)
         printf("%8.3f s  peak +%.1f MB\n", run.dSeconds, run.dPeakMb);
     else
@@ -207,7 +207,7 @@ static void MeasureSet(const Options &opt, int nPlan, SetRuns *pSet)
     work.pSet = pSet;
     work.data = opt.out + "data\\" + plan.pszName;
     if (!LoadSetManifest(plan.pszName, &pSet->nItems, &work.package) || pSet->nItems <= 0) {
-        pSet->skipped = "its manifest module bench_" + pSet->name + ".dll is missing or empty";
+        pSet->skipped = "its manifest module " + ModuleFile(pSet->name) + " is missing or empty";
         return;
     }
     double dMbNeeded = (double)DiskNeeded(*pSet) / MB;
@@ -231,6 +231,10 @@ static void MeasureSet(const Options &opt, int nPlan, SetRuns *pSet)
         std::string problem = PlacePackage(work);
         if (!problem.empty())
             printf("  %s\n", problem.c_str());
+        /* Without it only the sealed install fails, run by run. */
+        std::string sealProblem = MakeSealedModule(ExeFolder(), *pSet);
+        if (!sealProblem.empty())
+            printf("  %s\n", sealProblem.c_str());
         RunRounds(work, opt.aReps[nPlan]);
     } else {
         printf("  %s\n", pSet->skipped.c_str());
@@ -238,6 +242,7 @@ static void MeasureSet(const Options &opt, int nPlan, SetRuns *pSet)
     if (!opt.fKeep) {
         RemoveFolder(work.data);
         DeleteFileA((ExeFolder() + work.package).c_str());
+        DeleteFileA((ExeFolder() + ModuleFile(SealedModuleName(pSet->name))).c_str());
     }
 }
 

@@ -18,6 +18,7 @@ struct CaseInfo {
 
 static const CaseInfo aCases[CASE_COUNT] = {
     {"install-shown", "install, progress on", CASE_COPY, 1, 1},
+    {"install-sealed", "install, sealed, progress on", CASE_COPY, 1, 1},
     {"install-quiet", "install, progress off", CASE_COPY, 1, 1},
     {"extract-blocks", "records to files via blocks", CASE_COPY, 0, 1},
     {"copy", "CopyFileA loop", CASE_COPY, 0, 1},

@@ -11,8 +11,9 @@ import subprocess
 import sys
 from xml.sax.saxutils import escape
 
-PROGRAM_CASES = ["install-shown", "install-quiet", "build"]
-COLOURS = {"install-shown": "#c0392b", "install-quiet": "#e67e22", "build": "#2980b9"}
+PROGRAM_CASES = ["install-shown", "install-sealed", "install-quiet", "build"]
+COLOURS = {"install-shown": "#c0392b", "install-sealed": "#8e44ad", "install-quiet": "#e67e22",
+           "build": "#2980b9"}
 # Throughput goals: (set, case) -> lowest share of the yardstick.
 RATIO_GOALS = {("4k", "install-shown"): 0.5, ("256m", "install-shown"): 0.9,
                ("4k", "build"): 0.9, ("1m", "build"): 0.9, ("256m", "build"): 0.9}
@@ -69,12 +70,12 @@ def panel(x0, title, groups, value, goal, top_value, label):
 
 def legend(y):
     out, x = [], LEFT
-    titles = {"install-shown": "install, progress on", "install-quiet": "install, progress off",
-              "build": "build (PackFiles)"}
+    titles = {"install-shown": "install, progress on", "install-sealed": "install, sealed, progress on",
+              "install-quiet": "install, progress off", "build": "build (PackFiles)"}
     for case in PROGRAM_CASES:
         out.append(f'<rect x="{x}" y="{y - 10}" width="12" height="12" fill="{COLOURS[case]}"/>')
         out.append(f'<text x="{x + 17}" y="{y}" font-size="12">{titles[case]}</text>')
-        x += 170
+        x += 30 + 7 * len(titles[case])
     out.append(f'<line x1="{x}" y1="{y - 4}" x2="{x + 24}" y2="{y - 4}" stroke="black" stroke-width="2" stroke-dasharray="4,2"/>')
     out.append(f'<text x="{x + 30}" y="{y}" font-size="12">goal</text>')
     return out

@@ -1,8 +1,14 @@
-/* fuzz_pe.cpp - the authoring tool's string-table reader.  An input whose
- * first byte is even is read as an image of arbitrary bytes: the reader may
- * refuse it but must give a reason and never read outside it.  An odd first
- * byte describes a string table instead; a minimal PE32 or PE32+ image is
- * built around it here and must read back entry for entry. */
+/* fuzz_pe.cpp - the authoring tool's string-table reader and its lookup of
+ * a named resource (how verify finds the package checksums).  An input whose
+ * first byte is even is read as an image of arbitrary bytes: the readers may
+ * refuse it but must give a reason and never read outside it, a resource
+ * found lies in the image, and asking twice gives the same answer.  An odd
+ * first byte describes a string table instead, and with bit 2 set also a
+ * checksum resource; a minimal PE32 or PE32+ image is built around them here
+ * and must read back entry for entry and byte for byte. */
+#include <ctype.h>
+
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -25,7 +31,9 @@ static void Put32(Bytes &v, size_t n, uint32_t u)
     Put16(v, n + 2, u >> 16);
 }
 
-enum { RES_RVA = 0x1000, RES_FILE_OFFSET = 0x400 };
+enum { RES_RVA = 0x1000, RES_FILE_OFFSET = 0x400, RT_RCDATA_TYPE = 10 };
+
+static const char szSumsName[] = "QPKGSUMS";
 
 /* One resource directory of nEntries numbered entries at nAt (section
    relative), each pointing at adwTarget[k]. */
@@ -38,9 +46,30 @@ static void PutDirectory(Bytes &res, size_t nAt, const std::vector<std::pair<uin
     }
 }
 
+/* Appends type 10's directory with the one named entry strName -> one
+   language -> a data entry -> vData; returns where the directory starts. */
+static size_t AppendNamed(Bytes &res, unsigned uLang, const std::string &strName, const Bytes &vData)
+{
+    size_t nNames = res.size(), nLang = nNames + 24, nEntry = nLang + 24, nName = nEntry + 16;
+    Put16(res, nNames + 12, 1);                              /* one named entry, no numbered one */
+    Put32(res, nNames + 16, 0x80000000u | (uint32_t)nName);
+    Put32(res, nNames + 20, 0x80000000u | (uint32_t)nLang);
+    PutDirectory(res, nLang, {{uLang, (uint32_t)nEntry}});
+    Put16(res, nName, (uint32_t)strName.size());
+    for (size_t c = 0; c < strName.size(); c++)
+        Put16(res, nName + 2 + 2 * c, (unsigned char)strName[c]);
+    size_t nData = res.size();
+    res.insert(res.end(), vData.begin(), vData.end());
+    Put32(res, nEntry, RES_RVA + (uint32_t)nData);
+    Put32(res, nEntry + 4, (uint32_t)vData.size());
+    return nNames;
+}
+
 /* The resource section: root -> type 6 -> one directory per block -> one
-   language each -> a data entry -> 16 counted UTF-16 strings. */
-static Bytes BuildResources(const std::map<unsigned, std::string> &strings, unsigned uLang)
+   language each -> a data entry -> 16 counted UTF-16 strings; with pNamed,
+   also type 10 holding the resource named pNamed->first. */
+static Bytes BuildResources(const std::map<unsigned, std::string> &strings, unsigned uLang,
+                            const std::pair<std::string, Bytes> *pNamed)
 {
     std::map<unsigned, std::vector<std::string>> blocks;
     for (const auto &e : strings) {
@@ -48,10 +77,9 @@ static Bytes BuildResources(const std::map<unsigned, std::string> &strings, unsi
         block.resize(16);
         block[e.first % 16] = e.second;
     }
-    size_t nType = 24, nLangs = nType + 16 + 8 * blocks.size();
+    size_t nType = pNamed ? 32 : 24, nLangs = nType + 16 + 8 * blocks.size();
     size_t nEntries = nLangs + 24 * blocks.size(), nData = nEntries + 16 * blocks.size();
     Bytes res(nData, 0);
-    PutDirectory(res, 0, {{6, 0x80000000u | (uint32_t)nType}});
     std::vector<std::pair<uint32_t, uint32_t>> blockEntries;
     size_t k = 0;
     for (const auto &b : blocks) {
@@ -70,6 +98,12 @@ static Bytes BuildResources(const std::map<unsigned, std::string> &strings, unsi
         k++;
     }
     PutDirectory(res, nType, blockEntries);
+    std::vector<std::pair<uint32_t, uint32_t>> types = {{6, 0x80000000u | (uint32_t)nType}};
+    if (pNamed) {
+        size_t nNames = AppendNamed(res, uLang, pNamed->first, pNamed->second);
+        types.push_back({RT_RCDATA_TYPE, 0x80000000u | (uint32_t)nNames});
+    }
+    PutDirectory(res, 0, types);
     return res;
 }
 
@@ -109,7 +143,38 @@ static std::string TakeLatin1(FuzzInput &in)
     return s;
 }
 
-static void CheckRoundTrip(FuzzInput &in, bool fPlus)
+/* The checksum resource's name in the case the input picks (the lookup
+   ignores case, as FindResource does), and its bytes. */
+static std::pair<std::string, Bytes> TakeNamed(FuzzInput &in)
+{
+    std::string strName = szSumsName;
+    uint8_t bCase = in.TakeByte();
+    for (size_t c = 0; c < strName.size(); c++)
+        if (bCase & (1u << c))
+            strName[c] = (char)tolower((unsigned char)strName[c]);
+    std::string strData = in.TakeText();
+    return {strName, Bytes(strData.begin(), strData.end())};
+}
+
+/* Looks a resource up twice (the second time into a vector that already
+   holds bytes): the answers agree, a refusal has a reason and leaves no
+   bytes, and what is found occurs in the image. */
+static int LookUpTwice(const Bytes &image, unsigned uType, const std::string &strName, Bytes *pvData)
+{
+    std::string error, errorAgain;
+    int nFound = ReadPeNamedResource(image, uType, strName, pvData, &error);
+    FUZZ_CHECK(nFound >= -1 && nFound <= 1);
+    FUZZ_CHECK((nFound < 0) == !error.empty());
+    FUZZ_CHECK(nFound == 1 || pvData->empty());
+    if (nFound == 1 && !pvData->empty())
+        FUZZ_CHECK(std::search(image.begin(), image.end(), pvData->begin(), pvData->end()) != image.end());
+    Bytes vAgain(3, 0x5A);
+    FUZZ_CHECK(ReadPeNamedResource(image, uType, strName, &vAgain, &errorAgain) == nFound);
+    FUZZ_CHECK(vAgain == *pvData && errorAgain == error);
+    return nFound;
+}
+
+static void CheckRoundTrip(FuzzInput &in, bool fPlus, bool fSums)
 {
     unsigned uLang = in.TakeWord();
     std::map<unsigned, std::string> strings;
@@ -118,7 +183,16 @@ static void CheckRoundTrip(FuzzInput &in, bool fPlus)
         unsigned uId = in.TakeWord();
         strings[uId] = TakeLatin1(in);
     }
-    Bytes image = BuildImage(BuildResources(strings, uLang), fPlus);
+    std::pair<std::string, Bytes> named;
+    if (fSums)
+        named = TakeNamed(in);
+    Bytes image = BuildImage(BuildResources(strings, uLang, fSums ? &named : nullptr), fPlus);
+
+    Bytes vData;
+    FUZZ_CHECK(LookUpTwice(image, RT_RCDATA_TYPE, szSumsName, &vData) == (fSums ? 1 : 0));
+    FUZZ_CHECK(vData == named.second);
+    FUZZ_CHECK(LookUpTwice(image, RT_RCDATA_TYPE, "QPKGSUM", &vData) == 0);
+    FUZZ_CHECK(LookUpTwice(image, 6, szSumsName, &vData) == 0);
 
     StringTable table;
     std::string error;
@@ -140,7 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     FuzzInput in(pData, cbData);
     uint8_t bMode = in.TakeByte();
     if (bMode & 1) {
-        CheckRoundTrip(in, (bMode & 2) != 0);
+        CheckRoundTrip(in, (bMode & 2) != 0, (bMode & 4) != 0);
         return 0;
     }
     Bytes image(pData + (cbData ? 1 : 0), pData + cbData);
@@ -151,5 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     FUZZ_CHECK(nOk == 1 || !error.empty());
     for (const auto &e : table.mapEntries)
         FUZZ_CHECK(!e.second.empty() && e.first < 65536);
+    Bytes vData;
+    LookUpTwice(image, RT_RCDATA_TYPE, szSumsName, &vData);
     return 0;
 }

@@ -292,3 +292,41 @@ TEST_F(BenchChild, InstallWithoutPackageFails)
     EXPECT_FALSE(extract.fOk);
     EXPECT_EQ("no package beside the program", extract.note);
 }
+
+/* The sealed case must really check: its module carries the checksums of
+   the package the builder makes, the install passes with them, and one
+   changed byte in the package stops it with a message box. */
+TEST_F(BenchChild, SealedInstallChecksTheRecords)
+{
+    CaseRun build = RunCase(CASE_BUILD);
+    ASSERT_TRUE(build.fOk) << build.note;
+    std::string placed = BenchDir() + "B4K.PKG";
+    ASSERT_TRUE(MoveFileExA((data + "\\out\\B4K.PKG").c_str(), placed.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+    ASSERT_EQ("", MakeSealedModule(BenchDir(), set));
+    std::string sealed = BenchDir() + "bench_4k_sealed.dll";
+    HMODULE hModule = LoadLibraryExA(sealed.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(hModule != NULL);
+    HRSRC hRes = FindResourceA(hModule, RES_PACKAGE_SUMS, RT_RCDATA);
+    ASSERT_TRUE(hRes != NULL);
+    EXPECT_EQ(24u + 4u * 400u, SizeofResource(hModule, hRes));
+    const unsigned char *pb = (const unsigned char *)LockResource(LoadResource(hModule, hRes));
+    ASSERT_TRUE(pb != NULL);
+    /* Version 1, kind 1 (CRC-32), 400 records, 400 x 4100 = 0x190640 bytes. */
+    EXPECT_EQ(0, memcmp(pb, "QSUM\1\0\0\0\1\0\0\0\x90\1\0\0\x40\x06\x19\0\0\0\0\0", 24));
+    FreeLibrary(hModule);
+
+    CaseRun install = RunCase(CASE_INSTALL_SEALED);
+    EXPECT_TRUE(install.fOk) << install.note;
+    EXPECT_EQ("", VerifyFolder(data + "\\dest\\", set));
+
+    std::string package = ReadBytes(placed);
+    ASSERT_EQ(400u * 4100u, package.size());
+    package[123 * 4100 + 4 + 10] ^= 0x20;          /* a byte of item 123 */
+    ASSERT_TRUE(WriteBytes(placed, package));
+    install = RunCase(CASE_INSTALL_SEALED);
+    EXPECT_FALSE(install.fOk);
+    EXPECT_TRUE(Contains(install.note, "message box")) << install.note;
+    DeleteFileA(placed.c_str());
+    DeleteFileA(sealed.c_str());
+}
