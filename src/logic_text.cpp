@@ -283,7 +283,7 @@ int FormatPrompt(const char *pszFmt, const char *const *ppszArgs, int nArgs,
         StringConversion conv;
         size_t nConv = ParseStringConversion(p, &conv);
         if (nConv != 0) {
-            /* A conversion beyond the arguments given yields nothing. */
+            /* A conversion beyond the arguments given yields only its padding. */
             OutConversion(&out, &conv, iArg < nArgs ? ppszArgs[iArg] : "");
             iArg++;
             p += nConv;
