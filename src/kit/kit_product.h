@@ -1,0 +1,36 @@
+/* kit_product.h - a product file: one readable TOML description of a
+ * product, turned into what the installer reads (the manifest's string
+ * table, the package's item list) and what Windows shows in the file's
+ * properties (the version resource). */
+#ifndef QUARNEL_KIT_PRODUCT_H
+#define QUARNEL_KIT_PRODUCT_H
+
+#include <string>
+#include <vector>
+
+#include "kit_lint.h"
+
+/* Name, version and publisher for the installer's version resource; the
+   version has one to four numbers, missing ones read as 0. */
+struct ProductVersion {
+    std::string strName;
+    std::string strVersion;           /* as written, e.g. "1.2" */
+    unsigned short awNumbers[4] = {0, 0, 0, 0};
+    std::string strPublisher;
+};
+
+struct Product {
+    std::string strFile;              /* the product file's own path */
+    Manifest manifest;                /* entry ID -> text in code page 1252, as LoadStringA returns it */
+    std::string strPackageName;       /* entry 98 as the builder names the package */
+    std::vector<std::string> vItemSources; /* local path of item i's source file, in manifest order */
+    ProductVersion version;
+};
+
+/* Reads and checks a product file.  1 with *pProduct filled when it has no
+   errors; 0 otherwise, with every problem as "FILE:LINE:COLUMN: error: ..."
+   (warnings too, as "warning:") in *pvMessages.  Every check the lint makes
+   of a manifest and its script has been applied. */
+int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages);
+
+#endif
