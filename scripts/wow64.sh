@@ -39,7 +39,7 @@ in_root() {
   while [ $# -gt 0 ] && [ "$1" != -- ]; do binds+=("$1"); shift; done
   [ "${1:-}" = -- ] && shift
   [ -d "$root/usr" ] || fail "no Wine tree at $root (run: bash scripts/wow64.sh provision)"
-  QW_ROOT=$root QW_CWD=$PWD unshare --mount --propagation private -- bash -c '
+  QW_ROOT=$root QW_CWD=$PWD ${qw_exec:+exec} unshare --mount --propagation private -- bash -c '
     set -e
     r=$QW_ROOT
     for d in proc sys dev; do mount --rbind "/$d" "$r/$d"; done
@@ -53,6 +53,8 @@ in_root() {
       mkdir -p "$r$d"
       mount --rbind "$d" "$r$d"
     done
+    # A working folder the tree does not see becomes its root.
+    [ -d "$r$QW_CWD" ] || QW_CWD=/
     exec chroot "$r" env -C "$QW_CWD" "$@"
   ' in_root "${#binds[@]}" "${binds[@]}" "$@"
 }
@@ -138,7 +140,7 @@ run)
       *) break ;;
     esac
   done
-  in_root "${binds[@]}" -- "$@"
+  qw_exec=1 in_root "${binds[@]}" -- "$@"
   ;;
 root)
   echo "$root"

@@ -24,11 +24,16 @@ static char szOem[512];
 
 /* ---- Talking OEM to the directory layer -------------------------------- */
 
-/* The runtime's directory calls read and write text in the code page of the
-   file APIs, ANSI unless switched.  Each call below switches them to OEM for
-   its own duration, so the text in szOem is taken as the OEM text it is and
-   a name such as "\xC4" reaches the disk unchanged.  The program has one
-   thread, so the switch cannot touch another file call. */
+/* The directory layer is the system's file API, asked directly rather than
+   through the C runtime: only the system's own calls are defined to read
+   and write names in the code page the file APIs are switched to, and only
+   they know the directory the system keeps for each drive.  (Windows' own
+   runtime merely forwards to them; Wine 10's converts names as ANSI
+   whatever the switch, and reports a drive's root for another drive's
+   directory.)  Each call below switches the file APIs to OEM for its own
+   duration, so the text in szOem is taken as the OEM text it is and a name
+   such as "\xC4" reaches the disk unchanged.  The program has one thread,
+   so the switch cannot touch another file call. */
 static BOOL BeginOemFileApis(void)
 {
     BOOL fAnsi = AreFileApisANSI();
@@ -67,8 +72,8 @@ static int ToOem(const char *pszDir)
 static char *FromOem(char *pszDir)
 {
     size_t cch = strlen(szOem);
-    /* Some runtimes report a drive's directory with a backslash at the end;
-       only a drive root keeps one. */
+    /* The system reports a drive's kept directory with a backslash at the
+       end; only a drive root keeps one. */
     if (cch > 3 && szOem[cch - 1] == szSlash[0])
         szOem[--cch] = '\0';
     if (cch >= PATH_CCH)
@@ -78,29 +83,33 @@ static char *FromOem(char *pszDir)
     return pszDir;
 }
 
-/* Runs a runtime directory query for drive nDrive (0 = the current one). */
+/* Reads the directory of drive nDrive (0 = the process's current one) into
+   szOem and converts it into pszDir.  A drive letter alone is the system's
+   way to ask for the directory it keeps for that drive (the process's own
+   when it is the current drive, the root when none is kept). */
 static char *QueryDir(int nDrive, char *pszDir)
 {
+    char szDrive[3] = "A:";
+    szDrive[0] = (char)('A' + nDrive - 1);
     BOOL fAnsi = BeginOemFileApis();
-    char *pszGot = nDrive == 0 ? _getcwd(szOem, OEM_QUERY_CCH)
-                               : _getdcwd(nDrive, szOem, OEM_QUERY_CCH);
+    DWORD cch = nDrive == 0 ? GetCurrentDirectoryA(OEM_QUERY_CCH, szOem)
+                            : GetFullPathNameA(szDrive, OEM_QUERY_CCH, szOem, NULL);
     EndOemFileApis(fAnsi);
-    return pszGot ? FromOem(pszDir) : NULL;
+    /* a result that did not fit reports the size it needs */
+    return cch != 0 && cch < OEM_QUERY_CCH ? FromOem(pszDir) : NULL;
 }
 
-/* Runs a runtime call that takes one directory name: 0 ok, -1 failed. */
-static int RunDirCall(int (*pfnCall)(const char *), const char *pszDir)
+/* Changes into (fMake 0) or creates (fMake 1) the directory pszDir: 0 ok,
+   -1 failed. */
+static int RunDirCall(const char *pszDir, int fMake)
 {
     if (!ToOem(pszDir))
         return -1;
     BOOL fAnsi = BeginOemFileApis();
-    int nRet = pfnCall(szOem);
+    BOOL fOk = fMake ? CreateDirectoryA(szOem, NULL) : SetCurrentDirectoryA(szOem);
     EndOemFileApis(fAnsi);
-    return nRet == 0 ? 0 : -1;
+    return fOk ? 0 : -1;
 }
-
-static int ChangeDirCall(const char *pszOemDir) { return _chdir(pszOemDir); }
-static int MakeDirCall(const char *pszOemDir) { return _mkdir(pszOemDir); }
 
 /* ---- Directory wrappers ------------------------------------------------ */
 
@@ -132,9 +141,9 @@ char *GetCurDirOnDrive(int nDrive, char *pszDir)
 
 /* A process has one current directory; what each drive was last left at
    lives in the environment ("=C:" and so on), where the drive-relative
-   forms (C:NAME) and the per-drive query look it up.  Not every runtime
-   records it, so ChgDir does, and a drive left for another is found again
-   where it was. */
+   forms (C:NAME) and the per-drive query look it up.  The system's change
+   of directory does not record it (runtimes that do, do it themselves), so
+   ChgDir does, and a drive left for another is found again where it was. */
 static void RememberDriveDir(void)
 {
     char szDir[PATH_CCH];
@@ -147,7 +156,7 @@ static void RememberDriveDir(void)
 
 int ChgDir(const char *pszDir)
 {
-    int nRet = RunDirCall(ChangeDirCall, pszDir);
+    int nRet = RunDirCall(pszDir, 0);
     if (nRet == 0)
         RememberDriveDir();
     return nRet;
@@ -155,7 +164,7 @@ int ChgDir(const char *pszDir)
 
 int MkDir(const char *pszDir)
 {
-    return RunDirCall(MakeDirCall, pszDir);
+    return RunDirCall(pszDir, 1);
 }
 
 /* ---- Path analysis ----------------------------------------------------- */

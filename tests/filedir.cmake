@@ -38,15 +38,16 @@ set_tests_properties(test_filedir_stamp_host PROPERTIES FIXTURES_REQUIRED wine T
 # Each entry: letter, Wine drive type, type GetDriveTypeA reports, accepted.
 file(WRITE ${QUARNEL_TEST_DIR}/filedir_drives.sh [=[#!/bin/bash
 set -u
-build=$1 exe=$2
+build=$1 run=$2 exe=$3
 prefix=$build/drivetest-prefix
-export WINEPREFIX=$prefix WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-[ -f "$build/test-display" ] && export DISPLAY="$(cat "$build/test-display")"
-wine=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver
-if [ ! -f "$prefix/system.reg" ]; then
-  "$wine" wineboot -i >"$build/drivetest-wineboot.log" 2>&1
-  "$server" -w
+export QUARNEL_WINEPREFIX=$prefix
+wine() { "$run" "$build" "$@"; }
+kind=$(wine --kind) || exit 1
+if [ "$(cat "$prefix/.quarnel-wine" 2>/dev/null)" != "$kind" ]; then
+  rm -rf "$prefix"
+  wine wineboot -i >"$build/drivetest-wineboot.log" 2>&1
+  wine wineserver -w
+  echo "$kind" >"$prefix/.quarnel-wine"
 fi
 key='HKLM\Software\Wine\Drives'
 want=
@@ -54,19 +55,19 @@ for entry in r:cdrom:5:0 s:floppy:2:1 t:network:4:1 u:hd:3:1 w:ramdisk:6:0; do
   IFS=: read -r letter type got accept <<<"$entry"
   mkdir -p "$build/drivetest-targets/$letter"
   ln -sfn "$build/drivetest-targets/$letter" "$prefix/dosdevices/$letter:"
-  "$wine" reg add "$key" /v "$letter:" /t REG_SZ /d "$type" /f >/dev/null || exit 1
+  wine reg add "$key" /v "$letter:" /t REG_SZ /d "$type" /f >/dev/null || exit 1
   want="$want${letter^^}$got$accept"
 done
 # A letter with nothing behind it.
 rm -f "$prefix/dosdevices/v:"
-"$wine" reg delete "$key" /v v: /f >/dev/null 2>&1
+wine reg delete "$key" /v v: /f >/dev/null 2>&1
 want="${want}V10"
-"$server" -k
-QUARNEL_DRIVE_TYPES=$want "$wine" "$exe" --gtest_filter=FileDirDrives.*
+wine wineserver -k
+QUARNEL_DRIVE_TYPES=$want wine "$exe" --gtest_filter=FileDirDrives.*
 rc=$?
-"$server" -k
+wine wineserver -k
 exit $rc
 ]=])
 add_test(NAME test_filedir_drives COMMAND bash ${QUARNEL_TEST_DIR}/filedir_drives.sh
-  ${CMAKE_BINARY_DIR} $<TARGET_FILE:test_filedir>)
+  ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/wine/run.sh $<TARGET_FILE:test_filedir>)
 set_tests_properties(test_filedir_drives PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)

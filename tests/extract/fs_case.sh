@@ -13,7 +13,9 @@ run() { "$here/../wine/run.sh" "$build" "$exe" "$@"; }
 
 case "$kind" in
 full)
-  dir=$(mktemp -d /tmp/quarnel-full.XXXXXX)
+  # Inside the build folder, where a Wine that runs in a tree of its own
+  # (see run.sh) sees it too.
+  dir=$(mktemp -d "$build/tests/full-drive.XXXXXX")
   letter=
   for l in q r s t u v w x y; do
     p="$build/wineprefix/dosdevices/$l:"

@@ -1,13 +1,14 @@
 #!/bin/bash
 # Starts and stops what the Windows tests run in: a private Wine prefix under
-# the build folder (created once) and a virtual X display (Xvfb), both
-# remembered by the build folder so that only what was started here is
-# stopped here.  Usage: session.sh start|stop BUILD_DIR
+# the build folder (created once, by the Wine the tree names; see run.sh)
+# and a virtual X display (Xvfb), both remembered by the build folder so
+# that only what was started here is stopped here.
+# Usage: session.sh start|stop BUILD_DIR
 set -u
 cmd=$1 build=$2
-export WINEPREFIX="$build/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+here=$(cd "$(dirname "$0")" && pwd)
+wine() { "$here/run.sh" "$build" "$@"; }
+prefix="$build/wineprefix"
 pidfile="$build/test-xvfb.pid"
 dispfile="$build/test-display"
 
@@ -32,20 +33,26 @@ start)
   [ -s "$build/test-display.tmp" ] || { echo "Xvfb did not start"; exit 1; }
   echo ":$(tr -d '\n' <"$build/test-display.tmp")" >"$dispfile"
   rm -f "$build/test-display.tmp"
-  export DISPLAY="$(cat "$dispfile")"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    /usr/lib/wine/wine64 wineboot -i >"$build/test-wineboot.log" 2>&1
+  # A prefix made by one Wine version is never handed to another.
+  kind=$(wine --kind) || exit 1
+  if [ "$(cat "$prefix/.quarnel-wine" 2>/dev/null)" != "$kind" ]; then
+    wine wineserver -k 2>/dev/null
+    rm -rf "$prefix"
+  fi
+  if [ ! -f "$prefix/system.reg" ]; then
+    wine wineboot -i >"$build/test-wineboot.log" 2>&1
+    echo "$kind" >"$prefix/.quarnel-wine"
   fi
   # The virtual display has no window manager: windows Wine would leave to
   # one take seconds to close, so Wine manages them itself.
-  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  if ! grep -q '"Managed"="N"' "$prefix/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   fi
-  /usr/lib/wine/wineserver -w
-  echo "display $DISPLAY, prefix $WINEPREFIX"
+  wine wineserver -w
+  echo "display $(cat "$dispfile"), prefix $prefix, $(wine --describe)"
   ;;
 stop)
-  /usr/lib/wine/wineserver -k 2>/dev/null
+  wine wineserver -k 2>/dev/null
   stop_display
   ;;
 *)
