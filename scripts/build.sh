@@ -1,7 +1,7 @@
 #!/bin/bash
 # Configures and builds the three builds of the tree:
-#   build/win64 (x86_64 Windows, runs under Wine, with the tests)
-#   build/win32 (i686 Windows, the release target; compiled and linked only)
+#   build/win64 (x86_64 Windows, with the tests)
+#   build/win32 (i686 Windows, the release target, with the tests)
 #   build/host  (native: platform-free logic and its tests)
 # Set QUARNEL_WERROR=ON to treat warnings as errors.
 set -eu

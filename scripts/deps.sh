@@ -4,19 +4,24 @@
 # display, GoogleTest's sources and the native compiler; Wine's own fonts
 # (dialogs and screenshots are drawn with them) and the time zone data the
 # date tests switch zones with.  Uses apt-get as
-# root, sudo otherwise; installs nothing that is already there.
+# root, sudo otherwise; installs nothing that is already there.  Then, on
+# every run, makes sure that the Wine which runs the 32-bit build is there
+# and works (scripts/wow64.sh; seconds once it is made).
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 packages=(g++ cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
           wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest e2fsprogs python3
-          libcli11-dev tzdata)
+          libcli11-dev tzdata debootstrap)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+$SUDO bash "$here/wow64.sh" provision

@@ -42,13 +42,7 @@ build=$1 run=$2 exe=$3
 prefix=$build/drivetest-prefix
 export QUARNEL_WINEPREFIX=$prefix
 wine() { "$run" "$build" "$@"; }
-kind=$(wine --kind) || exit 1
-if [ "$(cat "$prefix/.quarnel-wine" 2>/dev/null)" != "$kind" ]; then
-  rm -rf "$prefix"
-  wine wineboot -i >"$build/drivetest-wineboot.log" 2>&1
-  wine wineserver -w
-  echo "$kind" >"$prefix/.quarnel-wine"
-fi
+wine --prefix || exit 1
 key='HKLM\Software\Wine\Drives'
 want=
 for entry in r:cdrom:5:0 s:floppy:2:1 t:network:4:1 u:hd:3:1 w:ramdisk:6:0; do

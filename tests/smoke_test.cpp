@@ -55,3 +55,23 @@ TEST(Smoke, MessageBoxIsAnswered)
     EXPECT_EQ(seen[0].text, "Hello");
     EXPECT_EQ(seen[0].icon, "question");
 }
+
+static int CALLBACK FontFound(const LOGFONTA *, const TEXTMETRICA *, DWORD, LPARAM lParam)
+{
+    *reinterpret_cast<bool *>(lParam) = true;
+    return 0;
+}
+
+/* Window captions draw their buttons with Marlett's glyphs; without the
+   font a close button shows the letter "r" (and screenshots show it). */
+TEST(Smoke, CaptionGlyphFontIsThere)
+{
+    HDC hdc = GetDC(NULL);
+    LOGFONTA lf = {};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(lf.lfFaceName, "Marlett", LF_FACESIZE);
+    bool bFound = false;
+    EnumFontFamiliesExA(hdc, &lf, FontFound, reinterpret_cast<LPARAM>(&bFound), 0);
+    ReleaseDC(NULL, hdc);
+    EXPECT_TRUE(bFound) << "the prefix has no Marlett font";
+}

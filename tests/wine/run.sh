@@ -13,6 +13,9 @@
 #            explorer, ...); or wineserver, the prefix's server
 #   run.sh BUILD_DIR --kind       prints the setting
 #   run.sh BUILD_DIR --describe   prints which Wine that is, with its version
+#   run.sh BUILD_DIR --prefix     makes the prefix when it is missing or was
+#                                 made by another Wine (never reused across
+#                                 versions)
 # QUARNEL_WINEPREFIX, when set, names another prefix than the build's own.
 build=$(cd "$1" && pwd) || exit 2
 shift
@@ -30,6 +33,7 @@ fi
 case "$kind" in
 system)
   in_tree=()
+  fonts=/usr/share/wine/fonts
   ;;
 wow64)
   # Inside the Debian 13 tree only the source and build folders (and the
@@ -37,6 +41,7 @@ wow64)
   binds=(-b "$top")
   case "$build/" in "$top"/*) ;; *) binds+=(-b "$build") ;; esac
   in_tree=(bash "$top/scripts/wow64.sh" run "${binds[@]}" --)
+  fonts="$(bash "$top/scripts/wow64.sh" root)/usr/share/wine/fonts"
   ;;
 *)
   echo "run.sh: $build names an unknown Wine \"$kind\" (QUARNEL_WINE: system or wow64)" >&2
@@ -55,6 +60,21 @@ case "${1:-}" in
     system) echo "$version (Debian's own, 64-bit)" ;;
     wow64) echo "$version with WoW64 (Debian 13 tree of scripts/wow64.sh)" ;;
   esac
+  exit 0
+  ;;
+--prefix)
+  [ "$(cat "$WINEPREFIX/.quarnel-wine" 2>/dev/null)" = "$kind" ] && exit 0
+  "${in_tree[@]}" /usr/lib/wine/wineserver -k 2>/dev/null
+  rm -rf "$WINEPREFIX"
+  "${in_tree[@]}" /usr/lib/wine/wine64 wineboot -i >"$WINEPREFIX.log" 2>&1
+  "${in_tree[@]}" /usr/lib/wine/wineserver -w
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "run.sh: wineboot made no prefix; see $WINEPREFIX.log" >&2; exit 1; }
+  # Window captions draw their buttons with glyphs of the Marlett font.
+  # Debian 12's Wine does not load the fonts of its own fonts folder, so a
+  # close button would show the letter "r"; a font in the prefix's Fonts
+  # folder is loaded by every Wine.
+  cp "$fonts/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/" || exit 1
+  echo "$kind" >"$WINEPREFIX/.quarnel-wine"
   exit 0
   ;;
 wineserver)

@@ -33,16 +33,7 @@ start)
   [ -s "$build/test-display.tmp" ] || { echo "Xvfb did not start"; exit 1; }
   echo ":$(tr -d '\n' <"$build/test-display.tmp")" >"$dispfile"
   rm -f "$build/test-display.tmp"
-  # A prefix made by one Wine version is never handed to another.
-  kind=$(wine --kind) || exit 1
-  if [ "$(cat "$prefix/.quarnel-wine" 2>/dev/null)" != "$kind" ]; then
-    wine wineserver -k 2>/dev/null
-    rm -rf "$prefix"
-  fi
-  if [ ! -f "$prefix/system.reg" ]; then
-    wine wineboot -i >"$build/test-wineboot.log" 2>&1
-    echo "$kind" >"$prefix/.quarnel-wine"
-  fi
+  wine --prefix || exit 1
   # The virtual display has no window manager: windows Wine would leave to
   # one take seconds to close, so Wine manages them itself.
   if ! grep -q '"Managed"="N"' "$prefix/user.reg" 2>/dev/null; then
