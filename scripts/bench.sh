@@ -1,41 +1,67 @@
 #!/bin/bash
-# Runs the install and build benchmark: builds quarnel_bench and its manifest
-# modules in build/win64, copies them to build/bench/bin (the packages are
-# made beside them there), runs every item set under Wine on a virtual
-# display, and leaves in build/bench the README-ready results.md (machine and
-# table), table.md, summary.csv, runs.csv and the plot bench.svg / bench.png.
-# The bulk data is deleted at the end.  Extra arguments go to quarnel_bench,
-# e.g.  scripts/bench.sh --sets 4k,1m --reps 4k=3,1m=3
+# Runs the install and build benchmark on both builds: the 32-bit release
+# build (build/win32, under Wine 10's WoW64) and the 64-bit build
+# (build/win64, under Debian's own Wine).  For each it builds quarnel_bench
+# and its manifest modules, copies them to build/bench/TREE/bin (the
+# packages are made beside them there), runs every item set under the
+# tree's Wine on a virtual display, and leaves in build/bench/TREE the
+# README-ready results.md (machine, Wine and table), table.md, summary.csv,
+# runs.csv and the plot bench.svg / bench.png; build/bench/results.md holds
+# both.  Ratios compare cases within one build; the goals are judged on the
+# 32-bit build, the one users run.  The bulk data is deleted at the end.
+# Usage: scripts/bench.sh [--32 | --64] [quarnel_bench arguments...]
+#   e.g.  scripts/bench.sh --sets 4k,1m --reps 4k=3,1m=3
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-win64="$top/build/win64"
 out="$top/build/bench"
+trees=(win32 win64)
+case "${1:-}" in
+  --32) trees=(win32); shift ;;
+  --64) trees=(win64); shift ;;
+esac
 
 bash "$top/scripts/deps.sh"
-if [ ! -f "$win64/build.ninja" ]; then
-  cmake -S "$top" -B "$win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" >/dev/null
-fi
-ninja -C "$win64" -j2 quarnel_bench >/dev/null
-mkdir -p "$out/bin"
-cp "$win64"/bench/quarnel_bench.exe "$win64"/bench/bench_*.dll "$out/bin/"
 
-machine() {
+machine() { # tree bits
   local cpu mem fs
   cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
   mem=$(awk '/^MemTotal/ {printf "%.0f GB", $2 / 1048576}' /proc/meminfo)
   fs=$(df -T "$out" | awk 'NR == 2 {print $2}')
   echo "Machine: $cpu, $(nproc) cores, $mem RAM, $fs file system, Linux $(uname -r)," \
-       "$(/usr/lib/wine/wine64 --version), 64-bit build. Run $(date -u '+%Y-%m-%d %H:%M UTC')," \
-       "load average at start $(cut -d' ' -f1-3 /proc/loadavg)."
+       "$("$top/tests/wine/run.sh" "$top/build/$1" --describe), $2-bit build." \
+       "Run $(date -u '+%Y-%m-%d %H:%M UTC'), load average at start $(cut -d' ' -f1-3 /proc/loadavg)."
 }
-machine >"$out/machine.md"
-cat "$out/machine.md"
 
-bash "$top/tests/wine/session.sh" start "$win64" >/dev/null
-trap 'bash "$top/tests/wine/session.sh" stop "$win64"' EXIT
-"$top/tests/wine/run.sh" "$win64" "$out/bin/quarnel_bench.exe" --out "Z:${out//\//\\}" "$@"
+bench_tree() { # tree toolchain bits
+  local tree=$1 toolchain=$2 bits=$3
+  local build="$top/build/$tree" dir="$out/$tree"
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/$toolchain" >/dev/null
+  fi
+  ninja -C "$build" -j2 quarnel_bench >/dev/null
+  rm -rf "$dir"
+  mkdir -p "$dir/bin"
+  cp "$build"/bench/quarnel_bench.exe "$build"/bench/bench_*.dll "$dir/bin/"
+  echo "== $bits-bit build ($tree)"
+  machine "$tree" "$bits" >"$dir/machine.md"
+  cat "$dir/machine.md"
+  bash "$top/tests/wine/session.sh" start "$build" >/dev/null
+  local rc=0
+  "$top/tests/wine/run.sh" "$build" "$dir/bin/quarnel_bench.exe" --out "Z:${dir//\//\\}" "$@" || rc=$?
+  bash "$top/tests/wine/session.sh" stop "$build"
+  [ $rc -eq 0 ] || return $rc
+  python3 "$top/bench/plot.py" "$dir/summary.csv" "$dir/bench.svg"
+  { cat "$dir/machine.md"; echo; tr -d '\r' <"$dir/table.md"; } >"$dir/results.md"
+}
 
-python3 "$top/bench/plot.py" "$out/summary.csv" "$out/bench.svg"
-{ cat "$out/machine.md"; echo; tr -d '\r' <"$out/table.md"; } >"$out/results.md"
-echo "Results: $out/results.md, plot: $out/bench.svg$( [ -f "$out/bench.png" ] && echo " and bench.png")"
+mkdir -p "$out"
+rm -f "$out/results.md"
+for tree in "${trees[@]}"; do
+  case "$tree" in
+    win32) bench_tree win32 mingw-i686.cmake 32 "$@" ;;
+    win64) bench_tree win64 mingw-x86_64.cmake 64 "$@" ;;
+  esac
+  { echo "### $tree"; echo; cat "$out/$tree/results.md"; echo; } >>"$out/results.md"
+done
+echo "Results: $out/results.md; plots: $out/TREE/bench.svg (and bench.png)"

@@ -39,6 +39,7 @@ in_root() {
   while [ $# -gt 0 ] && [ "$1" != -- ]; do binds+=("$1"); shift; done
   [ "${1:-}" = -- ] && shift
   [ -d "$root/usr" ] || fail "no Wine tree at $root (run: bash scripts/wow64.sh provision)"
+  [ "$(id -u)" -eq 0 ] || fail "running Wine 10's tree needs root (a private mount namespace and chroot)"
   QW_ROOT=$root QW_CWD=$PWD ${qw_exec:+exec} unshare --mount --propagation private -- bash -c '
     set -e
     r=$QW_ROOT
