@@ -29,7 +29,8 @@ if(NOT QUARNEL_KIT OR NOT EXISTS "${QUARNEL_KIT}")
 endif()
 
 # quarnel_add_product(NAME name MANIFEST file.rc SCRIPT file
-#                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target] [STRICT])
+#                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target]
+#                     [STRICT] [NO_SEAL])
 #
 #   NAME               the product's name, for target and folder names
 #   MANIFEST           the product's string table (.rc; may #include "resource.h")
@@ -39,15 +40,23 @@ endif()
 #                      (default: <build tree>/products/NAME)
 #   TARGET             name of the installer's target (default: quarnel_NAME)
 #   STRICT             warnings of the check fail the build too
+#   NO_SEAL            leave the package's checksums out of the installer
 #
 # Builds OUTPUT_DIR/<package name of the script>, seals its checksums into
 # OUTPUT_DIR/quarnel.exe (`quarnel-kit seal`: the installer then refuses any
-# other package with message 307), then runs `quarnel-kit verify EXE PACKAGE --script SCRIPT` (the manifest's
-# lint, the script against the manifest and the package against the
-# manifest); any error fails the build.  Target NAME_product (in ALL) stands
-# for the whole product.
+# other package with message 307), then runs `quarnel-kit verify EXE PACKAGE
+# --script SCRIPT` (the manifest's lint, the script against the manifest and
+# the package against the manifest and the seal); any error fails the build.
+# Target NAME_product (in ALL) stands for the whole product.
+#
+# Sealing is the default: an installer that checks its package catches one
+# damaged in transit or not its own.  NO_SEAL is for a product whose
+# package is rebuilt apart from the installer, e.g. by the installer's own
+# builder mode (quarnel.exe SCRIPT) on the author's Windows machine; that
+# installer installs any package of the right layout, as one built without
+# this function does.
 function(quarnel_add_product)
-  cmake_parse_arguments(ARG "STRICT" "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET" "" ${ARGN})
+  cmake_parse_arguments(ARG "STRICT;NO_SEAL" "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET" "" ${ARGN})
   foreach(required NAME MANIFEST SCRIPT)
     if(NOT ARG_${required})
       message(FATAL_ERROR "quarnel_add_product: ${required} is required")
@@ -101,18 +110,20 @@ function(quarnel_add_product)
     COMMENT "Packing ${ARG_NAME}: ${package_name}"
     VERBATIM)
 
+  quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
+
   # The package's checksums go into the installer as a resource, so the
   # installer refuses a package other than the one it was built with.  The
   # resource script depends on the package: a new package relinks the exe.
-  set(sums_rc "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_sums.rc")
-  add_custom_command(OUTPUT "${sums_rc}"
-    COMMAND "${kit}" seal "${package}" -o "${sums_rc}"
-    DEPENDS "${package}" "${kit}"
-    COMMENT "Sealing ${ARG_NAME}: checksums of ${package_name}"
-    VERBATIM)
-
-  quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
-  target_sources(${target} PRIVATE "${sums_rc}")
+  if(NOT ARG_NO_SEAL)
+    set(sums_rc "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_sums.rc")
+    add_custom_command(OUTPUT "${sums_rc}"
+      COMMAND "${kit}" seal "${package}" -o "${sums_rc}"
+      DEPENDS "${package}" "${kit}"
+      COMMENT "Sealing ${ARG_NAME}: checksums of ${package_name}"
+      VERBATIM)
+    target_sources(${target} PRIVATE "${sums_rc}")
+  endif()
 
   set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
   add_custom_command(OUTPUT "${stamp}"

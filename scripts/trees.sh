@@ -7,10 +7,10 @@
 # products with its quarnel-kit, and read the products' scripts with it
 # while they configure, so it is built before they are configured and
 # passed to them as QUARNEL_KIT.  Its own tests read the Windows trees'
-# sample installers, which are named to it here.
+# sample products, whose trees are named to it here.
 # Set QUARNEL_WERROR=ON to treat warnings as errors.
 host=$top/build/host win64=$top/build/win64 win32=$top/build/win32
-samples=(-DQUARNEL_WIN32_SAMPLE="$win32/quarnel.exe" -DQUARNEL_WIN64_SAMPLE="$win64/quarnel.exe")
+windows_trees=(-DQUARNEL_WIN32_TREE="$win32" -DQUARNEL_WIN64_TREE="$win64")
 
 configure_tree() { # dir [cmake arguments]: configured once, the arguments applied again later
   local dir=$1; shift
@@ -23,7 +23,7 @@ configure_tree() { # dir [cmake arguments]: configured once, the arguments appli
 }
 
 configure_trees() {
-  configure_tree "$host" "${samples[@]}"
+  configure_tree "$host" "${windows_trees[@]}"
   echo "== building quarnel-kit in $host"
   ninja -C "$host" -j2 quarnel-kit
   configure_tree "$win64" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" -DQUARNEL_KIT="$host/quarnel-kit"

@@ -5,3 +5,9 @@ add_test(NAME kit_pack_vs_builder
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/kit/pack_vs_builder.sh ${CMAKE_BINARY_DIR}
           $<TARGET_FILE:quarnel> ${QUARNEL_KIT})
 set_tests_properties(kit_pack_vs_builder PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
+
+# The sample product once more without its seal, for the native kit tests
+# (tests/kit/kit_tests.cmake): what NO_SEAL builds.
+set(sample ${CMAKE_SOURCE_DIR}/examples/sample)
+quarnel_add_product(NAME sample_unsealed MANIFEST ${sample}/manifest.rc SCRIPT ${sample}/sample.qps
+  OUTPUT_DIR ${QUARNEL_TEST_DIR}/unsealed NO_SEAL)
