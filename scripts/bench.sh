@@ -21,6 +21,8 @@ case "${1:-}" in
 esac
 
 bash "$top/scripts/deps.sh"
+. "$top/scripts/trees.sh"
+configure_trees >/dev/null
 
 machine() { # tree bits
   local cpu mem fs
@@ -32,13 +34,10 @@ machine() { # tree bits
        "Run $(date -u '+%Y-%m-%d %H:%M UTC'), load average at start $(cut -d' ' -f1-3 /proc/loadavg)."
 }
 
-bench_tree() { # tree toolchain bits
-  local tree=$1 toolchain=$2 bits=$3
+bench_tree() { # tree bits
+  local tree=$1 bits=$2
+  shift 2
   local build="$top/build/$tree" dir="$out/$tree"
-  if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/$toolchain" >/dev/null
-  fi
   ninja -C "$build" -j2 quarnel_bench >/dev/null
   rm -rf "$dir"
   mkdir -p "$dir/bin"
@@ -59,8 +58,8 @@ mkdir -p "$out"
 rm -f "$out/results.md"
 for tree in "${trees[@]}"; do
   case "$tree" in
-    win32) bench_tree win32 mingw-i686.cmake 32 "$@" ;;
-    win64) bench_tree win64 mingw-x86_64.cmake 64 "$@" ;;
+    win32) bench_tree win32 32 "$@" ;;
+    win64) bench_tree win64 64 "$@" ;;
   esac
   { echo "### $tree"; echo; cat "$out/$tree/results.md"; echo; } >>"$out/results.md"
 done
