@@ -282,9 +282,8 @@ static std::string Bits(HDC hdc, HBITMAP hBmp, int cx, int cy)
     return bits;
 }
 
-/* The picture of a control as the screen shows it (pszIcon NULL), or the
-   standard icon pszIcon drawn on the control's background colour. */
-static std::string ControlPicture(HWND hControl, LPCSTR pszIcon)
+/* The picture of a control as the screen shows it. */
+static std::string ControlPicture(HWND hControl)
 {
     RECT rc;
     GetWindowRect(hControl, &rc);
@@ -295,17 +294,7 @@ static std::string ControlPicture(HWND hControl, LPCSTR pszIcon)
     HDC hMem = CreateCompatibleDC(hScreen);
     HBITMAP hBmp = CreateCompatibleBitmap(hScreen, cx, cy);
     HGDIOBJ hOld = SelectObject(hMem, hBmp);
-    if (pszIcon == NULL) {
-        BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
-    } else {
-        /* The standard icons leave their corners clear, so the control's
-           top-left pixel is its background. */
-        HBRUSH hBrush = CreateSolidBrush(GetPixel(hScreen, rc.left, rc.top));
-        RECT rcAll = {0, 0, cx, cy};
-        FillRect(hMem, &rcAll, hBrush);
-        DeleteObject(hBrush);
-        DrawIconEx(hMem, 0, 0, LoadIconA(NULL, pszIcon), 0, 0, 0, NULL, DI_NORMAL | DI_DEFAULTSIZE);
-    }
+    BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
     SelectObject(hMem, hOld);
     std::string bits = Bits(hMem, hBmp, cx, cy);
     DeleteObject(hBmp);
@@ -325,12 +314,10 @@ std::string IconName(HWND hControl, HICON hIcon)
         if (hIcon == LoadIconA(NULL, icon.pszId))
             return icon.pszName;
     /* Icon handles belong to their process: another program's box is
-       recognised by what its icon control shows on the screen. */
-    std::string shown = ControlPicture(hControl, NULL);
-    for (const auto &icon : aStdIcons)
-        if (!shown.empty() && shown == ControlPicture(hControl, icon.pszId))
-            return icon.pszName;
-    return "other";
+       recognised by what its icon control shows on the screen, within the
+       blending differences of drawing on the screen and in memory (exact
+       pictures differ under Wine 10). */
+    return IconOnScreen(GetParent(hControl));
 }
 
 HWND WaitForWindow(const char *pszCaption, DWORD dwPid, DWORD dwMs)
@@ -446,7 +433,7 @@ bool SaveWindowBmp(HWND hWnd, const std::string &path)
     RECT rc;
     if (!GetWindowRect(hWnd, &rc))
         return false;
-    std::string pixels = ControlPicture(hWnd, NULL);
+    std::string pixels = ControlPicture(hWnd);
     if (pixels.empty())
         return false;
     /* The screen leaves the fourth byte 0, which viewers read as clear. */
