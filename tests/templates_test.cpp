@@ -413,8 +413,9 @@ struct Shown {
     bool bSaved;
 };
 
-/* Posted at WM_INITDIALOG, it arrives once the dialog manager has shown
-   the dialog and set the focus. */
+/* Posted when the dialog is shown (at once for a template that asks to be
+   visible, else when the modal loop first has nothing to do), it arrives
+   once the focus is set and the dialog is up. */
 const UINT WM_SHOOT = WM_APP + 1;
 
 BOOL CALLBACK FindIconControl(HWND hChild, LPARAM lParam)
@@ -427,13 +428,16 @@ BOOL CALLBACK FindIconControl(HWND hChild, LPARAM lParam)
 
 /* Lets the dialog manager set the focus, records what is up, saves a
    picture once painted and closes. */
-INT_PTR CALLBACK ShowProc(HWND hDlg, UINT uMsg, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK ShowProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(hDlg, DWLP_USER, lParam);
-        PostMessageA(hDlg, WM_SHOOT, 0, 0);
         return TRUE;
+    case WM_SHOWWINDOW:
+        if (wParam)
+            PostMessageA(hDlg, WM_SHOOT, 0, 0);
+        return FALSE;
     case WM_SHOOT: {
         Shown *pShown = reinterpret_cast<Shown *>(GetWindowLongPtrA(hDlg, DWLP_USER));
         HWND hFocus = GetFocus();
