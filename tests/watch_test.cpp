@@ -11,6 +11,11 @@
 
 namespace {
 
+INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 std::vector<int> Sorted(std::vector<int> v)
 {
     std::sort(v.begin(), v.end());
@@ -84,7 +89,7 @@ TEST(Watch, TextOverflowMeasuresInTheControlsFont)
 {
     HMODULE hMod = UseManifest("manifest_ui");
     ASSERT_NE(hMod, (HMODULE)NULL);
-    HWND hDlg = CreateDialogParamA(hMod, "PARVEXDLG", NULL, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    HWND hDlg = CreateDialogParamA(hMod, "PARVEXDLG", NULL, Inert, 0);
     ASSERT_NE(hDlg, (HWND)NULL);
     struct Case { const char *pszText; bool bFits; } cases[] = {
         {"Basic Test Product", true},

@@ -162,10 +162,11 @@ static INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM)
    its template from the installer's own file with WS_VISIBLE taken off. */
 static HWND HiddenCopyOfMainDialog(HMODULE hExe)
 {
-    HRSRC hRes = FindResourceA(hExe, "PARVEXDLG", MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HRSRC hRes = FindResourceA(hExe, "PARVEXDLG", RT_DIALOG);
     HGLOBAL hData = hRes ? LoadResource(hExe, hRes) : NULL;
     DWORD cb = hRes ? SizeofResource(hExe, hRes) : 0;
-    if (!hData || cb < sizeof(DLGTEMPLATE))
+    /* A dialog template is a few hundred bytes; anything else is not one. */
+    if (!hData || cb < 16 || cb > 65536)
         return NULL;
     std::vector<DWORD> copy((cb + 3) / 4);
     memcpy(copy.data(), LockResource(hData), cb);

@@ -540,7 +540,7 @@ std::string IconByPicture(HWND hBox, HWND hCtrl)
         }
     }
     /* The match must be near (a few edge pixels) and clearly the nearest. */
-    return nBest * 10 <= shown.size() && nBest * 3 < nSecond ? best : "other";
+    return nBest * 10 <= shown.size() && nBest * 2 < nSecond ? best : "other";
 }
 
 } // namespace
