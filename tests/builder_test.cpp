@@ -252,11 +252,13 @@ TEST_F(Builder, PackageIsClosedBeforeTheBox)
     ASSERT_TRUE(WriteBytes(m_dir + "script.txt", "*### PACKAGE# \"out.pkg\" ITEM# \"missing\""));
     const std::string pkg = m_dir + "out.pkg";
     bool bOpened = false;
+    /* While the box is up, before it is answered. */
     BoxAnswerer answerer({IDOK}, GetCurrentProcessId(), 3000, [&](size_t nIndex, const SeenBox &) {
+        if (nIndex != 0)
+            return;
         HANDLE h = CreateFileA(pkg.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-        if (nIndex == 0)
-            bOpened = h != INVALID_HANDLE_VALUE;
-        if (h != INVALID_HANDLE_VALUE)
+        bOpened = h != INVALID_HANDLE_VALUE;
+        if (bOpened)
             CloseHandle(h);
     });
     EXPECT_EQ(PackFiles("script.txt"), 0);
