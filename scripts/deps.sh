@@ -9,7 +9,7 @@ set -eu
 packages=(g++ cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
           wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest e2fsprogs python3
-          libcli11-dev tzdata)
+          libcli11-dev libtomlplusplus-dev tzdata)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,6 +2,7 @@
  * pack a package without Windows, seal its checksums into the installer,
  * list a package's records, lint a built installer's manifest and verify a
  * package against it. */
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -12,6 +13,7 @@
 #include "kit_lint.h"
 #include "kit_package.h"
 #include "kit_pe.h"
+#include "kit_product.h"
 #include "kit_seal.h"
 #include "resource.h"
 
@@ -29,7 +31,7 @@ enum { EXIT_FINDINGS = 1, EXIT_USAGE = 2 };
 const uint64_t PROGRESS_FROM = 16u << 20; /* packages smaller than this pack silently */
 
 struct Options {
-    std::string strScript, strOutput, strPackage, strExe;
+    std::string strScript, strOutput, strPackage, strExe, strProduct, strDir;
     bool fDryRun = false;
     bool fStrict = false;
 };
@@ -219,6 +221,51 @@ int RunSeal(const Options &opt)
     return 0;
 }
 
+/* ---- product file ------------------------------------------------------ */
+
+/* Loads the product, printing its warnings and errors; 0 on any error. */
+int LoadProductReporting(const Options &opt, Product *pProduct)
+{
+    std::vector<std::string> vMessages;
+    int fOk = LoadProduct(opt.strProduct, pProduct, &vMessages);
+    for (const std::string &str : vMessages)
+        fprintf(stderr, "%s\n", str.c_str());
+    if (!fOk)
+        fprintf(stderr, "quarnel-kit: %s: nothing written; fix the errors above\n", opt.strProduct.c_str());
+    return fOk;
+}
+
+/* Standard output without -o; else the whole file or none. */
+int WriteOutput(const Options &opt, const std::string &strText)
+{
+    if (opt.strOutput.empty()) {
+        fputs(strText.c_str(), stdout);
+        return 0;
+    }
+    if (!WriteFileWhole(opt.strOutput, strText))
+        return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
+    return 0;
+}
+
+int RunManifest(const Options &opt)
+{
+    Product product;
+    if (!LoadProductReporting(opt, &product))
+        return EXIT_FINDINGS;
+    return WriteOutput(opt, FormatManifestRc(product));
+}
+
+int RunScript(const Options &opt)
+{
+    Product product;
+    if (!LoadProductReporting(opt, &product))
+        return EXIT_FINDINGS;
+    std::string strText, strError;
+    if (!FormatPackageScript(product, opt.strOutput.empty() ? "package.qps" : opt.strOutput, &strText, &strError))
+        return ReportFailure(strError);
+    return WriteOutput(opt, strText);
+}
+
 /* ---- list -------------------------------------------------------------- */
 
 typedef std::vector<std::string> Row;
@@ -355,6 +402,16 @@ const CommandText aCommands[] = {
      "Examples:\n"
      "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
      "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
+    {"manifest", "Write a product file's manifest as a resource script (.rc).",
+     "The product file is checked first (every check of lint, with the line of each\n"
+     "key); on any error nothing is written.  Texts are written in code page 1252.\n\n"
+     "Examples:\n"
+     "  quarnel-kit manifest sample.toml -o manifest.rc"},
+    {"script", "Write a product file's package script (.qps).",
+     "Item names are written relative to the script's folder (the current directory\n"
+     "without -o).  The product file is checked first; on any error nothing is written.\n\n"
+     "Examples:\n"
+     "  quarnel-kit script sample.toml -o sample.qps && quarnel-kit pack sample.qps"},
 };
 
 CLI::App *AddCommand(CLI::App &app, const char *pszName)
@@ -392,6 +449,12 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("PACKAGE", pOpt->strPackage, "the product's package file")->required();
     p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
+
+    for (const char *pszName : {"manifest", "script"}) {
+        p = AddCommand(app, pszName);
+        p->add_option("PRODUCT", pOpt->strProduct, "the product file (TOML)")->required();
+        p->add_option("-o,--output", pOpt->strOutput, "write the file here instead of to stdout");
+    }
 }
 
 typedef int (*RunFn)(const Options &opt);
@@ -421,7 +484,8 @@ int main(int argc, char **argv)
         return nCode == 0 ? 0 : EXIT_USAGE;
     }
     const std::pair<const char *, RunFn> aRuns[] = {
-        {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify}};
+        {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify},
+        {"manifest", RunManifest}, {"script", RunScript}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))
             return run.second(opt);

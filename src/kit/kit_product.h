@@ -33,4 +33,12 @@ struct Product {
    of a manifest and its script has been applied. */
 int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages);
 
+/* The two classic files of a loaded product: the manifest as a resource
+   script (a STRINGTABLE whose texts LoadStringA returns as the manifest
+   holds them), and the package script strScript, its item names relative
+   to the script's folder (0 with *pstrError when a name cannot be written). */
+std::string FormatManifestRc(const Product &product);
+int FormatPackageScript(const Product &product, const std::string &strScript, std::string *pstrText,
+                        std::string *pstrError);
+
 #endif
