@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "kit_build.h"
 #include "kit_lint.h"
 #include "kit_package.h"
 #include "kit_pe.h"
@@ -19,6 +20,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #define IsTerminal(fd) _isatty(fd)
 #else
 #include <unistd.h>
@@ -32,9 +34,15 @@ const uint64_t PROGRESS_FROM = 16u << 20; /* packages smaller than this pack sil
 
 struct Options {
     std::string strScript, strOutput, strPackage, strExe, strProduct, strDir;
+    std::string strStub, strSignPkcs12, strPasswordFile;
     bool fDryRun = false;
     bool fStrict = false;
+    bool fNoSeal = false;
 };
+
+/* The variable that holds the signing certificate's password, unless a
+   file is named: never a command-line argument, which others can read. */
+const char *const pszPasswordVariable = "QUARNEL_SIGN_PASSWORD";
 
 int ReportFailure(const std::string &strMessage)
 {
@@ -266,6 +274,92 @@ int RunScript(const Options &opt)
     return WriteOutput(opt, strText);
 }
 
+/* ---- build ------------------------------------------------------------- */
+
+/* The folder the running kit lies in, ending in a separator. */
+std::string KitDir()
+{
+    char sz[4096] = "";
+#ifdef _WIN32
+    DWORD cch = GetModuleFileNameA(NULL, sz, sizeof sz);
+    std::string str(sz, cch < sizeof sz ? cch : 0);
+#else
+    ssize_t cch = readlink("/proc/self/exe", sz, sizeof sz - 1);
+    std::string str(sz, cch > 0 ? (size_t)cch : 0);
+#endif
+    size_t nSlash = str.find_last_of("/\\");
+    return nSlash == std::string::npos ? std::string() : str.substr(0, nSlash + 1);
+}
+
+/* SOURCE_DATE_EPOCH, when set, is the build's time: the PE header's time
+   stamp and the signing time.  Unset, the header has none. */
+int ReadBuildTime(BuildRequest *pRequest)
+{
+    const char *psz = getenv("SOURCE_DATE_EPOCH");
+    if (!psz || !*psz)
+        return 1;
+    char *pszEnd = nullptr;
+    unsigned long long u = strtoull(psz, &pszEnd, 10);
+    if (*pszEnd || *psz < '0' || *psz > '9' || u > 0xffffffffull) {
+        ReportFailure(std::string("SOURCE_DATE_EPOCH=") + psz +
+                      ": not a number of seconds since 1970 that a PE header can hold");
+        return 0;
+    }
+    pRequest->dwTimeStamp = (uint32_t)u;
+    pRequest->strSignTime = std::to_string(u);
+    return 1;
+}
+
+/* The certificate's password from the file named, else from the
+   environment; a file's one trailing line end is not part of it. */
+int ReadPassword(const Options &opt, std::string *pstrPassword)
+{
+    if (opt.strPasswordFile.empty()) {
+        const char *psz = getenv(pszPasswordVariable);
+        *pstrPassword = psz ? psz : "";
+        return 1;
+    }
+    std::ifstream in(opt.strPasswordFile, std::ios::binary);
+    if (!in) {
+        ReportFailure(opt.strPasswordFile + ": cannot open the password file");
+        return 0;
+    }
+    pstrPassword->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    for (const char *pszEnd : {"\n", "\r"})
+        if (!pstrPassword->empty() && pstrPassword->back() == *pszEnd)
+            pstrPassword->pop_back();
+    return 1;
+}
+
+int RunBuild(const Options &opt)
+{
+    Product product;
+    std::vector<std::string> vMessages;
+    int fLoaded = LoadProduct(opt.strProduct, &product, &vMessages);
+    for (const std::string &str : vMessages)
+        fprintf(stderr, "%s\n", str.c_str());
+    if (!fLoaded)
+        return EXIT_FINDINGS;
+    BuildRequest request;
+    request.strOutDir = opt.strOutput;
+    request.strStub = opt.strStub.empty() ? KitDir() + "quarnel-stub-win32.exe" : opt.strStub;
+    request.fSeal = !opt.fNoSeal;
+    request.strSignPkcs12 = opt.strSignPkcs12;
+    if (!ReadBuildTime(&request) || (!opt.strSignPkcs12.empty() && !ReadPassword(opt, &request.strPassword)))
+        return EXIT_FINDINGS;
+    BuildResult result;
+    std::string strError;
+    int fBuilt = BuildProduct(product, request, &result, &strError);
+    Options checked = opt;
+    checked.strExe = result.strInstaller;
+    checked.strPackage = result.strPackage;
+    int nExit = ReportFindings(checked, &result.vFindings);
+    if (!fBuilt)
+        return strError.empty() ? EXIT_FINDINGS : ReportFailure(strError);
+    fprintf(stderr, "quarnel-kit: wrote %s and %s\n", result.strInstaller.c_str(), result.strPackage.c_str());
+    return nExit;
+}
+
 /* ---- list -------------------------------------------------------------- */
 
 typedef std::vector<std::string> Row;
@@ -396,6 +490,21 @@ const CommandText aCommands[] = {
      "Examples:\n"
      "  quarnel-kit lint build/win32/quarnel.exe\n"
      "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
+    {"build", "Build a product's installer and package from its product file.",
+     "Writes OUTDIR/" INSTALLER_NAME " (the stub with the product's manifest, the package's\n"
+     "checksums unless --no-seal, and a version resource) and the package beside\n"
+     "it, then checks both as verify does.  Runs no other program, except\n"
+     "osslsigncode to sign.  The stub is quarnel-stub-win32.exe beside quarnel-kit\n"
+     "unless --stub names another (quarnel-stub-win64.exe for 64-bit Windows).\n"
+     "SOURCE_DATE_EPOCH, when set, is written as the PE time stamp and used as the\n"
+     "signing time; unset, the installer has no time stamp.  The signing\n"
+     "certificate's password comes from --sign-password-file or from the\n"
+     "environment variable QUARNEL_SIGN_PASSWORD, never from the command line.\n"
+     "A failed build leaves no file behind.\n\n"
+     "Examples:\n"
+     "  quarnel-kit build sample.toml -o dist\n"
+     "  quarnel-kit build sample.toml -o dist --stub quarnel-stub-win64.exe\n"
+     "  QUARNEL_SIGN_PASSWORD=... quarnel-kit build sample.toml -o dist --sign-pkcs12 me.p12"},
     {"verify", "Lint, then check a package against the manifest.",
      "Every item needs a whole record; surplus records are reported.  When the\n"
      "installer carries the package's checksums, the package must match them.\n\n"
@@ -444,6 +553,14 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("SCRIPT", pOpt->strScript, "the product's package script, to check it against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
 
+    p = AddCommand(app, "build");
+    p->add_option("PRODUCT", pOpt->strProduct, "the product file (.toml)")->required();
+    p->add_option("-o,--output", pOpt->strOutput, "the folder for the installer and the package")->required();
+    p->add_option("--stub", pOpt->strStub, "the installer stub to build from");
+    p->add_flag("--no-seal", pOpt->fNoSeal, "leave the package checksums out of the installer");
+    p->add_option("--sign-pkcs12", pOpt->strSignPkcs12, "sign the installer with this PKCS#12 certificate file");
+    p->add_option("--sign-password-file", pOpt->strPasswordFile, "read the certificate's password from this file");
+
     p = AddCommand(app, "verify");
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe")->required();
     p->add_option("PACKAGE", pOpt->strPackage, "the product's package file")->required();
@@ -485,7 +602,7 @@ int main(int argc, char **argv)
     }
     const std::pair<const char *, RunFn> aRuns[] = {
         {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify},
-        {"manifest", RunManifest}, {"script", RunScript}};
+        {"manifest", RunManifest}, {"script", RunScript}, {"build", RunBuild}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))
             return run.second(opt);
