@@ -13,3 +13,11 @@ target_compile_definitions(kit_tests PRIVATE
 set_target_properties(kit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(kit_tests quarnel-kit)
 add_test(NAME kit_tests COMMAND kit_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# quarnel-kit build with only the kit and osslsigncode on PATH: the same
+# bytes from two folders under other zones, locales, umasks, input dates and
+# a shifted clock, signed and unsigned; the signature verified and broken.
+# Reads the stubs the Windows trees copy beside the kit.
+add_test(NAME kit_build_sign_repro
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/kit/build_sign_repro.sh $<TARGET_FILE:quarnel-kit> ${CMAKE_SOURCE_DIR})
+set_tests_properties(kit_build_sign_repro PROPERTIES TIMEOUT 300)
