@@ -59,7 +59,8 @@ function(_quarnel_provide_kit)
 endfunction()
 
 # quarnel_add_product(NAME name MANIFEST file.rc SCRIPT file
-#                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target] [STRICT])
+#                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target] [STRICT]
+#                     [SIGN_PKCS12 file.p12 [SIGN_PASSWORD_FILE file]])
 #
 #   NAME               the product's name, for target and folder names
 #   MANIFEST           the product's string table (.rc; may #include "resource.h")
@@ -69,6 +70,11 @@ endfunction()
 #                      (default: <build tree>/products/NAME)
 #   TARGET             name of the installer's target (default: quarnel_NAME)
 #   STRICT             warnings of the check fail the build too
+#   SIGN_PKCS12        sign quarnel.exe with Authenticode after sealing
+#                      (`quarnel-kit sign`, through osslsigncode); the
+#                      password is read at build time from SIGN_PASSWORD_FILE
+#                      or the environment variable QUARNEL_SIGN_PASSWORD,
+#                      the signing time from SOURCE_DATE_EPOCH when set
 #
 # Builds OUTPUT_DIR/<package name of the script>, seals its checksums into
 # OUTPUT_DIR/quarnel.exe (`quarnel-kit seal`: the installer then refuses any
@@ -77,7 +83,8 @@ endfunction()
 # manifest); any error fails the build.  Target NAME_product (in ALL) stands
 # for the whole product.
 function(quarnel_add_product)
-  cmake_parse_arguments(ARG "STRICT" "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET" "" ${ARGN})
+  cmake_parse_arguments(ARG "STRICT"
+    "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET;SIGN_PKCS12;SIGN_PASSWORD_FILE" "" ${ARGN})
   foreach(required NAME MANIFEST SCRIPT)
     if(NOT ARG_${required})
       message(FATAL_ERROR "quarnel_add_product: ${required} is required")
@@ -144,6 +151,20 @@ function(quarnel_add_product)
 
   quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
   target_sources(${target} PRIVATE "${sums_rc}")
+  if(ARG_SIGN_PKCS12)
+    # Signing comes last, once the checksums are in: it adds a certificate
+    # table the checksums do not cover.
+    get_filename_component(p12 "${ARG_SIGN_PKCS12}" ABSOLUTE)
+    set(passfile "")
+    if(ARG_SIGN_PASSWORD_FILE)
+      get_filename_component(passfile "${ARG_SIGN_PASSWORD_FILE}" ABSOLUTE)
+      set(passfile --sign-password-file "${passfile}")
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND "${kit}" sign "$<TARGET_FILE:${target}>" --sign-pkcs12 "${p12}" ${passfile}
+      COMMENT "Signing ${ARG_NAME}"
+      VERBATIM)
+  endif()
 
   set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
   add_custom_command(OUTPUT "${stamp}"

@@ -134,17 +134,17 @@ int CheckInstaller(const Product &product, const std::vector<unsigned char> &vIm
 #ifndef _WIN32
 /* Runs osslsigncode with the password handed over through a pipe that
    only the child inherits, so it never shows on a command line. */
-int RunSigner(const BuildRequest &request, const std::string &strIn, const std::string &strOut,
+int RunSigner(const SignRequest &request, const std::string &strIn, const std::string &strOut,
               std::string *pstrError)
 {
     int afd[2];
     if (pipe(afd) != 0)
         return Fail(pstrError, std::string("cannot make a pipe: ") + strerror(errno));
     std::string strPassFile = "/dev/fd/" + std::to_string(afd[0]);
-    std::vector<std::string> vArgs = {"osslsigncode", "sign", "-pkcs12", request.strSignPkcs12,
+    std::vector<std::string> vArgs = {"osslsigncode", "sign", "-pkcs12", request.strPkcs12,
                                       "-readpass",    strPassFile};
-    if (!request.strSignTime.empty())
-        vArgs.insert(vArgs.end(), {"-time", request.strSignTime});
+    if (!request.strTime.empty())
+        vArgs.insert(vArgs.end(), {"-time", request.strTime});
     vArgs.insert(vArgs.end(), {"-in", strIn, "-out", strOut});
     std::vector<char *> vArgv;
     for (std::string &str : vArgs)
@@ -166,27 +166,22 @@ int RunSigner(const BuildRequest &request, const std::string &strIn, const std::
     int nStatus = 0;
     waitpid(pid, &nStatus, 0);
     if (cb != (ssize_t)request.strPassword.size() || !WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
-        return Fail(pstrError, request.strSignPkcs12 + ": osslsigncode could not sign " + strIn +
+        return Fail(pstrError, request.strPkcs12 + ": osslsigncode could not sign " + strIn +
                                    " (wrong password or not a PKCS#12 file?)");
     return 1;
 }
-#else
-int RunSigner(const BuildRequest &, const std::string &, const std::string &, std::string *pstrError)
-{
-    return Fail(pstrError, "signing is done by the native quarnel-kit on Linux (it runs osslsigncode); "
-                           "build unsigned here, or build with the native kit");
-}
 #endif
 
-/* The unsigned image in strPart becomes a signed one in the same place. */
-int SignInstaller(const BuildRequest &request, const std::string &strPart, Outputs *pOut, std::string *pstrError)
+/* Signing needs osslsigncode, which the Windows build does not run. */
+int CanSign(const SignRequest &sign, std::string *pstrError)
 {
-    std::string strSigned = strPart + ".signed";
-    pOut->vParts.push_back(strSigned);
-    if (!RunSigner(request, strPart, strSigned, pstrError))
-        return 0;
-    if (rename(strSigned.c_str(), strPart.c_str()) != 0)
-        return Fail(pstrError, strPart + ": cannot rename: " + strerror(errno));
+#ifdef _WIN32
+    if (!sign.strPkcs12.empty())
+        return Fail(pstrError, "signing is done by the native quarnel-kit (it runs osslsigncode): build "
+                               "unsigned here, or build and sign with the native kit");
+#endif
+    (void)sign;
+    (void)pstrError;
     return 1;
 }
 
@@ -196,7 +191,8 @@ int BuildProduct(const Product &product, const BuildRequest &request, BuildResul
 {
     Outputs out;
     std::vector<unsigned char> vStub, vSums, vImage;
-    if (!ReadBytes(request.strStub, &vStub, pstrError) || !PrepareOutDir(request.strOutDir, &out, pstrError))
+    if (!CanSign(request.sign, pstrError) || !ReadBytes(request.strStub, &vStub, pstrError) ||
+        !PrepareOutDir(request.strOutDir, &out, pstrError))
         return 0;
     pResult->strInstaller = (fs::path(request.strOutDir) / INSTALLER_NAME).string();
     pResult->strPackage = (fs::path(request.strOutDir) / product.strPackageName).string();
@@ -217,7 +213,7 @@ int BuildProduct(const Product &product, const BuildRequest &request, BuildResul
         return Fail(pstrError, request.strStub + ": " + strError);
     if (!WriteBytes(strInstallerPart, vImage, pstrError))
         return 0;
-    if (!request.strSignPkcs12.empty() && !SignInstaller(request, strInstallerPart, &out, pstrError))
+    if (!request.sign.strPkcs12.empty() && !SignExecutable(strInstallerPart, request.sign, pstrError))
         return 0;
     if (!ReadBytes(strInstallerPart, &vImage, pstrError) ||
         !CheckInstaller(product, vImage, strPackagePart, pResult, pstrError))
@@ -228,5 +224,23 @@ int BuildProduct(const Product &product, const BuildRequest &request, BuildResul
         return Fail(pstrError, request.strOutDir + ": cannot put the files in place: " + strerror(errno));
     }
     out.fKeep = true;
+    return 1;
+}
+
+int SignExecutable(const std::string &strExe, const SignRequest &sign, std::string *pstrError)
+{
+    if (!CanSign(sign, pstrError))
+        return 0;
+#ifndef _WIN32
+    Outputs out;
+    std::string strSigned = strExe + ".signed";
+    out.vParts.push_back(strSigned);
+    if (!RunSigner(sign, strExe, strSigned, pstrError))
+        return 0;
+    if (rename(strSigned.c_str(), strExe.c_str()) != 0)
+        return Fail(pstrError, strExe + ": cannot replace it with its signed copy: " + strerror(errno));
+#else
+    (void)strExe; /* CanSign has refused already */
+#endif
     return 1;
 }

@@ -16,14 +16,19 @@
 /* The installer's file name in the output folder. */
 #define INSTALLER_NAME "quarnel.exe"
 
+/* Authenticode signing through osslsigncode. */
+struct SignRequest {
+    std::string strPkcs12;   /* the certificate and key; no signing when empty */
+    std::string strPassword; /* handed over through a pipe, never as an argument */
+    std::string strTime;     /* seconds since 1970 for the signature; empty: now */
+};
+
 struct BuildRequest {
     std::string strOutDir;
     std::string strStub;
     bool fSeal = true;
     uint32_t dwTimeStamp = 0;   /* the PE header's; 0 writes none */
-    std::string strSignPkcs12;  /* sign with this certificate file when not empty */
-    std::string strPassword;    /* its password */
-    std::string strSignTime;    /* osslsigncode -time value; empty: now */
+    SignRequest sign;
 };
 
 struct BuildResult {
@@ -35,5 +40,10 @@ struct BuildResult {
    in *pstrError (naming the file), or with error findings in
    pResult->vFindings, and nothing written. */
 int BuildProduct(const Product &product, const BuildRequest &request, BuildResult *pResult, std::string *pstrError);
+
+/* Signs the executable strExe in place (it stays as it was when signing
+   fails).  1, or 0 with the reason; the Windows build of the kit cannot
+   sign and says so. */
+int SignExecutable(const std::string &strExe, const SignRequest &sign, std::string *pstrError);
 
 #endif

@@ -306,7 +306,7 @@ int ReadBuildTime(BuildRequest *pRequest)
         return 0;
     }
     pRequest->dwTimeStamp = (uint32_t)u;
-    pRequest->strSignTime = std::to_string(u);
+    pRequest->sign.strTime = std::to_string(u);
     return 1;
 }
 
@@ -344,8 +344,8 @@ int RunBuild(const Options &opt)
     request.strOutDir = opt.strOutput;
     request.strStub = opt.strStub.empty() ? KitDir() + "quarnel-stub-win32.exe" : opt.strStub;
     request.fSeal = !opt.fNoSeal;
-    request.strSignPkcs12 = opt.strSignPkcs12;
-    if (!ReadBuildTime(&request) || (!opt.strSignPkcs12.empty() && !ReadPassword(opt, &request.strPassword)))
+    request.sign.strPkcs12 = opt.strSignPkcs12;
+    if (!ReadBuildTime(&request) || (!opt.strSignPkcs12.empty() && !ReadPassword(opt, &request.sign.strPassword)))
         return EXIT_FINDINGS;
     BuildResult result;
     std::string strError;
@@ -358,6 +358,20 @@ int RunBuild(const Options &opt)
         return strError.empty() ? EXIT_FINDINGS : ReportFailure(strError);
     fprintf(stderr, "quarnel-kit: wrote %s and %s\n", result.strInstaller.c_str(), result.strPackage.c_str());
     return nExit;
+}
+
+/* An installer built elsewhere (quarnel_add_product) signed in place, with
+   the same password handling and time as build's. */
+int RunSign(const Options &opt)
+{
+    BuildRequest request;
+    request.sign.strPkcs12 = opt.strSignPkcs12;
+    if (!ReadBuildTime(&request) || !ReadPassword(opt, &request.sign.strPassword))
+        return EXIT_FINDINGS;
+    std::string strError;
+    if (!SignExecutable(opt.strExe, request.sign, &strError))
+        return ReportFailure(strError);
+    return 0;
 }
 
 /* ---- list -------------------------------------------------------------- */
@@ -505,6 +519,13 @@ const CommandText aCommands[] = {
      "  quarnel-kit build sample.toml -o dist\n"
      "  quarnel-kit build sample.toml -o dist --stub quarnel-stub-win64.exe\n"
      "  QUARNEL_SIGN_PASSWORD=... quarnel-kit build sample.toml -o dist --sign-pkcs12 me.p12"},
+    {"sign", "Sign a built installer with Authenticode, in place.",
+     "Runs osslsigncode with the certificate; its password comes from\n"
+     "--sign-password-file or QUARNEL_SIGN_PASSWORD, and SOURCE_DATE_EPOCH, when\n"
+     "set, is the signing time.  quarnel_add_product(... SIGN_PKCS12 file) runs it\n"
+     "after sealing.  A failed signing leaves the installer as it was.\n\n"
+     "Examples:\n"
+     "  QUARNEL_SIGN_PASSWORD=... quarnel-kit sign dist/quarnel.exe --sign-pkcs12 me.p12"},
     {"verify", "Lint, then check a package against the manifest.",
      "Every item needs a whole record; surplus records are reported.  When the\n"
      "installer carries the package's checksums, the package must match them.\n\n"
@@ -561,6 +582,11 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("--sign-pkcs12", pOpt->strSignPkcs12, "sign the installer with this PKCS#12 certificate file");
     p->add_option("--sign-password-file", pOpt->strPasswordFile, "read the certificate's password from this file");
 
+    p = AddCommand(app, "sign");
+    p->add_option("EXE", pOpt->strExe, "the installer to sign")->required();
+    p->add_option("--sign-pkcs12", pOpt->strSignPkcs12, "the PKCS#12 certificate file")->required();
+    p->add_option("--sign-password-file", pOpt->strPasswordFile, "read the certificate's password from this file");
+
     p = AddCommand(app, "verify");
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe")->required();
     p->add_option("PACKAGE", pOpt->strPackage, "the product's package file")->required();
@@ -602,7 +628,8 @@ int main(int argc, char **argv)
     }
     const std::pair<const char *, RunFn> aRuns[] = {
         {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify},
-        {"manifest", RunManifest}, {"script", RunScript}, {"build", RunBuild}};
+        {"manifest", RunManifest}, {"script", RunScript}, {"build", RunBuild},
+        {"sign", RunSign}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))
             return run.second(opt);

@@ -25,15 +25,8 @@ chmod +x "$work/bin/osslsigncode"
 faketime=$(command -v faketime)
 
 # A throw-away CA and a code-signing certificate it issued.
+bash "$(dirname "$0")/testcert.sh" "$work"
 cd "$work"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 -subj "/CN=Quarnel Test CA" \
-  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr -subj "/CN=Quarnel Test Signer" 2>/dev/null
-printf 'extendedKeyUsage=codeSigning\nkeyUsage=critical,digitalSignature\n' > signer.ext
-openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out signer.pem -days 30 \
-  -extfile signer.ext 2>/dev/null
-openssl pkcs12 -export -in signer.pem -inkey signer.key -out signer.p12 -passout pass:s3cret-pw 2>/dev/null
-printf 's3cret-pw\n' > password.txt
 epoch=$(date +%s)  # inside the certificate's validity, and the same for both builds
 
 # Two copies of the sample, in folders of different names.
