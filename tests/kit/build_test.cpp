@@ -349,3 +349,68 @@ TEST(BuildProduct, WritesBothFilesOrNothing)
 }
 
 } // namespace
+
+namespace {
+
+/* The sample product copied into the scratch folder. */
+void CopySample()
+{
+    namespace fs = std::filesystem;
+    fs::copy(std::string(KIT_SOURCE_DIR) + "/examples/sample/files", "files", fs::copy_options::recursive);
+    fs::copy(std::string(KIT_SOURCE_DIR) + "/examples/sample/sample.toml", "sample.toml");
+}
+
+TEST(BuildTool, BuildsFromTheStubBesideTheKitAndNamesWhatFails)
+{
+    ScratchCwd cwd;
+    CopySample();
+    ToolRun run = RunTool("build sample.toml -o dist");
+    ASSERT_EQ(run.nExit, 0) << run.strOut;
+    Bytes vExe = ReadAll("dist/quarnel.exe");
+    PeLayout layout;
+    std::vector<PeResource> vRes;
+    std::string strError;
+    ASSERT_TRUE(ReadPeResources(vExe, &layout, &vRes, &strError)) << strError;
+    EXPECT_EQ(layout.uMagic, 0x10bu) << "the default stub is the 32-bit one";
+    Bytes vSums;
+    EXPECT_EQ(ReadPeNamedResource(vExe, RT_RCDATA, "QPKGSUMS", &vSums, &strError), 1);
+    EXPECT_EQ(RunTool("verify dist/quarnel.exe dist/SAMPLE.PKG").nExit, 0);
+
+    run = RunTool("build sample.toml -o unsealed --no-seal --stub " + StubPath("win64"));
+    ASSERT_EQ(run.nExit, 0) << run.strOut;
+    vExe = ReadAll("unsealed/quarnel.exe");
+    ASSERT_TRUE(ReadPeResources(vExe, &layout, &vRes, &strError)) << strError;
+    EXPECT_EQ(layout.uMagic, 0x20bu);
+    EXPECT_EQ(ReadPeNamedResource(vExe, RT_RCDATA, "QPKGSUMS", &vSums, &strError), 0);
+
+    WriteText("broken.toml", "[product\nname = 1\n");
+    struct Case {
+        const char *pszArgs;
+        int nExit;
+        const char *pszSays;
+    } cases[] = {
+        {"build sample.toml", 2, "--output is required"},
+        {"build sample.toml -o out --stub nostub.exe", 1, "nostub.exe: no such file"},
+        {"build sample.toml -o out --stub sample.toml", 1, "sample.toml: not a Windows executable"},
+        {"build sample.toml -o out --stub dist/quarnel.exe", 1, "already carries a product"},
+        {"build broken.toml -o out", 1, "broken.toml:1:"},
+        {"build missing.toml -o out", 1, "missing.toml"},
+        {"build sample.toml -o out --sign-pkcs12 none.p12 --sign-password-file nopass.txt", 1,
+         "nopass.txt: cannot open the password file"},
+        {"build sample.toml -o out --sign-pkcs12 none.p12", 1, "none.p12"},
+    };
+    for (const Case &c : cases) {
+        ToolRun bad = RunTool(c.pszArgs);
+        EXPECT_EQ(bad.nExit, c.nExit) << c.pszArgs << "\n" << bad.strOut;
+        EXPECT_NE(bad.strOut.find(c.pszSays), std::string::npos) << c.pszArgs << "\n" << bad.strOut;
+        EXPECT_FALSE(Exists("out")) << c.pszArgs;
+    }
+    setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+    run = RunTool("build sample.toml -o out3");
+    unsetenv("SOURCE_DATE_EPOCH");
+    EXPECT_EQ(run.nExit, 1) << run.strOut;
+    EXPECT_NE(run.strOut.find("SOURCE_DATE_EPOCH=yesterday: not a number"), std::string::npos) << run.strOut;
+    EXPECT_FALSE(Exists("out3"));
+}
+
+} // namespace

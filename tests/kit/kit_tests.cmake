@@ -21,3 +21,9 @@ add_test(NAME kit_tests COMMAND kit_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 add_test(NAME kit_build_sign_repro
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/kit/build_sign_repro.sh $<TARGET_FILE:quarnel-kit> ${CMAKE_SOURCE_DIR})
 set_tests_properties(kit_build_sign_repro PROPERTIES TIMEOUT 300)
+
+# The stubs built again in other build folders give the same bytes.
+add_test(NAME kit_stub_repro
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/kit/stub_repro.sh $<TARGET_FILE:quarnel-kit> ${CMAKE_SOURCE_DIR}
+          ${CMAKE_BINARY_DIR}/stub-repro)
+set_tests_properties(kit_stub_repro PROPERTIES TIMEOUT 1200)
