@@ -21,6 +21,17 @@ std::string StubPath(const char *pszTarget)
     return strKit.substr(0, strKit.find_last_of('/') + 1) + "quarnel-stub-" + pszTarget + ".exe";
 }
 
+/* A target's stub and its layout. */
+Bytes ReadStub(const char *pszTarget, PeLayout *pLayout)
+{
+    Bytes v = ReadAll(StubPath(pszTarget));
+    std::vector<PeResource> vRes;
+    std::string strError;
+    EXPECT_GT(v.size(), 4096u) << StubPath(pszTarget) << ": build the Windows trees first";
+    EXPECT_TRUE(ReadPeResources(v, pLayout, &vRes, &strError)) << strError;
+    return v;
+}
+
 uint32_t Get32(const Bytes &v, uint64_t n)
 {
     return v[n] | (v[n + 1] << 8) | (v[n + 2] << 16) | ((uint32_t)v[n + 3] << 24);
@@ -201,12 +212,10 @@ Bytes Renamed(Bytes v, const std::u16string &strFrom, const std::u16string &strT
 
 TEST(WriteInstallerImage, RefusesWhatIsNotAnUnsignedStubWithoutAProduct)
 {
-    Bytes vStub = ReadAll(StubPath("win64"));
-    ASSERT_GT(vStub.size(), 4096u);
     PeLayout l;
-    std::vector<PeResource> vRes;
+    Bytes vStub = ReadStub("win64", &l);
+    ASSERT_FALSE(HasFailure());
     std::string strError;
-    ASSERT_TRUE(ReadPeResources(vStub, &l, &vRes, &strError)) << strError;
     Sample sample = ReadSample(ReadAll(KIT_WIN64_EXE));
     Bytes vBuilt = Build(vStub, sample.table.mapEntries, sample.vSums, &strError);
     Bytes vOverlay = vStub;
@@ -248,12 +257,10 @@ TEST(WriteInstallerImage, RefusesWhatIsNotAnUnsignedStubWithoutAProduct)
    trusts an offset. */
 TEST(WriteInstallerImage, DamagedStubsFailCleanly)
 {
-    Bytes vStub = ReadAll(StubPath("win32"));
-    ASSERT_GT(vStub.size(), 4096u);
     PeLayout l;
-    std::vector<PeResource> vRes;
+    Bytes vStub = ReadStub("win32", &l);
+    ASSERT_FALSE(HasFailure());
     std::string strError;
-    ASSERT_TRUE(ReadPeResources(vStub, &l, &vRes, &strError)) << strError;
     const PeSection *pRsrc = nullptr;
     for (const PeSection &s : l.vSections)
         pRsrc = s.strName == ".rsrc" ? &s : pRsrc;
