@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -266,6 +267,21 @@ int RunScript(const Options &opt)
     return WriteOutput(opt, strText);
 }
 
+int RunInit(const Options &opt)
+{
+    std::string strText;
+    std::vector<std::string> vProblems;
+    std::string strProductDir = opt.strOutput.empty() ? "" : std::filesystem::path(opt.strOutput).parent_path().string();
+    if (!MakeStarterProduct(opt.strDir, strProductDir, &strText, &vProblems)) {
+        for (const std::string &str : vProblems)
+            fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
+        fprintf(stderr, "quarnel-kit: %s: no product file written; an installer cannot take the files above\n",
+                opt.strDir.c_str());
+        return EXIT_FINDINGS;
+    }
+    return WriteOutput(opt, strText);
+}
+
 /* ---- list -------------------------------------------------------------- */
 
 typedef std::vector<std::string> Row;
@@ -402,6 +418,16 @@ const CommandText aCommands[] = {
      "Examples:\n"
      "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
      "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
+    {"init", "Write a starting product file for the files under a folder.",
+     "Every file becomes an item (in the byte order of its path, installed under the\n"
+     "same relative path, dated with the UTC day it was last modified, rule \"A\"), every\n"
+     "folder a subdirectory.  Source paths are relative to the product file's folder.\n"
+     "Files an installer cannot take stop it, each named: empty files, files of 2 GiB\n"
+     "or more, folder names the installer refuses, dates outside 1980-2107, more than\n"
+     "400 files.\n\n"
+     "Examples:\n"
+     "  quarnel-kit init files -o product.toml\n"
+     "  quarnel-kit init files > product.toml"},
     {"manifest", "Write a product file's manifest as a resource script (.rc).",
      "The product file is checked first (every check of lint, with the line of each\n"
      "key); on any error nothing is written.  Texts are written in code page 1252.\n\n"
@@ -450,6 +476,10 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
 
+    p = AddCommand(app, "init");
+    p->add_option("DIR", pOpt->strDir, "the folder holding the product's files")->required();
+    p->add_option("-o,--output", pOpt->strOutput, "write the product file here instead of to stdout");
+
     for (const char *pszName : {"manifest", "script"}) {
         p = AddCommand(app, pszName);
         p->add_option("PRODUCT", pOpt->strProduct, "the product file (TOML)")->required();
@@ -485,7 +515,7 @@ int main(int argc, char **argv)
     }
     const std::pair<const char *, RunFn> aRuns[] = {
         {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify},
-        {"manifest", RunManifest}, {"script", RunScript}};
+        {"init", RunInit}, {"manifest", RunManifest}, {"script", RunScript}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))
             return run.second(opt);

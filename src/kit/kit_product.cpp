@@ -120,10 +120,10 @@ size_t FindBadUtf8(const std::string &str)
     return std::string::npos;
 }
 
-/* A UTF-8 text as LoadStringA gives it on a western system: in code page
-   1252, a character the code page lacks read as "?" (listed in
-   *pstrOutside).  The converter is the one the PE reader uses. */
-std::string ToAnsi(const std::string &strUtf8, std::string *pstrOutside)
+} // namespace
+
+/* The converter is the one the PE reader uses. */
+std::string ConvertUtf8ToAnsi(const std::string &strUtf8, std::string *pstrOutside)
 {
     std::string strOut;
     for (size_t i = 0; i < strUtf8.size();) {
@@ -139,6 +139,13 @@ std::string ToAnsi(const std::string &strUtf8, std::string *pstrOutside)
     }
     return strOut;
 }
+
+int IsUtf8Text(const std::string &str)
+{
+    return FindBadUtf8(str) == std::string::npos;
+}
+
+namespace {
 
 /* ---- Keys -------------------------------------------------------------- */
 
@@ -217,7 +224,7 @@ int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom,
         return 0;
     }
     std::string strOutside;
-    *pstrText = ToAnsi(pv->get(), &strOutside);
+    *pstrText = ConvertUtf8ToAnsi(pv->get(), &strOutside);
     if (!strOutside.empty())
         Report(pL, o, SEV_WARNING, strOutside + " not in code page 1252: the installer shows \"?\" instead");
     if (cchRoom && pstrText->size() > cchRoom) {
@@ -606,7 +613,8 @@ void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vect
     pv->push_back(DdeCommand{(fReplace ? "[ReplaceItem(" + DdeParam(strTitle) + ")]" : "") + strAdd, oIcon});
 }
 
-/* The group's own command first, then one per icon, then the raw ones. */
+/* The group's own command first, then the raw ones (which may create or
+   select a group of their own), then one per icon. */
 void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
 {
     std::vector<DdeCommand> vCommands, vRaw;
@@ -636,7 +644,8 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
             ReportUnknownKey(pL, o, {"name", "dde_service", "icon", "commands"});
         }
     });
-    vCommands.insert(vCommands.end(), vRaw.begin(), vRaw.end());
+    vCommands.insert(vCommands.begin() + (vCommands.empty() || vCommands[0].origin.strKey != "program_group.name" ? 0 : 1),
+                     vRaw.begin(), vRaw.end());
     if (vCommands.size() > MAX_DDE_CMDS) {
         Report(pL, oGroup, SEV_ERROR, std::to_string(vCommands.size()) + " commands; the installer has room for " +
                                           std::to_string(MAX_DDE_CMDS));
