@@ -165,6 +165,48 @@ TEST(ProductInit, StopsNamingWhatTheInstallerCannotTake)
     }
 }
 
+/* ---- every key on its entry -------------------------------------------- */
+
+TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
+{
+    ScratchCwd cwd;
+    WriteText("A.TXT", "a");
+    WriteText("product.toml",
+              "[product]\nname = \"N\"\nversion = \"4.3.2.1\"\npublisher = \"P \u00A9\"\ndescription = \"D\"\n"
+              "[install]\npackage = \"A.PKG\"\ndestination = 'C:\\A'\nspace_kb = 64\nrun_after = '%DA.TXT'\n"
+              "show_progress = false\nshow_completion = true\ncompletion_message = \"C\"\n"
+              "cancel_question = \"Q\"\nwarn_root = false\nwarn_windows_dir = true\nwarn_system_dir = false\n"
+              "subdirectories = [\"S\"]\n"
+              "[program_group]\nname = \"G, 1\"\ndde_service = \"SVC\"\ncommands = [\"[X]\"]\n"
+              "[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DA.TXT'\nreplace = true\n"
+              "[[item]]\nsource = \"A.TXT\"\ndestination = '%DS\\A.TXT'\ndate = 2000-02-29\noverwrite = \"N\"\n"
+              "[[ini]]\nfile = '%DA.INI'\nsection = \"Sec\"\nkey = \"K\"\nvalue = \"V\"\noverwrite = \"N\"\n"
+              "[messages]\n0 = \"M0\"\n408 = \"M408\"\n"
+              "[entries]\n97 = 7\n");
+    Product p;
+    std::vector<std::string> v;
+    ASSERT_TRUE(LoadProduct("product.toml", &p, &v)) << Joined(v);
+    EXPECT_EQ(p.strPackageName, "A.PKG");
+    EXPECT_EQ(p.vItemSources, std::vector<std::string>{"A.TXT"});
+    EXPECT_EQ(p.version.strName, "N");
+    EXPECT_EQ(p.version.strPublisher, "P \xA9");
+    EXPECT_EQ(p.version.strVersion, "4.3.2.1");
+    const Manifest want = {
+        {0, "M0"}, {97, "7"}, {98, "A.PKG"}, {99, "D"}, {100, "C:\\A"}, {101, "64"}, {102, "%DA.TXT"},
+        {105, "FALSE"}, {106, "TRUE"}, {107, "FALSE"}, {108, "TRUE"}, {109, "FALSE"}, {112, "Q"}, {150, "C"},
+        {408, "M408"}, {499, "1"}, {500, "S"}, {698, "SVC"}, {699, "3"},
+        {700, "[CreateGroup(\"G, 1\")][ShowGroup(\"G, 1\",1)]"}, {701, "[X]"},
+        {702, "[ReplaceItem(T)][AddItem(%DA.TXT,T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
+        {1400, "A.TXT"}, /* no name: the installed file's */
+        {1800, "20000229"}, {2200, "N"}, {2999, "1"}, {3000, "%DA.INI"}, {3200, "N"}, {3400, "Sec"},
+        {3600, "K"}, {3800, "V"}};
+    EXPECT_EQ(p.manifest, want);
+    /* The one finding: entry 97 is read by nobody. */
+    ASSERT_EQ(v.size(), 1u) << Joined(v);
+    EXPECT_NE(v[0].find("product.toml:42:1: warning: entries.97: not an entry the installer reads"), std::string::npos)
+        << v[0];
+}
+
 /* ---- mistakes in a product file ----------------------------------------- */
 
 /* A small product; a case adds one line to [install] (line 7; a package
