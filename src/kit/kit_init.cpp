@@ -191,9 +191,10 @@ std::string FormatProduct(const std::string &strName, const std::string &strSour
 
 } // namespace
 
-int MakeStarterProduct(const std::string &strDir, const std::string &strProductDir, std::string *pstrText,
+int MakeStarterProduct(const std::string &strDir, const std::string &strProductFile, std::string *pstrText,
                        std::vector<std::string> *pvProblems)
 {
+    std::string strProductDir = fs::path(strProductFile).parent_path().string();
     std::error_code ec;
     if (!fs::is_directory(strDir, ec)) {
         pvProblems->push_back(strDir + ": not a folder; name the folder that holds the product's files");
@@ -222,7 +223,10 @@ int MakeStarterProduct(const std::string &strDir, const std::string &strProductD
     std::string strSourceDir = (rel.empty() ? abs : rel).generic_string();
     if (!strSourceDir.empty() && strSourceDir.back() == '/')
         strSourceDir.pop_back();
-    std::string strName = (abs.filename().empty() ? abs.parent_path() : abs).filename().string();
+    /* The product file's own name says best what the product is called;
+       on standard output the folder's name is the guess. */
+    std::string strName = strProductFile.empty() ? (abs.filename().empty() ? abs.parent_path() : abs).filename().string()
+                                                 : fs::path(strProductFile).stem().string();
     *pstrText = FormatProduct(strName.empty() ? "Product" : strName, strSourceDir, vFiles, vFolders);
     return 1;
 }

@@ -1,13 +1,13 @@
 /* kit_main.cpp - quarnel-kit, the product author's command-line tool:
- * pack a package without Windows, seal its checksums into the installer,
- * list a package's records, lint a built installer's manifest and verify a
- * package against it. */
+ * start a product file for a folder and write its classic files (manifest
+ * and package script), pack a package without Windows, seal its checksums
+ * into the installer, list a package's records, lint a built installer's
+ * manifest and verify a package against it. */
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <CLI/CLI.hpp>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -271,8 +271,7 @@ int RunInit(const Options &opt)
 {
     std::string strText;
     std::vector<std::string> vProblems;
-    std::string strProductDir = opt.strOutput.empty() ? "" : std::filesystem::path(opt.strOutput).parent_path().string();
-    if (!MakeStarterProduct(opt.strDir, strProductDir, &strText, &vProblems)) {
+    if (!MakeStarterProduct(opt.strDir, opt.strOutput, &strText, &vProblems)) {
         for (const std::string &str : vProblems)
             fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
         fprintf(stderr, "quarnel-kit: %s: no product file written; an installer cannot take the files above\n",
@@ -388,8 +387,8 @@ const CommandText aCommands[] = {
      "directory separator and drive letters are refused.  The bytes written are the\n"
      "ones quarnel.exe SCRIPT writes.  A failed pack leaves no package behind.\n\n"
      "Examples:\n"
-     "  cd examples/sample && quarnel-kit pack sample.qps\n"
-     "  quarnel-kit pack sample.qps -o ../../build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit script sample.toml -o sample.qps && quarnel-kit pack sample.qps\n"
+     "  quarnel-kit pack sample.qps -o build/SAMPLE.PKG\n"
      "  quarnel-kit pack --dry-run sample.qps"},
     {"seal", "Write the package's checksums as a resource script for its installer.",
      "The script holds one RCDATA resource, " RES_PACKAGE_SUMS ": the package's record count,\n"
@@ -411,7 +410,7 @@ const CommandText aCommands[] = {
      "Prints \"ID: error|warning: message\" lines; exit code 1 on any error.\n\n"
      "Examples:\n"
      "  quarnel-kit lint build/win32/quarnel.exe\n"
-     "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
+     "  quarnel-kit lint build/win32/quarnel.exe build/win32/examples/sample.qps"},
     {"verify", "Lint, then check a package against the manifest.",
      "Every item needs a whole record; surplus records are reported.  When the\n"
      "installer carries the package's checksums, the package must match them.\n\n"
@@ -493,13 +492,16 @@ typedef int (*RunFn)(const Options &opt);
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"quarnel-kit: packs, seals, lists, lints and verifies Quarnel products.", "quarnel-kit"};
+    CLI::App app{"quarnel-kit: starts, checks, packs, seals, lists, lints and verifies Quarnel products.",
+                 "quarnel-kit"};
     app.require_subcommand(1, 1);
     /* The same syntax on every system: a path such as /tmp/x is an argument,
        never a Windows-style option. */
     app.allow_windows_style_options(false);
     app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
                "Examples:\n"
+               "  quarnel-kit init files -o product.toml\n"
+               "  quarnel-kit manifest product.toml -o manifest.rc\n"
                "  quarnel-kit pack sample.qps\n"
                "  quarnel-kit seal SAMPLE.PKG -o sample_sums.rc\n"
                "  quarnel-kit lint quarnel.exe sample.qps\n"

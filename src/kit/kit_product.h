@@ -39,9 +39,9 @@ int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::
 std::string ConvertUtf8ToAnsi(const std::string &strUtf8, std::string *pstrOutside);
 int IsUtf8Text(const std::string &str);
 
-/* A starting product file for the files under strDir, its source paths
-   relative to strProductDir (where the product file goes; empty: the
-   current directory).  0 with one line per path the installer cannot take
+/* A starting product file for the files under strDir, to be written as
+   strProductFile (empty: standard output), its source paths relative to
+   that file's folder and the product named after it (or after strDir).  0 with one line per path the installer cannot take
    (empty, 2 GiB or more, a refused folder name, a date outside 1980-2107,
    more than the items an installer holds). */
 int MakeStarterProduct(const std::string &strDir, const std::string &strProductDir, std::string *pstrText,

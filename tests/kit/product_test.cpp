@@ -67,7 +67,7 @@ TEST(ProductInit, FolderBecomesAProductThatBuilds)
     ASSERT_TRUE(LoadProduct("out/product.toml", &p, &v)) << Joined(v);
     EXPECT_TRUE(v.empty()) << Joined(v);
     const Manifest &m = p.manifest;
-    EXPECT_EQ(m.at(98), "IN.PKG");
+    EXPECT_EQ(m.at(98), "PRODUCT.PKG") << "named after the product file";
     EXPECT_EQ(m.at(499), "3");
     EXPECT_EQ(m.at(500), "DOCS");
     EXPECT_EQ(m.at(501), "DOCS-OLD") << "byte order: '-' before '/', a parent still before its children";
@@ -91,10 +91,10 @@ TEST(ProductInit, FolderBecomesAProductThatBuilds)
     std::string strRc((const char *)ReadAll("out/manifest.rc").data(), ReadAll("out/manifest.rc").size());
     EXPECT_NE(strRc.find("    1002, \"%DDOCS\\\\EXTRA\\\\DATA.BIN\"\n"), std::string::npos) << strRc;
     std::filesystem::current_path("out");
-    ToolRun pack = RunTool("pack package.qps -o IN.PKG");
+    ToolRun pack = RunTool("pack package.qps");
     std::filesystem::current_path("..");
     ASSERT_EQ(pack.nExit, 0) << pack.strOut;
-    EXPECT_EQ(ReadAll("out/IN.PKG").size(), 4u * 4 + 5 + 1 + 4 + 1);
+    EXPECT_EQ(ReadAll("out/PRODUCT.PKG").size(), 4u * 4 + 5 + 1 + 4 + 1);
 }
 
 TEST(ProductInit, DateIsTheUtcDayInAnyZone)
