@@ -44,10 +44,9 @@ function(_quarnel_provide_kit)
                  ${CMAKE_COMMAND} -S "${CMAKE_SOURCE_DIR}" -B "${host}" -G "${CMAKE_GENERATOR}"
                  -DCMAKE_BUILD_TYPE=Release)
   endif()
-  if(NOT EXISTS "${kit}")
-    message(STATUS "Building quarnel-kit in ${host}")
-    _quarnel_run(${CMAKE_COMMAND} --build "${host}" --target quarnel-kit)
-  endif()
+  # Brought up to date now too: configuring reads product files with it.
+  message(STATUS "Building quarnel-kit in ${host}")
+  _quarnel_run(${CMAKE_COMMAND} --build "${host}" --target quarnel-kit)
   if(NOT TARGET quarnel_kit_tool)
     add_custom_target(quarnel_kit_tool
       COMMAND ${CMAKE_COMMAND} --build "${host}" --target quarnel-kit
@@ -58,14 +57,41 @@ function(_quarnel_provide_kit)
   set(QUARNEL_KIT_EXE "${kit}" PARENT_SCOPE)
 endfunction()
 
-# quarnel_add_product(NAME name MANIFEST file.rc SCRIPT file
+# The classic files of a product file, written by the kit into the build
+# tree: the script now (its item list is read while configuring) and again
+# when the product file changes, the manifest at build time.
+function(_quarnel_classic_files name product kit out_manifest out_script)
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${name}_manifest.rc")
+  set(qps "${CMAKE_CURRENT_BINARY_DIR}/${name}.qps")
+  execute_process(COMMAND "${kit}" script "${product}" -o "${qps}"
+    RESULT_VARIABLE rc_code OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc_code EQUAL 0)
+    message(FATAL_ERROR "Product ${name}:\n${out}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${product}")
+  add_custom_command(OUTPUT "${qps}" COMMAND "${kit}" script "${product}" -o "${qps}"
+    DEPENDS "${product}" "${kit}" COMMENT "Product ${name}: package script" VERBATIM)
+  add_custom_command(OUTPUT "${rc}" COMMAND "${kit}" manifest "${product}" -o "${rc}"
+    DEPENDS "${product}" "${kit}" COMMENT "Product ${name}: manifest" VERBATIM)
+  add_custom_target(${name}_manifest DEPENDS "${rc}")
+  set(${out_manifest} "${rc}" PARENT_SCOPE)
+  set(${out_script} "${qps}" PARENT_SCOPE)
+endfunction()
+
+# quarnel_add_product(NAME name {PRODUCT file.toml | MANIFEST file.rc SCRIPT file}
 #                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target] [STRICT]
 #                     [SIGN_PKCS12 file.p12 [SIGN_PASSWORD_FILE file]])
 #
 #   NAME               the product's name, for target and folder names
-#   MANIFEST           the product's string table (.rc; may #include "resource.h")
-#   SCRIPT             the package script; the names in it resolve against
-#                      WORKING_DIRECTORY (default: the script's directory)
+#   PRODUCT            the product file; the kit writes the manifest and the
+#                      script from it into the build tree (target
+#                      NAME_manifest; the product target's property
+#                      QUARNEL_MANIFEST_RC names the manifest)
+#   MANIFEST           instead of PRODUCT: the product's string table (.rc;
+#                      may #include "resource.h")
+#   SCRIPT             with MANIFEST: the package script; the names in it
+#                      resolve against WORKING_DIRECTORY (default: the
+#                      script's directory)
 #   OUTPUT_DIR         where quarnel.exe and the package go
 #                      (default: <build tree>/products/NAME)
 #   TARGET             name of the installer's target (default: quarnel_NAME)
@@ -84,12 +110,21 @@ endfunction()
 # for the whole product.
 function(quarnel_add_product)
   cmake_parse_arguments(ARG "STRICT"
-    "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET;SIGN_PKCS12;SIGN_PASSWORD_FILE" "" ${ARGN})
-  foreach(required NAME MANIFEST SCRIPT)
-    if(NOT ARG_${required})
-      message(FATAL_ERROR "quarnel_add_product: ${required} is required")
+    "NAME;PRODUCT;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET;SIGN_PKCS12;SIGN_PASSWORD_FILE" "" ${ARGN})
+  set(required NAME MANIFEST SCRIPT)
+  if(ARG_PRODUCT)
+    set(required NAME)
+  endif()
+  foreach(arg ${required})
+    if(NOT ARG_${arg})
+      message(FATAL_ERROR "quarnel_add_product: ${arg} is required (or PRODUCT instead of MANIFEST and SCRIPT)")
     endif()
   endforeach()
+  _quarnel_provide_kit()
+  if(ARG_PRODUCT)
+    get_filename_component(product "${ARG_PRODUCT}" ABSOLUTE)
+    _quarnel_classic_files(${ARG_NAME} "${product}" "${QUARNEL_KIT_EXE}" ARG_MANIFEST ARG_SCRIPT)
+  endif()
   get_filename_component(manifest "${ARG_MANIFEST}" ABSOLUTE)
   get_filename_component(script "${ARG_SCRIPT}" ABSOLUTE)
   get_filename_component(workdir "${script}" DIRECTORY)
@@ -109,7 +144,6 @@ function(quarnel_add_product)
     set(strict --strict)
   endif()
 
-  _quarnel_provide_kit()
   set(kit "${QUARNEL_KIT_EXE}")
 
   # The package name and the item files, read from the script now; the
@@ -176,6 +210,7 @@ function(quarnel_add_product)
     VERBATIM)
 
   add_custom_target(${ARG_NAME}_product ALL DEPENDS "${stamp}" "${package}")
+  set_property(TARGET ${ARG_NAME}_product PROPERTY QUARNEL_MANIFEST_RC "${manifest}")
   if(TARGET quarnel_kit_tool)
     add_dependencies(${ARG_NAME}_product quarnel_kit_tool)
   endif()

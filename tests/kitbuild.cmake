@@ -13,8 +13,7 @@ if(COMMAND _quarnel_provide_kit)
     endif()
   endif()
   quarnel_add_product(NAME signedsample
-    MANIFEST ${CMAKE_SOURCE_DIR}/examples/sample/manifest.rc
-    SCRIPT ${CMAKE_SOURCE_DIR}/examples/sample/sample.qps
+    PRODUCT ${CMAKE_SOURCE_DIR}/examples/sample/sample.toml
     OUTPUT_DIR ${QUARNEL_TEST_DIR}/e2e/signedsample
     SIGN_PKCS12 ${test_cert}/signer.p12 SIGN_PASSWORD_FILE ${test_cert}/password.txt)
   add_test(NAME kit_signed_product_verifies

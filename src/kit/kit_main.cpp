@@ -1,7 +1,8 @@
 /* kit_main.cpp - quarnel-kit, the product author's command-line tool:
- * pack a package without Windows, seal its checksums into the installer,
- * list a package's records, lint a built installer's manifest and verify a
- * package against it. */
+ * start a product file for a folder and write its classic files (manifest
+ * and package script), pack a package without Windows, seal its checksums
+ * into the installer, list a package's records, lint a built installer's
+ * manifest and verify a package against it. */
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -374,6 +375,20 @@ int RunSign(const Options &opt)
     return 0;
 }
 
+int RunInit(const Options &opt)
+{
+    std::string strText;
+    std::vector<std::string> vProblems;
+    if (!MakeStarterProduct(opt.strDir, opt.strOutput, &strText, &vProblems)) {
+        for (const std::string &str : vProblems)
+            fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
+        fprintf(stderr, "quarnel-kit: %s: no product file written; an installer cannot take the files above\n",
+                opt.strDir.c_str());
+        return EXIT_FINDINGS;
+    }
+    return WriteOutput(opt, strText);
+}
+
 /* ---- list -------------------------------------------------------------- */
 
 typedef std::vector<std::string> Row;
@@ -480,8 +495,8 @@ const CommandText aCommands[] = {
      "directory separator and drive letters are refused.  The bytes written are the\n"
      "ones quarnel.exe SCRIPT writes.  A failed pack leaves no package behind.\n\n"
      "Examples:\n"
-     "  cd examples/sample && quarnel-kit pack sample.qps\n"
-     "  quarnel-kit pack sample.qps -o ../../build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit script sample.toml -o sample.qps && quarnel-kit pack sample.qps\n"
+     "  quarnel-kit pack sample.qps -o build/SAMPLE.PKG\n"
      "  quarnel-kit pack --dry-run sample.qps"},
     {"seal", "Write the package's checksums as a resource script for its installer.",
      "The script holds one RCDATA resource, " RES_PACKAGE_SUMS ": the package's record count,\n"
@@ -503,7 +518,7 @@ const CommandText aCommands[] = {
      "Prints \"ID: error|warning: message\" lines; exit code 1 on any error.\n\n"
      "Examples:\n"
      "  quarnel-kit lint build/win32/quarnel.exe\n"
-     "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
+     "  quarnel-kit lint build/win32/quarnel.exe build/win32/examples/sample.qps"},
     {"build", "Build a product's installer and package from its product file.",
      "Writes OUTDIR/" INSTALLER_NAME " (the stub with the product's manifest, the package's\n"
      "checksums unless --no-seal, and a version resource) and the package beside\n"
@@ -532,6 +547,16 @@ const CommandText aCommands[] = {
      "Examples:\n"
      "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
      "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
+    {"init", "Write a starting product file for the files under a folder.",
+     "Every file becomes an item (in the byte order of its path, installed under the\n"
+     "same relative path, dated with the UTC day it was last modified, rule \"A\"), every\n"
+     "folder a subdirectory.  Source paths are relative to the product file's folder.\n"
+     "Files an installer cannot take stop it, each named: empty files, files of 2 GiB\n"
+     "or more, folder names the installer refuses, dates outside 1980-2107, more than\n"
+     "400 files.\n\n"
+     "Examples:\n"
+     "  quarnel-kit init files -o product.toml\n"
+     "  quarnel-kit init files > product.toml"},
     {"manifest", "Write a product file's manifest as a resource script (.rc).",
      "The product file is checked first (every check of lint, with the line of each\n"
      "key); on any error nothing is written.  Texts are written in code page 1252.\n\n"
@@ -593,6 +618,10 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
 
+    p = AddCommand(app, "init");
+    p->add_option("DIR", pOpt->strDir, "the folder holding the product's files")->required();
+    p->add_option("-o,--output", pOpt->strOutput, "write the product file here instead of to stdout");
+
     for (const char *pszName : {"manifest", "script"}) {
         p = AddCommand(app, pszName);
         p->add_option("PRODUCT", pOpt->strProduct, "the product file (TOML)")->required();
@@ -606,13 +635,16 @@ typedef int (*RunFn)(const Options &opt);
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"quarnel-kit: packs, seals, lists, lints and verifies Quarnel products.", "quarnel-kit"};
+    CLI::App app{"quarnel-kit: starts, checks, packs, seals, lists, lints and verifies Quarnel products.",
+                 "quarnel-kit"};
     app.require_subcommand(1, 1);
     /* The same syntax on every system: a path such as /tmp/x is an argument,
        never a Windows-style option. */
     app.allow_windows_style_options(false);
     app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
                "Examples:\n"
+               "  quarnel-kit init files -o product.toml\n"
+               "  quarnel-kit manifest product.toml -o manifest.rc\n"
                "  quarnel-kit pack sample.qps\n"
                "  quarnel-kit seal SAMPLE.PKG -o sample_sums.rc\n"
                "  quarnel-kit lint quarnel.exe sample.qps\n"
@@ -628,7 +660,7 @@ int main(int argc, char **argv)
     }
     const std::pair<const char *, RunFn> aRuns[] = {
         {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify},
-        {"manifest", RunManifest}, {"script", RunScript}, {"build", RunBuild},
+        {"init", RunInit}, {"manifest", RunManifest}, {"script", RunScript}, {"build", RunBuild},
         {"sign", RunSign}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))

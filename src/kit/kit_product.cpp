@@ -120,10 +120,10 @@ size_t FindBadUtf8(const std::string &str)
     return std::string::npos;
 }
 
-/* A UTF-8 text as LoadStringA gives it on a western system: in code page
-   1252, a character the code page lacks read as "?" (listed in
-   *pstrOutside).  The converter is the one the PE reader uses. */
-std::string ToAnsi(const std::string &strUtf8, std::string *pstrOutside)
+} // namespace
+
+/* The converter is the one the PE reader uses. */
+std::string ConvertUtf8ToAnsi(const std::string &strUtf8, std::string *pstrOutside)
 {
     std::string strOut;
     for (size_t i = 0; i < strUtf8.size();) {
@@ -139,6 +139,13 @@ std::string ToAnsi(const std::string &strUtf8, std::string *pstrOutside)
     }
     return strOut;
 }
+
+int IsUtf8Text(const std::string &str)
+{
+    return FindBadUtf8(str) == std::string::npos;
+}
+
+namespace {
 
 /* ---- Keys -------------------------------------------------------------- */
 
@@ -217,7 +224,7 @@ int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom,
         return 0;
     }
     std::string strOutside;
-    *pstrText = ToAnsi(pv->get(), &strOutside);
+    *pstrText = ConvertUtf8ToAnsi(pv->get(), &strOutside);
     if (!strOutside.empty())
         Report(pL, o, SEV_WARNING, strOutside + " not in code page 1252: the installer shows \"?\" instead");
     if (cchRoom && pstrText->size() > cchRoom) {
@@ -606,23 +613,23 @@ void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vect
     pv->push_back(DdeCommand{(fReplace ? "[ReplaceItem(" + DdeParam(strTitle) + ")]" : "") + strAdd, oIcon});
 }
 
-/* The group's own command first, then one per icon, then the raw ones. */
+/* The group's own command first, then the raw ones (which may create or
+   select a group of their own), then one per icon. */
 void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
 {
-    std::vector<DdeCommand> vCommands, vRaw;
+    std::vector<DdeCommand> vGroup, vRaw, vIcons;
     ForEachKey(tbl, "program_group.", [&](const std::string &strKey, const toml::node &node, const Origin &o) {
         std::string str;
-        if (strKey == "name" && GetText(pL, node, o, 0, &str)) {
-            std::string strName = DdeParam(str);
-            vCommands.insert(vCommands.begin(),
-                             DdeCommand{"[CreateGroup(" + strName + ")][ShowGroup(" + strName + ",1)]", o});
+        if (strKey == "name") {
+            if (GetText(pL, node, o, 0, &str))
+                vGroup.push_back(DdeCommand{"[CreateGroup(" + DdeParam(str) + ")][ShowGroup(" + DdeParam(str) + ",1)]", o});
         } else if (strKey == "dde_service") {
             DefineText(pL, IDS_DDE_SERVICE, node, o, ROOM_STRING);
         } else if (strKey == "icon") {
             const toml::array *pArr = GetTableArray(pL, node, o, MAX_DDE_CMDS, "[[program_group.icon]]");
             for (size_t i = 0; pArr && i < pArr->size(); i++)
                 LoadIcon(pL, (*pArr)[i], MakeOrigin("program_group.icon[" + std::to_string(i) + "]",
-                                                    (*pArr)[i].source()), &vCommands);
+                                                    (*pArr)[i].source()), &vIcons);
         } else if (strKey == "commands") {
             const toml::array *pArr = node.as_array();
             if (!pArr)
@@ -632,24 +639,26 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
                 if (GetText(pL, (*pArr)[i], oCmd, 0, &str))
                     vRaw.push_back(DdeCommand{str, oCmd});
             }
-        } else if (strKey != "name") {
+        } else {
             ReportUnknownKey(pL, o, {"name", "dde_service", "icon", "commands"});
         }
     });
-    vCommands.insert(vCommands.end(), vRaw.begin(), vRaw.end());
-    if (vCommands.size() > MAX_DDE_CMDS) {
-        Report(pL, oGroup, SEV_ERROR, std::to_string(vCommands.size()) + " commands; the installer has room for " +
+    std::vector<DdeCommand> v(vGroup);
+    v.insert(v.end(), vRaw.begin(), vRaw.end());
+    v.insert(v.end(), vIcons.begin(), vIcons.end());
+    if (v.size() > MAX_DDE_CMDS) {
+        Report(pL, oGroup, SEV_ERROR, std::to_string(v.size()) + " commands; the installer has room for " +
                                           std::to_string(MAX_DDE_CMDS));
         return;
     }
-    for (size_t i = 0; i < vCommands.size(); i++) {
-        if (vCommands[i].strText.size() > ROOM_STRING)
-            Report(pL, vCommands[i].origin, SEV_ERROR, "the command has " + std::to_string(vCommands[i].strText.size()) +
-                                                           " characters; the installer reads only the first 1023");
-        Define(pL, IDS_DDE_CMD + (unsigned)i, vCommands[i].strText, vCommands[i].origin);
+    for (size_t i = 0; i < v.size(); i++) {
+        if (v[i].strText.size() > ROOM_STRING)
+            Report(pL, v[i].origin, SEV_ERROR, "the command has " + std::to_string(v[i].strText.size()) +
+                                                   " characters; the installer reads only the first 1023");
+        Define(pL, IDS_DDE_CMD + (unsigned)i, v[i].strText, v[i].origin);
     }
-    if (!vCommands.empty())
-        Define(pL, IDS_DDE_COUNT, std::to_string(vCommands.size()), oGroup);
+    if (!v.empty())
+        Define(pL, IDS_DDE_COUNT, std::to_string(v.size()), oGroup);
 }
 
 /* ---- Numbered entries -------------------------------------------------- */
