@@ -204,3 +204,28 @@ TEST(KitInstaller, InstallsLikeTheLinkedOne)
 }
 
 } // namespace
+
+namespace {
+
+/* From a folder of files to an install: the product file init wrote for
+   the sample's files, built by the kit, installs each file unchanged. */
+TEST(KitInstaller, InstallsWhatInitStarted)
+{
+    const std::string dest = ScratchDir("kitstarted") + "APP\\";
+    Installer inst(ProductDir("kitstarted") + "quarnel.exe");
+    ASSERT_TRUE(inst.Started());
+    HWND hMain = inst.MainDialog();
+    ASSERT_TRUE(hMain != NULL);
+    inst.TypeAndOk(hMain, dest);
+    HWND hVerify = inst.Confirmation();
+    ASSERT_TRUE(hVerify != NULL);
+    ASSERT_TRUE(inst.Answer(hVerify, IDOK));
+    EXPECT_EQ(inst.Exit(), 0);
+    for (const char *pszName : {"README.TXT", "GUIDE.TXT", "DATA.BIN"}) {
+        std::string source = ReadBytes(ProductDir("kitstarted-src") + "files\\" + pszName);
+        EXPECT_FALSE(source.empty()) << pszName;
+        EXPECT_EQ(ReadBytes(dest + pszName), source) << pszName;
+    }
+}
+
+} // namespace

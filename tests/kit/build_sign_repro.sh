@@ -63,6 +63,12 @@ done
 cmp -s "$work/one/out-plain/SAMPLE.PKG" "$work/one/out-signed/SAMPLE.PKG" || fail "signing changed the package"
 cmp -s "$work/one/out-plain/quarnel.exe" "$work/one/out-signed/quarnel.exe" && fail "the signed installer is not signed"
 
+# An author's first product: init on a folder, then build, with the same PATH.
+(cd "$work/one" && env -i PATH="$work/bin" /bin/bash -c \
+  'quarnel-kit init files -o started.toml && quarnel-kit build started.toml -o out-init') >/dev/null 2>&1 ||
+  fail "init and build of a folder"
+"$kit" verify "$work/one/out-init/quarnel.exe" "$work/one/out-init/"*.PKG >/dev/null || fail "the started product does not verify"
+
 signed=$work/one/out-signed/quarnel.exe
 stamp=$(python3 -c '
 import sys, struct
