@@ -519,7 +519,8 @@ std::vector<unsigned char> MakeVersionResource(const ProductVersion &version)
     std::string strDotted = DottedNumbers(version.awNumbers);
     std::vector<Bytes> vStrings;
     const std::pair<const char16_t *, std::string> aTexts[] = {
-        {u"CompanyName", version.strPublisher}, {u"FileDescription", version.strName + " Setup"},
+        {u"CompanyName", version.strPublisher},
+        {u"FileDescription", version.strName.empty() ? std::string() : version.strName + " Setup"},
         {u"FileVersion", strDotted},            {u"ProductName", version.strName},
         {u"ProductVersion", strDotted},
     };

@@ -131,6 +131,7 @@ void ExpectSoundLayout(const Bytes &v, const Bytes &vStub)
     EXPECT_EQ(Get32(v, l.nOpt + 56), (last.dwVirtualAddress + last.dwVirtualSize + l.dwSectionAlignment - 1) /
                                          l.dwSectionAlignment * l.dwSectionAlignment);
     EXPECT_EQ(Get32(v, l.nOpt + 64), ComputePeChecksum(v, l.nOpt + 64));
+    EXPECT_EQ(Get32(vStub, l.nOpt + 64), ComputePeChecksum(vStub, l.nOpt + 64)) << "the linker's own sum";
     EXPECT_EQ(Get32(v, l.nCoff + 4), 0u) << "no time stamp";
 }
 
