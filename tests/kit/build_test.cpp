@@ -422,3 +422,30 @@ TEST(BuildTool, BuildsFromTheStubBesideTheKitAndNamesWhatFails)
 }
 
 } // namespace
+
+namespace {
+
+/* The full example (every feature, and a © in a message) built by the kit
+   reads as the one quarnel_add_product() links from the same product file:
+   the same texts in code page 1252, the same checksums. */
+TEST(BuildTool, FullProductReadsAsTheLinkedOne)
+{
+    std::string strLinked = KIT_WIN64_EXE;
+    strLinked = strLinked.substr(0, strLinked.find_last_of('/') + 1) + "products/full/quarnel.exe";
+    Bytes vLinked = ReadAll(strLinked);
+    ASSERT_GT(vLinked.size(), 4096u) << strLinked << ": build the Windows trees first";
+    ScratchCwd cwd;
+    ToolRun run = RunTool("build " KIT_SOURCE_DIR "/examples/full/full.toml -o out --stub " + StubPath("win64"));
+    ASSERT_EQ(run.nExit, 0) << run.strOut;
+    Bytes vKit = ReadAll("out/quarnel.exe");
+    Sample linked = ReadSample(vLinked), kit = ReadSample(vKit);
+    EXPECT_EQ(kit.table.mapEntries, linked.table.mapEntries);
+    EXPECT_EQ(kit.table.mapBlockLanguages, linked.table.mapBlockLanguages);
+    EXPECT_EQ(kit.vSums, linked.vSums);
+    bool fCopyright = false;
+    for (const auto &entry : kit.table.mapEntries)
+        fCopyright |= entry.second.find('\xa9') != std::string::npos;
+    EXPECT_TRUE(fCopyright) << "the full example's message carries a (c) sign";
+}
+
+} // namespace
