@@ -87,6 +87,21 @@ int PrepareOutDir(const std::string &strDir, Outputs *pOut, std::string *pstrErr
     return 1;
 }
 
+/* The output files must not replace one of the product's own files. */
+int CheckOutputsApart(const Product &product, const BuildResult &result, std::string *pstrError)
+{
+    std::vector<std::string> vInputs = product.vItemSources;
+    vInputs.push_back(product.strFile);
+    for (const std::string &strInput : vInputs)
+        for (const std::string *pOut : {&result.strInstaller, &result.strPackage}) {
+            std::error_code ec;
+            if (fs::equivalent(strInput, *pOut, ec))
+                return Fail(pstrError, *pOut + ": is one of the product's own files (" + strInput +
+                                           "); choose another output folder");
+        }
+    return 1;
+}
+
 /* The product's items as a package script would list them, so that the
    package is written by the one packer the kit has. */
 ScriptInfo ScriptOf(const Product &product, const std::string &strPackage)
@@ -199,6 +214,8 @@ int BuildProduct(const Product &product, const BuildRequest &request, BuildResul
     std::string strPackagePart = (fs::path(request.strOutDir) / ("." + product.strPackageName + ".part")).string();
     std::string strInstallerPart = (fs::path(request.strOutDir) / ("." INSTALLER_NAME ".part")).string();
     out.vParts = {strPackagePart, strInstallerPart};
+    if (!CheckOutputsApart(product, *pResult, pstrError))
+        return 0;
     if (!PackScript(ScriptOf(product, strPackagePart), strPackagePart, nullptr, pstrError))
         return 0;
     if (request.fSeal && !MakePackageSums(strPackagePart, &vSums, pstrError))

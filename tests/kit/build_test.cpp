@@ -339,7 +339,9 @@ TEST(BuildProduct, WritesBothFilesOrNothing)
         {"out", "", "src/missing.txt", "src/missing.txt"},
         {"no/such/dir", "", "", "no/such/dir: its parent folder does not exist"},
         {"src/a.txt", "", "", "src/a.txt: exists and is not a folder"},
+        {"src", "", "src/TWO.PKG", "src/TWO.PKG: is one of the product's own files"},
     };
+    WriteText("src/TWO.PKG", "an item that has the package's name");
     for (const Case &c : cases) {
         Product bad = product;
         if (*c.pszItem)
@@ -354,6 +356,8 @@ TEST(BuildProduct, WritesBothFilesOrNothing)
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator("out"), {}), 2) << c.pszWhy;
         EXPECT_EQ(ReadAll("out/TWO.PKG"), vPackage) << c.pszWhy;
     }
+    Bytes vItem = ReadAll("src/TWO.PKG");
+    EXPECT_EQ(std::string(vItem.begin(), vItem.end()), "an item that has the package's name");
 }
 
 } // namespace
