@@ -37,3 +37,16 @@ add_test(NAME kit_stub_repro
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/kit/stub_repro.sh $<TARGET_FILE:quarnel-kit> ${CMAKE_SOURCE_DIR}
           ${CMAKE_BINARY_DIR}/stub-repro)
 set_tests_properties(kit_stub_repro PROPERTIES TIMEOUT 1200)
+
+# The kit takes its default stub from beside itself.  The Windows trees copy
+# theirs beside the kit they were given; a native tree of its own (the
+# sanitizer build) gets them here, from the trees named above, before the
+# tests that build products.
+foreach(target win32 win64)
+  string(TOUPPER ${target} upper)
+  add_test(NAME kit_stub_${target}
+    COMMAND ${CMAKE_COMMAND} -E copy ${QUARNEL_${upper}_TREE}/quarnel-stub.exe
+            ${CMAKE_BINARY_DIR}/quarnel-stub-${target}.exe)
+  set_tests_properties(kit_stub_${target} PROPERTIES FIXTURES_SETUP kit_stubs)
+endforeach()
+set_tests_properties(kit_tests kit_build_sign_repro kit_stub_repro PROPERTIES FIXTURES_REQUIRED kit_stubs)
