@@ -1,6 +1,7 @@
 /* kit_main.cpp - quarnel-kit, the product author's command-line tool:
- * start a product file for a folder and write its classic files (manifest
- * and package script), pack a package without Windows, seal its checksums
+ * start a product file for a folder, build its installer and package from
+ * the installer stub and sign them, write its classic files (manifest and
+ * package script), pack a package without Windows, seal its checksums
  * into the installer, list a package's records, lint a built installer's
  * manifest and verify a package against it. */
 #include <errno.h>
@@ -649,7 +650,8 @@ typedef int (*RunFn)(const Options &opt);
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"quarnel-kit: starts, checks, packs, seals, lists, lints and verifies Quarnel products.",
+    CLI::App app{"quarnel-kit: starts, builds, signs, checks, packs, seals, lists, lints and verifies Quarnel "
+                 "products.",
                  "quarnel-kit"};
     app.require_subcommand(1, 1);
     /* The same syntax on every system: a path such as /tmp/x is an argument,
@@ -658,6 +660,7 @@ int main(int argc, char **argv)
     app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
                "Examples:\n"
                "  quarnel-kit init files -o product.toml\n"
+               "  quarnel-kit build product.toml -o dist\n"
                "  quarnel-kit manifest product.toml -o manifest.rc\n"
                "  quarnel-kit pack sample.qps\n"
                "  quarnel-kit seal SAMPLE.PKG -o sample_sums.rc\n"
