@@ -255,6 +255,8 @@ void PutEntry(SectionWriter *pw, size_t nDir, size_t k, const ResourceKey &key, 
     Put32(&pw->v, n + 4, dwTarget);
 }
 
+/* The names, each stored once, and the data, each 4-byte aligned; the
+   entries written before get their offsets. */
 void WriteNamesAndData(SectionWriter *pw)
 {
     std::map<std::u16string, size_t> mapNames;
@@ -277,7 +279,26 @@ void WriteNamesAndData(SectionWriter *pw)
     }
 }
 
-/* The whole section for resources tree, placed at dwRva. */
+/* The language directories of one name directory's entries, each
+   language entry pointing at a data entry of its own. */
+void WriteLanguageLevel(SectionWriter *pw, const std::vector<std::pair<size_t, const LangMap *>> &vLangDirs)
+{
+    for (const auto &dir : vLangDirs) {
+        size_t nEntries = pw->v.size(), k = 0;
+        for (const auto &lang : *dir.second) {
+            ResourceKey key;
+            key.uId = lang.first;
+            size_t nEntry = nEntries + 16 * k;
+            PutEntry(pw, dir.first, k++, key, (uint32_t)nEntry);
+            pw->vLeaves.push_back(std::make_pair(nEntry, lang.second));
+        }
+        pw->v.resize(nEntries + 16 * dir.second->size(), 0);
+    }
+}
+
+/* The whole section for the resource tree, placed at dwRva: the type
+   directory, the name directories, the language directories, then what
+   they point at. */
 Bytes BuildResourceSection(const TypeMap &tree, uint32_t dwRva)
 {
     SectionWriter w;
@@ -299,18 +320,7 @@ Bytes BuildResourceSection(const TypeMap &tree, uint32_t dwRva)
             AppendDirectory(&w.v, name.second.size(), 0);
         }
     }
-    for (const auto &dir : vLangDirs) {
-        size_t nEntries = w.v.size();
-        k = 0;
-        for (const auto &lang : *dir.second) {
-            ResourceKey key;
-            key.uId = lang.first;
-            size_t nEntry = nEntries + 16 * k;
-            PutEntry(&w, dir.first, k++, key, (uint32_t)nEntry);
-            w.vLeaves.push_back(std::make_pair(nEntry, lang.second));
-        }
-        w.v.resize(nEntries + 16 * dir.second->size(), 0);
-    }
+    WriteLanguageLevel(&w, vLangDirs);
     WriteNamesAndData(&w);
     return w.v;
 }
