@@ -204,6 +204,18 @@ int WriteFileWhole(const std::string &strPath, const std::string &strText)
     return 1;
 }
 
+/* Standard output without -o; else the whole file or none. */
+int WriteOutput(const Options &opt, const std::string &strText)
+{
+    if (opt.strOutput.empty()) {
+        fputs(strText.c_str(), stdout);
+        return 0;
+    }
+    if (!WriteFileWhole(opt.strOutput, strText))
+        return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
+    return 0;
+}
+
 int RunSeal(const Options &opt)
 {
     std::vector<unsigned char> vSums;
@@ -211,15 +223,8 @@ int RunSeal(const Options &opt)
     if (!MakePackageSums(opt.strPackage, &vSums, &strError))
         return ReportFailure(strError);
     size_t nSlash = opt.strPackage.find_last_of("/\\");
-    std::string strRc = FormatSumsRc(vSums, nSlash == std::string::npos ? opt.strPackage
-                                                                        : opt.strPackage.substr(nSlash + 1));
-    if (opt.strOutput.empty()) {
-        fputs(strRc.c_str(), stdout);
-        return 0;
-    }
-    if (!WriteFileWhole(opt.strOutput, strRc))
-        return ReportFailure(opt.strOutput + ": cannot write");
-    return 0;
+    return WriteOutput(opt, FormatSumsRc(vSums, nSlash == std::string::npos ? opt.strPackage
+                                                                           : opt.strPackage.substr(nSlash + 1)));
 }
 
 /* ---- product file ------------------------------------------------------ */
@@ -234,18 +239,6 @@ int LoadProductReporting(const Options &opt, Product *pProduct)
     if (!fOk)
         fprintf(stderr, "quarnel-kit: %s: nothing written; fix the errors above\n", opt.strProduct.c_str());
     return fOk;
-}
-
-/* Standard output without -o; else the whole file or none. */
-int WriteOutput(const Options &opt, const std::string &strText)
-{
-    if (opt.strOutput.empty()) {
-        fputs(strText.c_str(), stdout);
-        return 0;
-    }
-    if (!WriteFileWhole(opt.strOutput, strText))
-        return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
-    return 0;
 }
 
 int RunManifest(const Options &opt)

@@ -508,16 +508,6 @@ const toml::array *GetTableArray(Loader *pL, const toml::node &node, const Origi
     return pArr;
 }
 
-/* The file name an item is installed as: after the destination's last
-   backslash, or after its leading macro. */
-std::string InstalledName(const std::string &strDest)
-{
-    std::string str = strDest.substr((size_t)GetFileNameOfPath(nullptr, 0, strDest.c_str()));
-    if (str.size() >= 2 && str[0] == '%' && strchr("DSW", str[1]))
-        str.erase(0, 2);
-    return str;
-}
-
 void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
 {
     const toml::array *pArr = GetTableArray(pL, node, o, MAX_ITEMS, "[[item]]");
@@ -550,7 +540,7 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
            and nothing: the installed file's name is what a user expects. */
         Manifest &m = pP->manifest;
         if (!pL->mapOrigins.count(IDS_ITEM_NAME + u) && m.count(IDS_ITEM_DEST + u))
-            Define(pL, IDS_ITEM_NAME + u, InstalledName(m[IDS_ITEM_DEST + u]), pL->mapOrigins[IDS_ITEM_DEST + u]);
+            Define(pL, IDS_ITEM_NAME + u, DestFileName(m[IDS_ITEM_DEST + u]), pL->mapOrigins[IDS_ITEM_DEST + u]);
     }
     if (!pArr->empty())
         Define(pL, IDS_ITEM_COUNT, std::to_string(pArr->size()), o);
