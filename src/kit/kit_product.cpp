@@ -318,7 +318,7 @@ void DefineList(Loader *pL, const toml::node &node, const Origin &o, unsigned uC
         return;
     }
     if (pArr->size() > uLimit) {
-        Report(pL, o, SEV_ERROR, std::to_string(pArr->size()) + " " + pszWhat + "s; the installer has room for " +
+        Report(pL, o, SEV_ERROR, std::to_string(pArr->size()) + " " + pszWhat + "; the installer has room for " +
                                      std::to_string(uLimit));
         return;
     }
@@ -361,7 +361,7 @@ void LoadInstall(Loader *pL, const toml::table &tbl)
 {
     ForEachKey(tbl, "install.", [pL](const std::string &strKey, const toml::node &node, const Origin &o) {
         if (strKey == "subdirectories") {
-            DefineList(pL, node, o, IDS_SUBDIR_COUNT, IDS_SUBDIR, MAX_SUBDIRS, "subdirectorie");
+            DefineList(pL, node, o, IDS_SUBDIR_COUNT, IDS_SUBDIR, MAX_SUBDIRS, "subdirectories");
             return;
         }
         std::vector<const char *> vKnown = {"subdirectories"};
@@ -402,6 +402,10 @@ void LoadProductTable(Loader *pL, const toml::table &tbl)
             if (GetText(pL, node, o, ROOM_PATH, &str))
                 (strKey == "name" ? pVer->strName : pVer->strPublisher) = str;
         } else if (strKey == "version") {
+            if (node.is_number()) {
+                Report(pL, o, SEV_ERROR, "write the version as a string, such as version = \"1.0\"");
+                return;
+            }
             if (!GetText(pL, node, o, 0, &str))
                 return;
             unsigned short aw[4] = {0, 0, 0, 0};

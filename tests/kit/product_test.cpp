@@ -330,6 +330,7 @@ TEST(ProductFile, DatesAndVersions)
         {"version = \"1..2\"", "error: product.version: \"1..2\" is not a version"},
         {"version = \"2.65535.0.7\"", "2 65535 0 7"},
         {"version = \"3\"", "3 0 0 0"},
+        {"version = 1.0", "error: product.version: write the version as a string, such as version = \"1.0\""},
     };
     for (const Case &c : aCases) {
         std::string strLine = c.pszLine;
