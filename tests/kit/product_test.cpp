@@ -406,8 +406,8 @@ TEST(ProductFile, InstallerReadsTheProductsTextsByteForByte)
     std::vector<std::string> v;
     ASSERT_TRUE(LoadProduct(std::string(KIT_SOURCE_DIR) + "/examples/full/full.toml", &p, &v)) << Joined(v);
     ASSERT_NE(p.manifest.at(150).find("\n\xA9 2000"), std::string::npos) << "the example lost its test text";
-    for (const char *pszTree : {"win32", "win64"}) {
-        std::string strExe = std::string(KIT_SOURCE_DIR) + "/build/" + pszTree + "/products/full/quarnel.exe";
+    for (const char *pszExe : {KIT_WIN32_FULL_EXE, KIT_WIN64_FULL_EXE}) {
+        std::string strExe = pszExe;
         Bytes vImage = ReadAll(strExe);
         ASSERT_GT(vImage.size(), 1024u) << strExe << " is missing: build the Windows trees first";
         StringTable table;
