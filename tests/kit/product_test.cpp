@@ -235,12 +235,15 @@ struct Mistake {
     const char *pszNearInstall, *pszNearItem, *pszNearTail;
 };
 
-const std::string str256(256, 'n'), str255(255, 'n');
+const std::string str256(256, 'n');
 const std::string strName255 = "name = \"" + std::string(253, 'n') + "\xC3\xA9\xC3\xA9\""; /* é counts once */
 
 const std::vector<Mistake> &Mistakes()
 {
     static const std::string strLongName = "name = \"" + str256 + "\"";
+    /* 255 characters once %D is C:\ (no destination given): the near miss */
+    static const std::string strLongDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(249, 'D') + "'";
+    static const std::string strFitDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(247, 'D') + "'";
     static const std::vector<Mistake> v = {
         {"wrong type", "space_kb = \"64\"", "", "", "product.toml:7:1: error: install.space_kb: expects a whole number",
          "space_kb = 64", "", ""},
@@ -264,6 +267,11 @@ const std::vector<Mistake> &Mistakes()
         {"missing source file", "", "", "[[item]]\nsource = \"B.TXT\"\ndestination = '%DB.TXT'",
          "14:1: error: item[1].source: B.TXT does not exist", "", "",
          "[[item]]\nsource = \"a.txt\"\ndestination = '%DB.TXT'"},
+        {"source file of 2 GiB", "", "", "[[item]]\nsource = \"BIG.BIN\"\ndestination = '%DB.BIN'",
+         "14:1: error: item[1].source: BIG.BIN is larger than a record can hold", "", "",
+         "[[item]]\nsource = \"NEAR.BIN\"\ndestination = '%DB.BIN'"},
+        {"destination too long", "", "", strLongDest.c_str(), "15:1: error: item[1].destination: has 256 characters", "", "",
+         strFitDest.c_str()},
         {"item without destination", "", "", "[[item]]\nsource = \"A.TXT\"", "13:1: error: item[1]: has no \"destination\" key",
          "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%DC.TXT'"},
         {"package name with a folder", "package = 'SUB\\APP.PKG'", "", "", "error: install.package: \"SUB\\APP.PKG\" is not a plain file name",
@@ -300,6 +308,10 @@ Loaded LoadText(const std::string &strText)
 TEST(ProductFile, EachMistakeIsNamedAtItsLineAndANearMissLoads)
 {
     ScratchCwd cwd;
+    WriteText("BIG.BIN", "x");
+    std::filesystem::resize_file("BIG.BIN", 0x80000000u);
+    WriteText("NEAR.BIN", "x");
+    std::filesystem::resize_file("NEAR.BIN", 0x7fffffffu);
     for (const Mistake &c : Mistakes()) {
         Loaded bad = LoadText(ProductText(c.pszInstall, c.pszItem, c.pszTail));
         std::string strAll = Joined(bad.vMessages);
