@@ -28,15 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* Characters the installer reads of an entry it reads directly or through
-   LoadStr: longer product texts would be cut, so they are errors here. */
-enum {
-    ROOM_PACKAGE = 15,
-    ROOM_STRING = 1023,
-    ROOM_PATH = 255,
-    ROOM_ITEM_RULE = 99,
-    MAX_VERSION_PART = 65535,
-};
+/* A product text longer than its entry's room (kit_lint.h) would be cut,
+   so it is an error here. */
+enum { MAX_VERSION_PART = 65535 };
 
 /* Where an entry came from: the key as a path ("item[2].overwrite") and
    its position in the product file. */
