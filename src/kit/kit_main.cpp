@@ -103,15 +103,14 @@ std::string DescribeBlockLanguages(const StringTable &table)
 /* Reads the manifest, keeping the image in *pvImage for further reading. */
 int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<unsigned char> *pvImage)
 {
-    std::ifstream in(strExe, std::ios::binary);
-    if (!in) {
-        ReportFailure(strExe + ": cannot open");
+    std::string strBytes, strError;
+    if (!ReadWholeFile(strExe, &strBytes, &strError)) {
+        ReportFailure(strError);
         return 0;
     }
     std::vector<unsigned char> &vImage = *pvImage;
-    vImage.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    vImage.assign(strBytes.begin(), strBytes.end());
     StringTable table;
-    std::string strError;
     if (!ReadPeStringTable(vImage, &table, &strError)) {
         ReportFailure(strExe + ": " + strError);
         return 0;
@@ -277,8 +276,7 @@ int RunInit(const Options &opt)
     if (!MakeStarterProduct(opt.strDir, opt.strOutput, &strText, &vProblems)) {
         for (const std::string &str : vProblems)
             fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
-        fprintf(stderr, "quarnel-kit: %s: no product file written; an installer cannot take the files above\n",
-                opt.strDir.c_str());
+        fprintf(stderr, "quarnel-kit: %s: no product file written\n", opt.strDir.c_str());
         return EXIT_FINDINGS;
     }
     return WriteOutput(opt, strText);

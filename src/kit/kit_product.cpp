@@ -757,12 +757,13 @@ void Lint(Loader *pL)
 
 int ParseFile(Loader *pL, toml::table *pTop)
 {
-    std::ifstream in(pL->strFile, std::ios::binary);
-    if (!in) {
-        Report(pL, Origin(), SEV_ERROR, "cannot open the product file: " + std::string(strerror(errno)));
+    std::string strText, strError;
+    if (!ReadWholeFile(pL->strFile, &strText, &strError)) {
+        std::string strWhy = strError.compare(0, pL->strFile.size() + 2, pL->strFile + ": ") == 0
+                                 ? strError.substr(pL->strFile.size() + 2) : strError;
+        Report(pL, Origin(), SEV_ERROR, strWhy + "; name the product's TOML file");
         return 0;
     }
-    std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t nBad = FindBadUtf8(strText);
     if (nBad != std::string::npos) {
         size_t nLineStart = strText.rfind('\n', nBad == 0 ? 0 : nBad - 1);

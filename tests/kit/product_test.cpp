@@ -394,6 +394,12 @@ TEST(ProductFile, NotUtf8OrNotTomlIsNamedAndNothingIsWritten)
     }
     EXPECT_EQ(RunTool("manifest").nExit, 2);
     EXPECT_EQ(RunTool("init").nExit, 2);
+    /* A folder where a file belongs is named, not a crash. */
+    for (const char *pszCommand : {"manifest", "script", "pack", "lint"}) {
+        ToolRun run = RunTool(std::string(pszCommand) + " .");
+        EXPECT_EQ(run.nExit, 1) << pszCommand << ": " << run.strOut;
+        EXPECT_NE(run.strOut.find("not a file"), std::string::npos) << pszCommand << ": " << run.strOut;
+    }
 }
 
 /* ---- the examples, and the manifest through the resource compiler ------- */
