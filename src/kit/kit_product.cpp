@@ -5,14 +5,11 @@
  * the author's own text.  The only translation unit that sees toml++. */
 #include "kit_product.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #ifndef TOML_ENABLE_WINDOWS_COMPAT
@@ -28,8 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* A product text longer than its entry's room (kit_lint.h) would be cut,
-   so it is an error here. */
+/* A product text longer than its entry's room (ROOM_* in kit_lint.h)
+   would be cut, so it is an error here; a version number is a 16-bit word
+   of the version resource. */
 enum { MAX_VERSION_PART = 65535 };
 
 /* Where an entry came from: the key as a path ("item[2].overwrite") and
