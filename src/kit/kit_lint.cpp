@@ -19,10 +19,10 @@ namespace {
 
 enum {
     EXPAND_ROOM = 1024,   /* the installer's expansion buffer */
-    PATH_KEPT = ROOM_PATH,
+    PATH_KEPT = 255,      /* characters of a path the installer keeps */
     SUBDIR_DEST_KEPT = 235,
     INT_ROOM = 31,
-    STRING_ROOM = ROOM_STRING,
+    STRING_ROOM = 1023,
     ITEM_PROMPT_ARGS = 1, /* an item prompt receives the destination */
     INI_PROMPT_ARGS = 2,  /* an INI prompt receives the current and new value */
 };
@@ -300,11 +300,11 @@ void CheckSingles(const Manifest &m, std::vector<Finding> *pv)
     std::string strPackage = Text(m, IDS_PACKAGE);
     if (strPackage.empty())
         Add(pv, IDS_PACKAGE, SEV_ERROR, "no package file name: the installer cannot open its package");
-    else if (strPackage.size() > ROOM_PACKAGE)
+    else if (strPackage.size() > 15)
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " has " +
                                             std::to_string(strPackage.size()) +
                                             " characters; the installer reads only the first 15, " +
-                                            Quote(strPackage.substr(0, ROOM_PACKAGE)));
+                                            Quote(strPackage.substr(0, 15)));
     if (Text(m, IDS_DEFAULT_DEST).size() > PATH_KEPT)
         Add(pv, IDS_DEFAULT_DEST, SEV_WARNING, "has " + std::to_string(Text(m, IDS_DEFAULT_DEST).size()) +
                                                    " characters; the destination field keeps the first 255");
@@ -480,7 +480,7 @@ void CheckItems(const Manifest &m, std::vector<Finding> *pv)
         std::string strRule = Text(m, IDS_ITEM_RULE + i);
         if (!strRule.empty())
             CheckItemRule(IDS_ITEM_RULE + i, strRule, pv);
-        CheckRoom(m, IDS_ITEM_RULE + i, ROOM_ITEM_RULE, pv);
+        CheckRoom(m, IDS_ITEM_RULE + i, 99, pv);
     }
 }
 
@@ -543,7 +543,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
 {
     std::string strWhere = script.strScript + ":";
     std::string strName = FileNamePart(script.package.strWritten);
-    std::string strPackage = Text(m, IDS_PACKAGE).substr(0, ROOM_PACKAGE);
+    std::string strPackage = Text(m, IDS_PACKAGE).substr(0, 15);
     if (!strPackage.empty() && !EqualNoCase(strName.c_str(), strPackage.c_str()))
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " differs from " +
                                             Quote(script.package.strWritten) + " in " + strWhere +

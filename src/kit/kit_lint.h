@@ -15,11 +15,6 @@ typedef std::map<unsigned, std::string> Manifest;
 
 enum Severity { SEV_WARNING = 0, SEV_ERROR = 1 };
 
-/* Characters the installer keeps of an entry's text: the package name
-   (direct read into 16), an item rule (into 100), a path, and a string or
-   expansion result (1024 with the terminator). */
-enum { ROOM_PACKAGE = 15, ROOM_ITEM_RULE = 99, ROOM_PATH = 255, ROOM_STRING = 1023 };
-
 struct Finding {
     unsigned uId;
     Severity severity;

@@ -25,10 +25,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* A product text longer than its entry's room (ROOM_* in kit_lint.h)
-   would be cut, so it is an error here; a version number is a 16-bit word
-   of the version resource. */
-enum { MAX_VERSION_PART = 65535 };
+/* Characters the installer keeps of an entry it reads directly or through
+   LoadStr (the lint's own figures): longer product texts would be cut, so
+   they are errors here.  A version number is a 16-bit word of the version
+   resource. */
+enum {
+    ROOM_STRING = 1023,
+    ROOM_PATH = 255,
+    ROOM_ITEM_RULE = 99,
+    MAX_VERSION_PART = 65535,
+};
 
 /* Where an entry came from: the key as a path ("item[2].overwrite") and
    its position in the product file. */
