@@ -31,19 +31,19 @@ endif()
 # The classic files of a product file, written by the kit into the build
 # tree: the script now (its item list is read while configuring) and again
 # when the product file changes, the manifest at build time.
-function(_quarnel_classic_files name product kit out_manifest out_script)
+function(_quarnel_classic_files name product out_manifest out_script)
   set(rc "${CMAKE_CURRENT_BINARY_DIR}/${name}_manifest.rc")
   set(qps "${CMAKE_CURRENT_BINARY_DIR}/${name}.qps")
-  execute_process(COMMAND "${kit}" script "${product}" -o "${qps}"
+  execute_process(COMMAND "${QUARNEL_KIT}" script "${product}" -o "${qps}"
     RESULT_VARIABLE rc_code OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(NOT rc_code EQUAL 0)
     message(FATAL_ERROR "Product ${name}:\n${out}")
   endif()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${product}")
-  add_custom_command(OUTPUT "${qps}" COMMAND "${kit}" script "${product}" -o "${qps}"
-    DEPENDS "${product}" "${kit}" COMMENT "Product ${name}: package script" VERBATIM)
-  add_custom_command(OUTPUT "${rc}" COMMAND "${kit}" manifest "${product}" -o "${rc}"
-    DEPENDS "${product}" "${kit}" COMMENT "Product ${name}: manifest" VERBATIM)
+  add_custom_command(OUTPUT "${qps}" COMMAND "${QUARNEL_KIT}" script "${product}" -o "${qps}"
+    DEPENDS "${product}" "${QUARNEL_KIT}" COMMENT "Product ${name}: package script" VERBATIM)
+  add_custom_command(OUTPUT "${rc}" COMMAND "${QUARNEL_KIT}" manifest "${product}" -o "${rc}"
+    DEPENDS "${product}" "${QUARNEL_KIT}" COMMENT "Product ${name}: manifest" VERBATIM)
   add_custom_target(${name}_manifest DEPENDS "${rc}")
   set(${out_manifest} "${rc}" PARENT_SCOPE)
   set(${out_script} "${qps}" PARENT_SCOPE)
@@ -91,18 +91,15 @@ function(quarnel_add_product)
   cmake_parse_arguments(ARG "STRICT;NO_SEAL"
     "NAME;PRODUCT;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET;SIGN_PKCS12;SIGN_PASSWORD_FILE" "" ${ARGN})
   set(required NAME MANIFEST SCRIPT)
-  if(ARG_PRODUCT)
-    set(required NAME)
+  if(ARG_PRODUCT AND ARG_NAME)
+    get_filename_component(product "${ARG_PRODUCT}" ABSOLUTE)
+    _quarnel_classic_files(${ARG_NAME} "${product}" ARG_MANIFEST ARG_SCRIPT)
   endif()
   foreach(arg ${required})
     if(NOT ARG_${arg})
       message(FATAL_ERROR "quarnel_add_product: ${arg} is required (or PRODUCT instead of MANIFEST and SCRIPT)")
     endif()
   endforeach()
-  if(ARG_PRODUCT)
-    get_filename_component(product "${ARG_PRODUCT}" ABSOLUTE)
-    _quarnel_classic_files(${ARG_NAME} "${product}" "${QUARNEL_KIT}" ARG_MANIFEST ARG_SCRIPT)
-  endif()
   get_filename_component(manifest "${ARG_MANIFEST}" ABSOLUTE)
   get_filename_component(script "${ARG_SCRIPT}" ABSOLUTE)
   get_filename_component(workdir "${script}" DIRECTORY)

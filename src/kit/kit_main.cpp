@@ -112,15 +112,14 @@ std::string DescribeBlockLanguages(const StringTable &table)
 /* Reads the manifest, keeping the image in *pvImage for further reading. */
 int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<unsigned char> *pvImage)
 {
-    std::ifstream in(strExe, std::ios::binary);
-    if (!in) {
-        ReportFailure(strExe + ": cannot open");
+    std::string strBytes, strError;
+    if (!ReadWholeFile(strExe, &strBytes, &strError)) {
+        ReportFailure(strError);
         return 0;
     }
     std::vector<unsigned char> &vImage = *pvImage;
-    vImage.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    vImage.assign(strBytes.begin(), strBytes.end());
     StringTable table;
-    std::string strError;
     if (!ReadPeStringTable(vImage, &table, &strError)) {
         ReportFailure(strExe + ": " + strError);
         return 0;
@@ -223,6 +222,18 @@ int WriteFileWhole(const std::string &strPath, const std::string &strText)
     return 1;
 }
 
+/* Standard output without -o; else the whole file or none. */
+int WriteOutput(const Options &opt, const std::string &strText)
+{
+    if (opt.strOutput.empty()) {
+        fputs(strText.c_str(), stdout);
+        return 0;
+    }
+    if (!WriteFileWhole(opt.strOutput, strText))
+        return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
+    return 0;
+}
+
 int RunSeal(const Options &opt)
 {
     std::vector<unsigned char> vSums;
@@ -230,15 +241,8 @@ int RunSeal(const Options &opt)
     if (!MakePackageSums(opt.strPackage, &vSums, &strError))
         return ReportFailure(strError);
     size_t nSlash = opt.strPackage.find_last_of("/\\");
-    std::string strRc = FormatSumsRc(vSums, nSlash == std::string::npos ? opt.strPackage
-                                                                        : opt.strPackage.substr(nSlash + 1));
-    if (opt.strOutput.empty()) {
-        fputs(strRc.c_str(), stdout);
-        return 0;
-    }
-    if (!WriteFileWhole(opt.strOutput, strRc))
-        return ReportFailure(opt.strOutput + ": cannot write");
-    return 0;
+    return WriteOutput(opt, FormatSumsRc(vSums, nSlash == std::string::npos ? opt.strPackage
+                                                                           : opt.strPackage.substr(nSlash + 1)));
 }
 
 /* ---- product file ------------------------------------------------------ */
@@ -253,18 +257,6 @@ int LoadProductReporting(const Options &opt, Product *pProduct)
     if (!fOk)
         fprintf(stderr, "quarnel-kit: %s: nothing written; fix the errors above\n", opt.strProduct.c_str());
     return fOk;
-}
-
-/* Standard output without -o; else the whole file or none. */
-int WriteOutput(const Options &opt, const std::string &strText)
-{
-    if (opt.strOutput.empty()) {
-        fputs(strText.c_str(), stdout);
-        return 0;
-    }
-    if (!WriteFileWhole(opt.strOutput, strText))
-        return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
-    return 0;
 }
 
 int RunManifest(const Options &opt)
@@ -393,8 +385,7 @@ int RunInit(const Options &opt)
     if (!MakeStarterProduct(opt.strDir, opt.strOutput, &strText, &vProblems)) {
         for (const std::string &str : vProblems)
             fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
-        fprintf(stderr, "quarnel-kit: %s: no product file written; an installer cannot take the files above\n",
-                opt.strDir.c_str());
+        fprintf(stderr, "quarnel-kit: %s: no product file written\n", opt.strDir.c_str());
         return EXIT_FINDINGS;
     }
     return WriteOutput(opt, strText);

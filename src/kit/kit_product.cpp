@@ -5,14 +5,11 @@
  * the author's own text.  The only translation unit that sees toml++. */
 #include "kit_product.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #ifndef TOML_ENABLE_WINDOWS_COMPAT
@@ -28,10 +25,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* Characters the installer reads of an entry it reads directly or through
-   LoadStr: longer product texts would be cut, so they are errors here. */
+/* Characters the installer keeps of an entry it reads directly or through
+   LoadStr (the lint's own figures): longer product texts would be cut, so
+   they are errors here.  A version number is a 16-bit word of the version
+   resource. */
 enum {
-    ROOM_PACKAGE = 15,
     ROOM_STRING = 1023,
     ROOM_PATH = 255,
     ROOM_ITEM_RULE = 99,
@@ -318,7 +316,7 @@ void DefineList(Loader *pL, const toml::node &node, const Origin &o, unsigned uC
         return;
     }
     if (pArr->size() > uLimit) {
-        Report(pL, o, SEV_ERROR, std::to_string(pArr->size()) + " " + pszWhat + "s; the installer has room for " +
+        Report(pL, o, SEV_ERROR, std::to_string(pArr->size()) + " " + pszWhat + "; the installer has room for " +
                                      std::to_string(uLimit));
         return;
     }
@@ -361,7 +359,7 @@ void LoadInstall(Loader *pL, const toml::table &tbl)
 {
     ForEachKey(tbl, "install.", [pL](const std::string &strKey, const toml::node &node, const Origin &o) {
         if (strKey == "subdirectories") {
-            DefineList(pL, node, o, IDS_SUBDIR_COUNT, IDS_SUBDIR, MAX_SUBDIRS, "subdirectorie");
+            DefineList(pL, node, o, IDS_SUBDIR_COUNT, IDS_SUBDIR, MAX_SUBDIRS, "subdirectories");
             return;
         }
         std::vector<const char *> vKnown = {"subdirectories"};
@@ -402,6 +400,10 @@ void LoadProductTable(Loader *pL, const toml::table &tbl)
             if (GetText(pL, node, o, ROOM_PATH, &str))
                 (strKey == "name" ? pVer->strName : pVer->strPublisher) = str;
         } else if (strKey == "version") {
+            if (node.is_number()) {
+                Report(pL, o, SEV_ERROR, "write the version as a string, such as version = \"1.0\"");
+                return;
+            }
             if (!GetText(pL, node, o, 0, &str))
                 return;
             unsigned short aw[4] = {0, 0, 0, 0};
@@ -508,16 +510,6 @@ const toml::array *GetTableArray(Loader *pL, const toml::node &node, const Origi
     return pArr;
 }
 
-/* The file name an item is installed as: after the destination's last
-   backslash, or after its leading macro. */
-std::string InstalledName(const std::string &strDest)
-{
-    std::string str = strDest.substr((size_t)GetFileNameOfPath(nullptr, 0, strDest.c_str()));
-    if (str.size() >= 2 && str[0] == '%' && strchr("DSW", str[1]))
-        str.erase(0, 2);
-    return str;
-}
-
 void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
 {
     const toml::array *pArr = GetTableArray(pL, node, o, MAX_ITEMS, "[[item]]");
@@ -550,7 +542,7 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
            and nothing: the installed file's name is what a user expects. */
         Manifest &m = pP->manifest;
         if (!pL->mapOrigins.count(IDS_ITEM_NAME + u) && m.count(IDS_ITEM_DEST + u))
-            Define(pL, IDS_ITEM_NAME + u, InstalledName(m[IDS_ITEM_DEST + u]), pL->mapOrigins[IDS_ITEM_DEST + u]);
+            Define(pL, IDS_ITEM_NAME + u, DestFileName(m[IDS_ITEM_DEST + u]), pL->mapOrigins[IDS_ITEM_DEST + u]);
     }
     if (!pArr->empty())
         Define(pL, IDS_ITEM_COUNT, std::to_string(pArr->size()), o);
@@ -769,12 +761,13 @@ void Lint(Loader *pL)
 
 int ParseFile(Loader *pL, toml::table *pTop)
 {
-    std::ifstream in(pL->strFile, std::ios::binary);
-    if (!in) {
-        Report(pL, Origin(), SEV_ERROR, "cannot open the product file: " + std::string(strerror(errno)));
+    std::string strText, strError;
+    if (!ReadWholeFile(pL->strFile, &strText, &strError)) {
+        std::string strWhy = strError.compare(0, pL->strFile.size() + 2, pL->strFile + ": ") == 0
+                                 ? strError.substr(pL->strFile.size() + 2) : strError;
+        Report(pL, Origin(), SEV_ERROR, strWhy + "; name the product's TOML file");
         return 0;
     }
-    std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t nBad = FindBadUtf8(strText);
     if (nBad != std::string::npos) {
         size_t nLineStart = strText.rfind('\n', nBad == 0 ? 0 : nBad - 1);

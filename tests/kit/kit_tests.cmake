@@ -19,7 +19,9 @@ target_compile_definitions(kit_tests PRIVATE
   KIT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   KIT_WIN32_EXE="${QUARNEL_WIN32_TREE}/quarnel.exe"
   KIT_WIN64_EXE="${QUARNEL_WIN64_TREE}/quarnel.exe"
-  KIT_WIN64_UNSEALED_EXE="${QUARNEL_WIN64_TREE}/tests/unsealed/quarnel.exe")
+  KIT_WIN64_UNSEALED_EXE="${QUARNEL_WIN64_TREE}/tests/unsealed/quarnel.exe"
+  KIT_WIN32_FULL_EXE="${QUARNEL_WIN32_TREE}/products/full/quarnel.exe"
+  KIT_WIN64_FULL_EXE="${QUARNEL_WIN64_TREE}/products/full/quarnel.exe")
 set_target_properties(kit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(kit_tests quarnel-kit)
 add_test(NAME kit_tests COMMAND kit_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

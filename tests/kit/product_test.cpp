@@ -235,12 +235,15 @@ struct Mistake {
     const char *pszNearInstall, *pszNearItem, *pszNearTail;
 };
 
-const std::string str256(256, 'n'), str255(255, 'n');
+const std::string str256(256, 'n');
 const std::string strName255 = "name = \"" + std::string(253, 'n') + "\xC3\xA9\xC3\xA9\""; /* é counts once */
 
 const std::vector<Mistake> &Mistakes()
 {
     static const std::string strLongName = "name = \"" + str256 + "\"";
+    /* 255 characters once %D is C:\ (no destination given): the near miss */
+    static const std::string strLongDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(249, 'D') + "'";
+    static const std::string strFitDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(247, 'D') + "'";
     static const std::vector<Mistake> v = {
         {"wrong type", "space_kb = \"64\"", "", "", "product.toml:7:1: error: install.space_kb: expects a whole number",
          "space_kb = 64", "", ""},
@@ -264,6 +267,11 @@ const std::vector<Mistake> &Mistakes()
         {"missing source file", "", "", "[[item]]\nsource = \"B.TXT\"\ndestination = '%DB.TXT'",
          "14:1: error: item[1].source: B.TXT does not exist", "", "",
          "[[item]]\nsource = \"a.txt\"\ndestination = '%DB.TXT'"},
+        {"source file of 2 GiB", "", "", "[[item]]\nsource = \"BIG.BIN\"\ndestination = '%DB.BIN'",
+         "14:1: error: item[1].source: BIG.BIN is larger than a record can hold", "", "",
+         "[[item]]\nsource = \"NEAR.BIN\"\ndestination = '%DB.BIN'"},
+        {"destination too long", "", "", strLongDest.c_str(), "15:1: error: item[1].destination: has 256 characters", "", "",
+         strFitDest.c_str()},
         {"item without destination", "", "", "[[item]]\nsource = \"A.TXT\"", "13:1: error: item[1]: has no \"destination\" key",
          "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%DC.TXT'"},
         {"package name with a folder", "package = 'SUB\\APP.PKG'", "", "", "error: install.package: \"SUB\\APP.PKG\" is not a plain file name",
@@ -300,6 +308,10 @@ Loaded LoadText(const std::string &strText)
 TEST(ProductFile, EachMistakeIsNamedAtItsLineAndANearMissLoads)
 {
     ScratchCwd cwd;
+    WriteText("BIG.BIN", "x");
+    std::filesystem::resize_file("BIG.BIN", 0x80000000u);
+    WriteText("NEAR.BIN", "x");
+    std::filesystem::resize_file("NEAR.BIN", 0x7fffffffu);
     for (const Mistake &c : Mistakes()) {
         Loaded bad = LoadText(ProductText(c.pszInstall, c.pszItem, c.pszTail));
         std::string strAll = Joined(bad.vMessages);
@@ -330,6 +342,7 @@ TEST(ProductFile, DatesAndVersions)
         {"version = \"1..2\"", "error: product.version: \"1..2\" is not a version"},
         {"version = \"2.65535.0.7\"", "2 65535 0 7"},
         {"version = \"3\"", "3 0 0 0"},
+        {"version = 1.0", "error: product.version: write the version as a string, such as version = \"1.0\""},
     };
     for (const Case &c : aCases) {
         std::string strLine = c.pszLine;
@@ -381,6 +394,12 @@ TEST(ProductFile, NotUtf8OrNotTomlIsNamedAndNothingIsWritten)
     }
     EXPECT_EQ(RunTool("manifest").nExit, 2);
     EXPECT_EQ(RunTool("init").nExit, 2);
+    /* A folder where a file belongs is named, not a crash. */
+    for (const char *pszCommand : {"manifest", "script", "pack", "lint"}) {
+        ToolRun run = RunTool(std::string(pszCommand) + " .");
+        EXPECT_EQ(run.nExit, 1) << pszCommand << ": " << run.strOut;
+        EXPECT_NE(run.strOut.find("not a file"), std::string::npos) << pszCommand << ": " << run.strOut;
+    }
 }
 
 /* ---- the examples, and the manifest through the resource compiler ------- */
@@ -405,8 +424,8 @@ TEST(ProductFile, InstallerReadsTheProductsTextsByteForByte)
     std::vector<std::string> v;
     ASSERT_TRUE(LoadProduct(std::string(KIT_SOURCE_DIR) + "/examples/full/full.toml", &p, &v)) << Joined(v);
     ASSERT_NE(p.manifest.at(150).find("\n\xA9 2000"), std::string::npos) << "the example lost its test text";
-    for (const char *pszTree : {"win32", "win64"}) {
-        std::string strExe = std::string(KIT_SOURCE_DIR) + "/build/" + pszTree + "/products/full/quarnel.exe";
+    for (const char *pszExe : {KIT_WIN32_FULL_EXE, KIT_WIN64_FULL_EXE}) {
+        std::string strExe = pszExe;
         Bytes vImage = ReadAll(strExe);
         ASSERT_GT(vImage.size(), 1024u) << strExe << " is missing: build the Windows trees first";
         StringTable table;
