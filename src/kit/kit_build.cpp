@@ -147,17 +147,43 @@ int CheckInstaller(const Product &product, const std::vector<unsigned char> &vIm
 }
 
 #ifndef _WIN32
-/* Runs osslsigncode with the password handed over through a pipe that
-   only the child inherits, so it never shows on a command line. */
+enum { MAX_PASSWORD = 4096 }; /* well below a pipe's buffer */
+
+/* A pipe that already holds the whole password, its writing end closed:
+   the signer reads it to the end without the kit writing while it runs,
+   so a signer that exits early cannot stop the kit with SIGPIPE.  Returns
+   the reading end, or -1 with the reason. */
+int MakePasswordPipe(const std::string &strPassword, std::string *pstrError)
+{
+    int afd[2];
+    if (strPassword.size() > MAX_PASSWORD) {
+        Fail(pstrError, "the certificate's password is longer than " + std::to_string(MAX_PASSWORD) + " bytes");
+        return -1;
+    }
+    if (pipe(afd) != 0) {
+        Fail(pstrError, std::string("cannot make a pipe: ") + strerror(errno));
+        return -1;
+    }
+    ssize_t cb = write(afd[1], strPassword.data(), strPassword.size());
+    close(afd[1]);
+    if (cb != (ssize_t)strPassword.size()) {
+        close(afd[0]);
+        Fail(pstrError, std::string("cannot hand the password over: ") + strerror(errno));
+        return -1;
+    }
+    return afd[0];
+}
+
+/* Runs osslsigncode with the password in a pipe that the child inherits,
+   named as /dev/fd/N, so it never shows on a command line. */
 int RunSigner(const SignRequest &request, const std::string &strIn, const std::string &strOut,
               std::string *pstrError)
 {
-    int afd[2];
-    if (pipe(afd) != 0)
-        return Fail(pstrError, std::string("cannot make a pipe: ") + strerror(errno));
-    std::string strPassFile = "/dev/fd/" + std::to_string(afd[0]);
+    int fdPassword = MakePasswordPipe(request.strPassword, pstrError);
+    if (fdPassword < 0)
+        return 0;
     std::vector<std::string> vArgs = {"osslsigncode", "sign", "-pkcs12", request.strPkcs12,
-                                      "-readpass",    strPassFile};
+                                      "-readpass",    "/dev/fd/" + std::to_string(fdPassword)};
     if (!request.strTime.empty())
         vArgs.insert(vArgs.end(), {"-time", request.strTime});
     vArgs.insert(vArgs.end(), {"-in", strIn, "-out", strOut});
@@ -165,22 +191,15 @@ int RunSigner(const SignRequest &request, const std::string &strIn, const std::s
     for (std::string &str : vArgs)
         vArgv.push_back(&str[0]);
     vArgv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, afd[1]);
     pid_t pid = 0;
-    int nSpawn = posix_spawnp(&pid, "osslsigncode", &actions, nullptr, vArgv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(afd[0]);
-    /* A password is far smaller than a pipe's buffer: writing cannot block. */
-    ssize_t cb = nSpawn == 0 ? write(afd[1], request.strPassword.data(), request.strPassword.size()) : 0;
-    close(afd[1]);
+    int nSpawn = posix_spawnp(&pid, "osslsigncode", nullptr, nullptr, vArgv.data(), environ);
+    close(fdPassword);
     if (nSpawn != 0)
         return Fail(pstrError, std::string("cannot run osslsigncode (needed for --sign-pkcs12): ") +
                                    strerror(nSpawn));
     int nStatus = 0;
     waitpid(pid, &nStatus, 0);
-    if (cb != (ssize_t)request.strPassword.size() || !WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
+    if (!WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
         return Fail(pstrError, request.strPkcs12 + ": osslsigncode could not sign " + strIn +
                                    " (wrong password or not a PKCS#12 file?)");
     return 1;
