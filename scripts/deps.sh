@@ -3,16 +3,26 @@
 # cross compilers, CMake and Ninja, Wine (64-bit loader), a virtual X
 # display, GoogleTest's sources and the native compiler; Wine's own fonts
 # (dialogs and screenshots are drawn with them) and the time zone data the
-# date tests switch zones with.  Uses apt-get as
+# date tests switch zones with; osslsigncode (the one version the kit signs
+# with), openssl and faketime for the signing and reproducibility tests.
+# Uses apt-get as
 # root, sudo otherwise; installs nothing that is already there.
 set -eu
 packages=(g++ cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
           wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest e2fsprogs python3
-          libcli11-dev tzdata)
+          libcli11-dev libtomlplusplus-dev tzdata
+          osslsigncode=2.5-4 openssl faketime)
 missing=()
+# A name=version entry must be installed in exactly that version (the
+# signing tool: its options and output are what the kit relies on).
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  name=${p%%=*} want=${p#"${p%%=*}"} want=${want#=}
+  state=$(dpkg-query -W -f='${Status}|${Version}' "$name" 2>/dev/null || true)
+  if [ "${state%%|*}" = "install ok installed" ] && { [ -z "$want" ] || [ "${state#*|}" = "$want" ]; }; then
+    continue
+  fi
+  missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"

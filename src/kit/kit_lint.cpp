@@ -112,16 +112,6 @@ std::string FileNamePart(const std::string &strPath)
     return strPath.substr((size_t)GetFileNameOfPath(nullptr, 0, strPath.c_str()));
 }
 
-/* The file name an item destination writes: after its last backslash, or
-   after its leading macro when it has no backslash (%DREADME.TXT). */
-std::string DestFileName(const std::string &strDest)
-{
-    std::string str = FileNamePart(strDest);
-    if (str.size() >= 2 && str[0] == '%' && (str[1] == 'D' || str[1] == 'S' || str[1] == 'W'))
-        str.erase(0, 2);
-    return str;
-}
-
 std::string WithoutTrailingSlash(const std::string &str)
 {
     return (!str.empty() && str.back() == '\\') ? str.substr(0, str.size() - 1) : str;
@@ -582,6 +572,14 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
 }
 
 } // namespace
+
+std::string DestFileName(const std::string &strDest)
+{
+    std::string str = FileNamePart(strDest);
+    if (str.size() >= 2 && str[0] == '%' && (str[1] == 'D' || str[1] == 'S' || str[1] == 'W'))
+        str.erase(0, 2);
+    return str;
+}
 
 std::string DefaultDestination(const Manifest &manifest)
 {

@@ -53,36 +53,6 @@ void GivePackage(const char *pszProduct, const char *pszPkg, const std::vector<s
     ASSERT_TRUE(WritePackage(ProductDir(pszProduct) + pszPkg, records));
 }
 
-std::string ProgramsDir()
-{
-    char sz[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, 0, sz);
-    return std::string(sz) + "\\";
-}
-
-std::string LinkTarget(const std::string &link)
-{
-    std::string target;
-    CoInitialize(NULL);
-    IShellLinkA *pLink = NULL;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void **>(&pLink)))) {
-        IPersistFile *pFile = NULL;
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&pFile)))) {
-            WCHAR wsz[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wsz, MAX_PATH);
-            char sz[MAX_PATH];
-            if (SUCCEEDED(pFile->Load(wsz, STGM_READ)) &&
-                SUCCEEDED(pLink->GetPath(sz, MAX_PATH, NULL, 0)))
-                target = sz;
-            pFile->Release();
-        }
-        pLink->Release();
-    }
-    CoUninitialize();
-    return target;
-}
-
 bool IsChecked(HWND hDlg, int nId)
 {
     return SendMessageA(GetDlgItem(hDlg, nId), BM_GETCHECK, 0, 0) == BST_CHECKED;
