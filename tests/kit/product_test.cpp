@@ -61,6 +61,12 @@ TEST(ProductInit, FolderBecomesAProductThatBuilds)
     init = RunTool("init in -o out/product.toml");
     ASSERT_EQ(init.nExit, 0) << init.strOut;
     ASSERT_EQ(RunTool("init in > stdout.toml").nExit, 0);
+    /* Run again with the product file inside the folder: not an item. */
+    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    Bytes vAgain = ReadAll("in/again.toml");
+    EXPECT_EQ(std::string(vAgain.begin(), vAgain.end()).find("again.toml"), std::string::npos);
+    std::filesystem::remove("in/again.toml");
 
     Product p;
     std::vector<std::string> v;
