@@ -92,11 +92,15 @@ std::string CheckDate(const fs::path &path, char *pszDate)
     return std::string();
 }
 
-void Walk(const fs::path &dir, std::vector<FoundFile> *pvFiles, std::vector<std::string> *pvFolders,
-          std::vector<std::string> *pvProblems)
+/* The product file itself, written into the folder by an earlier run, is
+   no item of the product. */
+void Walk(const fs::path &dir, const std::string &strProductFile, std::vector<FoundFile> *pvFiles,
+          std::vector<std::string> *pvFolders, std::vector<std::string> *pvProblems)
 {
-    std::error_code ec;
+    std::error_code ec, ecSame;
     for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!strProductFile.empty() && fs::equivalent(it->path(), strProductFile, ecSame))
+            continue;
         std::string strRel = it->path().lexically_relative(dir).generic_string();
         std::string strShown = (dir / strRel).string();
         bool fFolder = it->is_directory(ec);
@@ -202,7 +206,7 @@ int MakeStarterProduct(const std::string &strDir, const std::string &strProductF
     }
     std::vector<FoundFile> vFiles;
     std::vector<std::string> vFolders;
-    Walk(strDir, &vFiles, &vFolders, pvProblems);
+    Walk(strDir, strProductFile, &vFiles, &vFolders, pvProblems);
     if (vFiles.size() > MAX_ITEMS)
         pvProblems->push_back(strDir + ": " + std::to_string(vFiles.size()) + " files; an installer holds at most " +
                               std::to_string(MAX_ITEMS) + " items");

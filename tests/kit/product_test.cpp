@@ -61,6 +61,12 @@ TEST(ProductInit, FolderBecomesAProductThatBuilds)
     init = RunTool("init in -o out/product.toml");
     ASSERT_EQ(init.nExit, 0) << init.strOut;
     ASSERT_EQ(RunTool("init in > stdout.toml").nExit, 0);
+    /* Run again with the product file inside the folder: not an item. */
+    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    Bytes vAgain = ReadAll("in/again.toml");
+    EXPECT_EQ(std::string(vAgain.begin(), vAgain.end()).find("again.toml"), std::string::npos);
+    std::filesystem::remove("in/again.toml");
 
     Product p;
     std::vector<std::string> v;
@@ -415,23 +421,33 @@ TEST(ProductFile, ExamplesLoadWithoutFindings)
     }
 }
 
-/* The full example's manifest went through `manifest` and windres into
-   both installers: every entry must read back as the product file gives
-   it, the © and the line break of its completion message included. */
+/* The examples' manifests went through `manifest` and windres into both
+   installers: every entry must read back as the product file gives it, the
+   (c) and the line break of the full example's completion message included. */
 TEST(ProductFile, InstallerReadsTheProductsTextsByteForByte)
 {
-    Product p;
-    std::vector<std::string> v;
-    ASSERT_TRUE(LoadProduct(std::string(KIT_SOURCE_DIR) + "/examples/full/full.toml", &p, &v)) << Joined(v);
-    ASSERT_NE(p.manifest.at(150).find("\n\xA9 2000"), std::string::npos) << "the example lost its test text";
-    for (const char *pszExe : {KIT_WIN32_FULL_EXE, KIT_WIN64_FULL_EXE}) {
-        std::string strExe = pszExe;
-        Bytes vImage = ReadAll(strExe);
-        ASSERT_GT(vImage.size(), 1024u) << strExe << " is missing: build the Windows trees first";
+    const struct {
+        const char *pszProduct;
+        const char *pszExe;
+    } aBuilt[] = {
+        {"sample/sample.toml", KIT_WIN32_EXE},
+        {"sample/sample.toml", KIT_WIN64_EXE},
+        {"full/full.toml", KIT_WIN32_FULL_EXE},
+        {"full/full.toml", KIT_WIN64_FULL_EXE},
+    };
+    for (const auto &built : aBuilt) {
+        Product p;
+        std::vector<std::string> v;
+        ASSERT_TRUE(LoadProduct(std::string(KIT_SOURCE_DIR) + "/examples/" + built.pszProduct, &p, &v)) << Joined(v);
+        if (strstr(built.pszProduct, "full")) {
+            ASSERT_NE(p.manifest.at(150).find("\n\xA9 2000"), std::string::npos) << "the example lost its test text";
+        }
+        Bytes vImage = ReadAll(built.pszExe);
+        ASSERT_GT(vImage.size(), 1024u) << built.pszExe << " is missing: build the Windows trees first";
         StringTable table;
         std::string strError;
         ASSERT_TRUE(ReadPeStringTable(vImage, &table, &strError)) << strError;
-        EXPECT_EQ(table.mapEntries, p.manifest) << strExe;
+        EXPECT_EQ(table.mapEntries, p.manifest) << built.pszExe;
     }
 }
 
