@@ -102,7 +102,7 @@ std::string Expand(const std::string &strText, const std::string &strDest, int *
 {
     char szOut[EXPAND_ROOM];
     *pfFit = ExpandText(strText.c_str(), strDest.c_str(), pszCheckSysDir, pszCheckWinDir, szOut,
-                        sizeof szOut);
+                        sizeof szOut, nullptr);
     return szOut;
 }
 

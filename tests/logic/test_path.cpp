@@ -95,6 +95,14 @@ TEST(DoubleByteText, TrailBytesAreNoCharactersOfTheirOwn)
     EXPECT_EQ(CharBytes(SO, Lead(932)), 2u);
     EXPECT_EQ(CharBytes("\x83", Lead(932)), 1u) << "a lead byte at the end stands alone";
     EXPECT_EQ(CharBytes("", Lead(932)), 0u);
+
+    /* A Windows directory that ends in such a character gets its separator
+       when a macro expands it. */
+    char sz[32];
+    EXPECT_EQ(ExpandText("%Wb", "", "S", "C:\\" HYO, sz, sizeof(sz), Lead(932)), 1);
+    EXPECT_STREQ(sz, "C:\\" HYO "\\b");
+    EXPECT_EQ(ExpandText("%Wb", "", "S", "C:\\" HYO, sz, sizeof(sz), NULL), 1);
+    EXPECT_STREQ(sz, "C:\\" HYO "b");
 }
 
 TEST(GetFileNameOfPath, CopyIsCutAndZeroFilled)
