@@ -6,6 +6,7 @@
 
 #include <ctype.h>
 #include <direct.h>
+#include <limits.h>
 #include <string.h>
 
 #include "logic.h"
@@ -76,7 +77,7 @@ int ConvertNameExact(UINT uFrom, UINT uTo, const char *psz, char *pszOut, size_t
     size_t cb = strlen(psz);
     if (cb == 0)
         return 1;
-    if (cb >= NAME_CCH || cchOut > NAME_CCH)
+    if (cb >= NAME_CCH || cchOut > INT_MAX)
         return 0;
     WCHAR wsz[NAME_CCH], wszBack[NAME_CCH];
     char szBack[NAME_CCH];
