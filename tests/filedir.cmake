@@ -1,7 +1,7 @@
 # The file-system helpers' tests: the Windows test program, its date tests
 # once more in a time zone far from universal time, its double-byte names
-# once more in a Japanese locale, the item date checked
-# from the Linux side, and drive types in a Wine prefix of their own.
+# once more in a Japanese locale, the item date checked from the Linux side,
+# and drive types in a Wine prefix of their own.
 quarnel_add_test(test_filedir filedir_test.cpp)
 
 add_test(NAME test_filedir_zone COMMAND test_filedir --gtest_filter=FileDir.Date*
