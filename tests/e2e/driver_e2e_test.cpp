@@ -53,36 +53,6 @@ void GivePackage(const char *pszProduct, const char *pszPkg, const std::vector<s
     ASSERT_TRUE(WritePackage(ProductDir(pszProduct) + pszPkg, records));
 }
 
-std::string ProgramsDir()
-{
-    char sz[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, 0, sz);
-    return std::string(sz) + "\\";
-}
-
-std::string LinkTarget(const std::string &link)
-{
-    std::string target;
-    CoInitialize(NULL);
-    IShellLinkA *pLink = NULL;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void **>(&pLink)))) {
-        IPersistFile *pFile = NULL;
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&pFile)))) {
-            WCHAR wsz[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wsz, MAX_PATH);
-            char sz[MAX_PATH];
-            if (SUCCEEDED(pFile->Load(wsz, STGM_READ)) &&
-                SUCCEEDED(pLink->GetPath(sz, MAX_PATH, NULL, 0)))
-                target = sz;
-            pFile->Release();
-        }
-        pLink->Release();
-    }
-    CoUninitialize();
-    return target;
-}
-
 bool IsChecked(HWND hDlg, int nId)
 {
     return SendMessageA(GetDlgItem(hDlg, nId), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -107,9 +77,22 @@ struct FileTimer {
     std::string path;
 };
 
-bool FileThere(void *pv)
+/* The follow-up command's marker with its whole line in it. */
+bool MarkerWritten(void *pv)
 {
-    return FileExists(static_cast<FileTimer *>(pv)->path);
+    return ReadBytes(static_cast<FileTimer *>(pv)->path) == "done\r\n";
+}
+
+/* The chooser names its folder once it has read it. */
+struct FolderShown {
+    HWND hChooser;
+    std::string upperWant;
+};
+
+bool ChooserShows(void *pv)
+{
+    FolderShown *p = static_cast<FolderShown *>(pv);
+    return Upper(ReadControl(p->hChooser, stc1)) == p->upperWant;
 }
 
 bool DirThere(void *pv)
@@ -187,8 +170,7 @@ TEST(Install, FullProductEndToEnd)
     EXPECT_EQ(inst.FocusId(), IDCANCEL);
     EXPECT_EQ(inst.FocusCaption(), CAPTION_MAIN);
     EXPECT_FALSE(IsWindowEnabled(hMain));
-    Sleep(50);
-    SaveWindowBmp(hProgress, ShotPath("e2e-progress"));
+    Shot(hProgress, "e2e-progress");
 
     SeenBox ovr = inst.NextBox();
     ExpectBox(ovr, "Parvex", "Replace " + note + "?", "question");
@@ -232,12 +214,11 @@ TEST(Install, FullProductEndToEnd)
     /* The program group, its item pointing into the destination. */
     EXPECT_TRUE(DirExists(group)) << group;
     EXPECT_EQ(Upper(LinkTarget(group + "Full Read Me.lnk")), Upper(dest + "README.TXT"));
-    CloseGroupWindows("Quarnel E2E Full", 4000);
+    CloseWindowsTitled("Quarnel E2E Full", 4000);
 
     /* The follow-up command ran in the destination's terms. */
     FileTimer marker = {dest + "marker.txt"};
-    EXPECT_TRUE(WaitUntil(FileThere, &marker, 15000));
-    Sleep(200);
+    EXPECT_TRUE(WaitUntil(MarkerWritten, &marker, 15000));
     EXPECT_EQ(ReadBytes(marker.path), "done\r\n");
 
     DeleteFileA(note.c_str());
@@ -246,36 +227,83 @@ TEST(Install, FullProductEndToEnd)
 
 /* ---- Confirmations ------------------------------------------------------- */
 
+namespace {
+
 struct ConfirmCase {
     const char *pszName;
     const char *pszProduct;
     std::string typed;
     std::string shown;        /* field 210 */
-    const char *pszLast;      /* the template's own text after the path */
+    std::vector<std::string> tail;  /* the template's texts after the path */
     bool bIgnoreCase;         /* the system spells its own folders */
     std::vector<std::string> env;
 };
 
-class Confirmations : public ::testing::TestWithParam<int> {};
+const char *const TEXT_PORTION = "Portion to create:";
 
-static std::vector<ConfirmCase> ConfirmCases()
+/* Folders on drive C for destinations typed with slashes (C:/qe2e-fwd/APP),
+   and below DECOY the same names again: what a reading relative to drive
+   C's current directory, which the cases set to DECOY, would find. */
+const std::string FWD_TOP = "C:\\qe2e-fwd\\";
+const std::string FWD_DECOY = FWD_TOP + "DECOY";
+
+void MakeForwardSlashFolders()
+{
+    RemoveTree(FWD_TOP);
+    for (const std::string &d : {FWD_TOP + "APP", FWD_DECOY + "\\qe2e-fwd\\APP\\NEW",
+                                 FWD_DECOY + "\\qe2e-fwd\\NEW"})
+        ASSERT_EQ(SHCreateDirectoryExA(NULL, d.c_str(), NULL), ERROR_SUCCESS) << d;
+}
+
+/* Names whose last byte, the second of a double-byte character in code
+   page 932, is a backslash: "\x95\x5C" (hyo, table), "\x83\x5C" (so). */
+#define HYO "\x95\x5C"
+#define SO "\x83\x5C"
+
+/* The cases that run in a process of a Japanese locale (the test list runs
+   them there); elsewhere they cannot type their names. */
+bool InJapaneseRun()
+{
+    return getenv("QUARNEL_EXPECT_ACP") != NULL;
+}
+
+std::vector<ConfirmCase> ConfirmCases()
 {
     const std::string existing = ScratchDir("existing");
     const std::string win = WindowsDir(), sys = SystemDir();
+    MakeForwardSlashFolders();
+    const std::vector<std::string> fwdEnv = {"=C:=" + FWD_DECOY};
     return {
-        {"existing", "basic", existing, existing, TEXT_EXISTING, false, {}},
-        {"root", "basic", "C:\\", "C:\\", TEXT_ROOT, false, {}},
-        {"windows", "basic", Upper(NoSlash(win)), win, TEXT_WINDIR, true, {}},
-        {"system", "basic", NoSlash(sys), sys, TEXT_SYSDIR, true, {}},
-        {"root-unwarned", "partial", "C:\\", "C:\\", TEXT_EXISTING, false, {}},
+        {"existing", "basic", existing, existing, {TEXT_EXISTING}, false, {}},
+        {"root", "basic", "C:\\", "C:\\", {TEXT_ROOT}, false, {}},
+        {"windows", "basic", Upper(NoSlash(win)), win, {TEXT_WINDIR}, true, {}},
+        {"system", "basic", NoSlash(sys), sys, {TEXT_SYSDIR}, true, {}},
+        {"root-unwarned", "partial", "C:\\", "C:\\", {TEXT_EXISTING}, false, {}},
         /* "C:" keeps no backslash: it means the current directory of C:. */
-        {"drive-only", "basic", "C:", win, TEXT_WINDIR, true, {"=C:=" + NoSlash(win)}},
+        {"drive-only", "basic", "C:", win, {TEXT_WINDIR}, true, {"=C:=" + NoSlash(win)}},
+        /* Slashes after the drive are read as the platform reads them:
+           from the drive's root, not from its current directory. */
+        {"slashes", "basic", "C:/qe2e-fwd/APP", FWD_TOP + "APP\\", {TEXT_EXISTING}, false, fwdEnv},
+        {"slashes-new", "basic", "C:/qe2e-fwd/APP\\NEW", FWD_TOP + "APP\\NEW\\",
+         {TEXT_PORTION, "NEW\\"}, false, fwdEnv},
     };
 }
 
-TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
+std::vector<ConfirmCase> JapaneseCases()
 {
-    const ConfirmCase c = ConfirmCases()[GetParam()];
+    const std::string base = ScratchDir("japanese");
+    if (InJapaneseRun()) {
+        EXPECT_TRUE(CreateDirectoryA((base + HYO).c_str(), NULL));
+    }
+    return {
+        {"japanese", "basic", base + HYO, base + HYO "\\", {TEXT_EXISTING}, false, {}},
+        {"japanese-new", "basic", base + HYO "\\" SO, base + HYO "\\" SO "\\",
+         {TEXT_PORTION, SO "\\"}, false, {}},
+    };
+}
+
+void CheckConfirmation(const ConfirmCase &c)
+{
     SCOPED_TRACE(c.pszName);
     Installer inst(Exe(c.pszProduct), c.env);
     HWND hMain = inst.MainDialog();
@@ -285,13 +313,13 @@ TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
     HWND hVerify = inst.Confirmation();
     ASSERT_TRUE(hVerify != NULL);
     std::vector<std::string> texts = ChildTexts(hVerify);
-    ASSERT_EQ(texts.size(), 6u);
+    ASSERT_EQ(texts.size(), 5u + c.tail.size());
     EXPECT_EQ(texts[0], "OK");
     EXPECT_EQ(texts[1], "Cancel");
     EXPECT_EQ(texts[2], TEXT_VERIFY);
     EXPECT_EQ(texts[3], TEXT_FULLPATH);
     EXPECT_EQ(c.bIgnoreCase ? Upper(texts[4]) : texts[4], c.bIgnoreCase ? Upper(c.shown) : c.shown);
-    EXPECT_EQ(texts[5], c.pszLast);
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + 5, texts.end()), c.tail);
     EXPECT_EQ(inst.FocusId(), IDOK);
     Shot(hVerify, std::string("e2e-confirm-") + c.pszName);
 
@@ -301,7 +329,32 @@ TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
     CancelAndExit(inst, hMain);
 }
 
-INSTANTIATE_TEST_SUITE_P(Five, Confirmations, ::testing::Range(0, 6));
+} // namespace
+
+class Confirmations : public ::testing::TestWithParam<int> {};
+
+TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
+{
+    CheckConfirmation(ConfirmCases()[GetParam()]);
+    RemoveTree(FWD_TOP);
+}
+
+INSTANTIATE_TEST_SUITE_P(Five, Confirmations, ::testing::Range(0, 8));
+
+/* An existing folder with a double-byte name ending in the byte of a
+   backslash is found as existing, and a new part below it is offered
+   alone, in a process of a Japanese locale. */
+class JapaneseConfirmations : public ::testing::TestWithParam<int> {};
+
+TEST_P(JapaneseConfirmations, FindDoubleByteNamesWhole)
+{
+    if (!InJapaneseRun())
+        GTEST_SKIP() << "run from the test list in a Japanese locale";
+    ASSERT_EQ(GetACP(), (UINT)atoi(getenv("QUARNEL_EXPECT_ACP"))) << "the locale did not reach the test";
+    CheckConfirmation(JapaneseCases()[GetParam()]);
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePage932, JapaneseConfirmations, ::testing::Range(0, 2));
 
 /* ---- Refused destinations -------------------------------------------------- */
 
@@ -318,8 +371,12 @@ TEST(Refused, InvalidDriveAndInvalidNameAreReported)
         {base + "BAD NAME", "The entered path is invalid."},
         {base + "OK\\.HIDDEN", "The entered path is invalid."},
         {base + "A.B.C", "The entered path is invalid."},
+        /* Candidates end at a backslash only: the slash stays in the part
+           to create, though drive C's current directory holds qe2e-fwd\NEW. */
+        {"C:/qe2e-fwd/NEW", "The entered path is invalid."},
     };
-    Installer inst(Exe("basic"));
+    MakeForwardSlashFolders();
+    Installer inst(Exe("basic"), {"=C:=" + FWD_DECOY});
     HWND hMain = inst.MainDialog();
     ASSERT_TRUE(hMain != NULL);
     for (const auto &c : cases) {
@@ -333,7 +390,9 @@ TEST(Refused, InvalidDriveAndInvalidNameAreReported)
     }
     EXPECT_FALSE(DirExists(base + "BAD NAME"));
     EXPECT_FALSE(DirExists(base + "OK"));
+    EXPECT_FALSE(DirExists(FWD_TOP + "NEW"));
     CancelAndExit(inst, hMain);
+    RemoveTree(FWD_TOP);
 }
 
 TEST(Refused, TooLittleSpaceShowsTheNoticeAndReturns)
@@ -425,7 +484,7 @@ TEST(StartMenu, EmptyCommandIsReportedAfterTheEarlierOnes)
     ASSERT_TRUE(inst.Answer(box.hWnd, IDOK));
     EXPECT_EQ(inst.Exit(), 0);
     EXPECT_TRUE(DirExists(group));
-    CloseGroupWindows("Quarnel E2E Partial", 4000);
+    CloseWindowsTitled("Quarnel E2E Partial", 4000);
     RemoveTree(group);
 }
 
@@ -464,7 +523,8 @@ TEST(Browse, StartsOneUpAndReturnsTheChosenDirectory)
 
     HWND hChooser = inst.Chooser();
     ASSERT_TRUE(hChooser != NULL);
-    Sleep(300);
+    FolderShown shown = {hChooser, Upper(base + "A")};
+    WaitUntil(ChooserShows, &shown, 5000);
     EXPECT_EQ(Upper(ReadControl(hChooser, stc1)), Upper(base + "A"));
     Shot(hChooser, "e2e-browse");
     ASSERT_TRUE(inst.Answer(hChooser, IDOK));
@@ -490,7 +550,8 @@ TEST(Browse, FromADriveRootStartsInThatDrivesCurrentDirectory)
     PressButton(hMain, IDC_BROWSE);
     HWND hChooser = inst.Chooser();
     ASSERT_TRUE(hChooser != NULL);
-    Sleep(300);
+    FolderShown shown = {hChooser, Upper(NoSlash(win))};
+    WaitUntil(ChooserShows, &shown, 5000);
     EXPECT_EQ(Upper(ReadControl(hChooser, stc1)), Upper(NoSlash(win)));
     ASSERT_TRUE(inst.Answer(hChooser, IDOK));
     EXPECT_EQ(Upper(ReadControl(hMain, IDC_DESTDIR)), Upper(win));
@@ -505,6 +566,7 @@ TEST(Cancel, DestinationDialogCancelCreatesNothing)
     ASSERT_TRUE(hMain != NULL);
     EXPECT_EQ(ReadControl(hMain, IDC_DESTDIR), "C:\\QBASIC");
     EXPECT_EQ(ReadControl(hMain, IDC_DESCRIPTION), "Basic Test Product");
+    EXPECT_LE(inst.DescriptionOverflow(hMain), 0);
     CancelAndExit(inst, hMain);
     EXPECT_FALSE(DirExists("C:\\QBASIC"));
 }
