@@ -78,7 +78,7 @@ make_tree() {
     export DEBIAN_FRONTEND=noninteractive
     dpkg --add-architecture i386
     apt-get update -q
-    apt-get install -y -q --no-install-recommends wine64 libwine fonts-wine tzdata
+    apt-get install -y -q --no-install-recommends wine64 libwine fonts-wine tzdata locales
     # Only the 32-bit Windows DLLs of libwine:i386 are wanted: its Linux
     # half could not run here, so the package itself is not installed.
     cd /tmp && rm -rf libwine32 && mkdir libwine32 && cd libwine32
@@ -95,6 +95,28 @@ make_tree() {
   rm -rf "$root"
   mv "$new" "$root"
   echo "$layout" >"$stamp"
+}
+
+# Wine takes a process's code pages from its locale, so the locales that
+# tests run programs in must exist inside the tree too.
+locales=(ja_JP.UTF-8)
+ensure_locales() {
+  local have missing=()
+  have=$(cd / && in_root -- locale -a 2>/dev/null | tr 'A-Z' 'a-z' | sed 's/utf-\?8/utf8/')
+  for l in "${locales[@]}"; do
+    grep -qx "$(tr 'A-Z' 'a-z' <<<"${l/UTF-8/utf8}")" <<<"$have" || missing+=("$l")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "wow64: generating the locales ${missing[*]} in the tree"
+  (cd / && in_root -- bash -c '
+    set -e
+    export DEBIAN_FRONTEND=noninteractive
+    command -v locale-gen >/dev/null || { apt-get update -q; apt-get install -y -q --no-install-recommends locales; apt-get clean; }
+    for l in "$@"; do
+      grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" >>/etc/locale.gen
+    done
+    locale-gen
+  ' ensure_locales "${missing[@]}") >>"$root.log" 2>&1 || fail "generating ${missing[*]} in the tree failed; see $root.log"
 }
 
 # The check program: a 32-bit console program, built once into the tree.
@@ -126,6 +148,7 @@ provision)
   if [ "$(cat "$stamp" 2>/dev/null)" != "$layout" ]; then
     make_tree
   fi
+  ensure_locales
   check
   ;;
 check)
