@@ -4,10 +4,11 @@
 #include "load.h"
 
 #include "filedir.h"
+#include "fixed.h"
 #include "logic.h"
+#include "manifest.h"
 #include "resource.h"
 #include "scoped.h"
-#include "unload.h"
 
 long GetFileSize2(HFILE hFile)
 {
@@ -94,7 +95,7 @@ static int PackItems(HFILE hPackage, const char *pText, size_t cbText, size_t nF
     ScriptName item;
     int nFound;
     while ((nFound = ScanNextItem(pText, cbText, nFrom, &item)) == 1) {
-        char szItem[256];
+        char szItem[PATH_BUF];
         if (!TakeScriptName(pText, &item, szItem, sizeof(szItem)) || !PackFile(hPackage, szItem))
             return 0;
         nFrom = item.nNext;
@@ -115,7 +116,7 @@ static int BuildPackage(const char *pszScript)
     size_t cbText = static_cast<size_t>(lSize);
 
     ScriptName package;
-    char szPackage[256];
+    char szPackage[PATH_BUF];
     if (!ScanPackageName(pText, cbText, &package) ||
         !TakeScriptName(pText, &package, szPackage, sizeof(szPackage)))
         return 0;
@@ -130,6 +131,6 @@ int PackFiles(const char *pszCmdLine)
 {
     int bOk = BuildPackage(pszCmdLine);
     if (!bOk)
-        ErrBox(MSG_BUILD_FAILED, "Didn't work.  Sorry.");
+        ErrBox(MSG_BUILD_FAILED, szTextBuildFailed);
     return bOk;
 }

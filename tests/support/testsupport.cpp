@@ -3,7 +3,7 @@
  * every message box has and no dialog of the installer uses. */
 #include "testsupport.h"
 
-#include "quarnel.h"
+#include "manifest.h"
 
 #include <ddeml.h>
 #include <stdio.h>
@@ -758,4 +758,24 @@ bool WaitForProgramManager(DWORD dwMs)
         DdeDisconnect(hConv);
     DdeUninitialize(dwInst);
     return hConv != NULL;
+}
+
+/* ---- Windows refused ----------------------------------------------------- */
+
+static LRESULT CALLBACK RefuseCreation(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_CREATEWND)
+        return 1;
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
+}
+
+WindowsRefused::WindowsRefused()
+    : m_hHook(SetWindowsHookExA(WH_CBT, RefuseCreation, NULL, GetCurrentThreadId()))
+{
+}
+
+WindowsRefused::~WindowsRefused()
+{
+    if (m_hHook)
+        UnhookWindowsHookEx(m_hHook);
 }
