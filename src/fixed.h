@@ -56,6 +56,38 @@ static_assert(ITEM_DATE_BUF > ITEM_DATE_LEN, "an item date fits its buffer");
 static_assert(ITEM_PROMPT_BUF > (ITEM_RULE_KEPT - 1) + PATH_KEPT,
               "a whole item prompt fits its buffer");
 
+/* ---- The destination dialog's description field ------------------------ */
+
+/* Control 203 of the destination dialog shows entry 99 on one line of the
+   dialog's font, 8-point MS Sans Serif: the second line a longer text wraps
+   to is cut off by the field's 12 dialog units of height.  Its 117 dialog
+   units of width are DESCRIPTION_FIELD_PX pixels, and a text fits when the
+   widths of its characters (abDescriptionCharPx, characters 32 to 255) add
+   up to no more.  Measured under Wine at 96 dots per inch, in Wine's copy
+   of the font (whose metrics are Windows'), where the dialog's base units
+   are 6 x 13 pixels, by the test
+   Templates.DescriptionFieldMeasuresAsTheKitReckons: it opens the dialog,
+   reads the field's client width and GetTextExtentPoint32A of every
+   character in the field's own font, checks whole texts against the sum,
+   and prints the table it measured whenever it differs from this one. */
+enum { DESCRIPTION_FIELD_PX = 176 };
+inline constexpr unsigned char abDescriptionCharPx[256 - 32] = {
+    3, 3, 5, 7, 6, 8, 6, 2, 3, 3, 4, 6, 3, 3, 3, 5,
+    6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 3, 3, 6, 6, 6, 6,
+    11, 7, 7, 7, 8, 7, 6, 8, 8, 3, 5, 7, 6, 9, 8, 8,
+    7, 8, 8, 7, 7, 8, 7, 11, 7, 7, 7, 3, 5, 3, 6, 6,
+    3, 6, 6, 6, 6, 6, 3, 6, 6, 2, 2, 6, 2, 8, 6, 6,
+    6, 6, 3, 5, 3, 6, 6, 8, 5, 5, 5, 4, 2, 4, 7, 3,
+    6, 3, 3, 3, 5, 6, 5, 5, 3, 11, 7, 6, 10, 3, 7, 3,
+    3, 3, 3, 4, 4, 6, 5, 6, 3, 9, 5, 6, 10, 3, 5, 7,
+    3, 3, 6, 6, 6, 6, 2, 6, 3, 9, 4, 6, 6, 3, 8, 6,
+    4, 6, 3, 3, 3, 6, 6, 3, 3, 3, 4, 6, 8, 8, 8, 6,
+    7, 7, 7, 7, 7, 7, 10, 7, 7, 7, 7, 7, 3, 3, 3, 3,
+    8, 8, 8, 8, 8, 8, 8, 6, 8, 8, 8, 8, 8, 7, 7, 6,
+    6, 6, 6, 6, 6, 6, 10, 6, 6, 6, 6, 6, 2, 4, 4, 4,
+    6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 5, 6, 5,
+};
+
 /* ---- Destination macros ------------------------------------------------- */
 
 /* In expanded entries: "%" and an upper-case letter. */

@@ -259,6 +259,13 @@ uint16_t PackItemDate(const char *pszDate);
    the month); the platform's conversion refuses the others. */
 int IsValidDosDate(uint16_t uDosDate);
 
+/* ---- The destination dialog's description ------------------------------ */
+
+/* Width in pixels of a description in the destination dialog's font
+   (fixed.h), or -1 when it holds a character below 32 (a tab or a line
+   break, which the one-line field cannot show as such). */
+long DescriptionWidthPx(const char *pszText);
+
 /* ---- Progress bar ------------------------------------------------------ */
 
 /* The bar's split point: nWidth * nPerc / 100, truncated toward zero,

@@ -341,3 +341,14 @@ unsigned FileErrMessage(unsigned nErr, const char **ppszDefault)
     *ppszDefault = szTextFileOther;
     return MSG_FILE_OTHER;
 }
+
+long DescriptionWidthPx(const char *pszText)
+{
+    long lWidth = 0;
+    for (const unsigned char *p = (const unsigned char *)pszText; *p != '\0'; p++) {
+        if (*p < 32)
+            return -1;
+        lWidth += abDescriptionCharPx[*p - 32];
+    }
+    return lWidth;
+}

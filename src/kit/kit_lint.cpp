@@ -312,8 +312,42 @@ void CheckExpanded(const Manifest &m, unsigned uId, size_t cchKept, Severity sev
 
 /* ---- Entries ----------------------------------------------------------- */
 
+/* The words of a description that the destination dialog's one-line field
+   shows: it wraps at blanks like the dialog does, so what shows is the
+   longest run of whole words that fits. */
+std::string ShownWords(const std::string &str)
+{
+    std::string strShown;
+    for (size_t nBlank = str.find(' '); nBlank != std::string::npos; nBlank = str.find(' ', nBlank + 1)) {
+        std::string strLine = str.substr(0, nBlank);
+        if (DescriptionWidthPx(strLine.c_str()) > DESCRIPTION_FIELD_PX)
+            break;
+        strShown = strLine;
+    }
+    return strShown;
+}
+
+void CheckDescription(const Manifest &m, std::vector<Finding> *pv)
+{
+    std::string str = Text(m, IDS_DESCRIPTION).substr(0, STRING_KEPT);
+    long lWidth = DescriptionWidthPx(str.c_str());
+    if (lWidth < 0) {
+        Add(pv, IDS_DESCRIPTION, SEV_WARNING, "has a tab or a line break: its field in the destination "
+                                              "dialog (control 203) shows one line");
+        return;
+    }
+    if (lWidth <= DESCRIPTION_FIELD_PX)
+        return;
+    std::string strShown = ShownWords(str);
+    Add(pv, IDS_DESCRIPTION, SEV_WARNING, "is " + std::to_string(lWidth) + " pixels wide in the destination "
+                                          "dialog's font, its field (control 203) " +
+                                          std::to_string((int)DESCRIPTION_FIELD_PX) + ": the dialog " +
+                                          (strShown.empty() ? "cuts it off" : "shows only " + Quote(strShown)));
+}
+
 void CheckSingles(const Manifest &m, std::vector<Finding> *pv)
 {
+    CheckDescription(m, pv);
     std::string strPackage = Text(m, IDS_PACKAGE);
     if (strPackage.empty())
         Add(pv, IDS_PACKAGE, SEV_ERROR, "no package file name: the installer cannot open its package");

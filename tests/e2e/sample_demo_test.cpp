@@ -31,7 +31,7 @@ TEST(SampleDemo, FullInstall)
     ASSERT_TRUE(inst.Started());
     HWND hMain = inst.MainDialog();
     ASSERT_TRUE(hMain != NULL);
-    EXPECT_EQ(ReadControl(hMain, IDC_DESCRIPTION), "Quarnel Sample 1.0, a small demonstration product.");
+    EXPECT_EQ(ReadControl(hMain, IDC_DESCRIPTION), "Quarnel Sample 1.0, a small demo.");
     Shot(hMain, "demo-1-destination");
     inst.TypeAndOk(hMain, dest);
 

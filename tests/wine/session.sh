@@ -36,6 +36,13 @@ start)
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     /usr/lib/wine/wine64 wineboot -i >"$build/test-wineboot.log" 2>&1
   fi
+  # This Wine does not find its own fonts where the package puts them, and
+  # without them the dialogs' MS Sans Serif becomes another face and the
+  # caption buttons' Marlett glyphs show as letters: the prefix gets a copy.
+  fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -d /usr/share/wine/fonts ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts" && cp /usr/share/wine/fonts/* "$fonts/"
+  fi
   # The virtual display has no window manager: windows Wine would leave to
   # one take seconds to close, so Wine manages them itself.
   if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
