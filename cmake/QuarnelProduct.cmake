@@ -3,63 +3,34 @@
 # checked by quarnel-kit as part of the build so that a broken product fails
 # to build.  Included by the Windows build trees (build/win32, build/win64).
 #
-# The package is made by the native tool quarnel-kit, which cannot come out
-# of a cross-compiling tree.  It is found, in this order:
-#   1. QUARNEL_KIT (cache): a quarnel-kit built or installed elsewhere; used
-#      as it is.
-#   2. QUARNEL_HOST_BUILD_DIR/quarnel-kit (default build/host/quarnel-kit):
-#      the native build tree is configured if it does not exist yet, and the
-#      tool is built there while this tree configures (the product's script
-#      is read at configure time) and brought up to date again at every build
-#      (target quarnel_kit_tool), so changes to the tool reach the products.
-# Build the Windows trees one after the other, not at the same time: both
-# would update the same native tree.
+# The package is made, sealed and checked by the native quarnel-kit, which
+# a cross-compiling tree cannot build for itself: QUARNEL_KIT names it.
+# scripts/build.sh builds the native tree (build/host) first and passes its
+# quarnel-kit to each Windows tree; by hand:
+#   cmake -S . -B build/host && cmake --build build/host --target quarnel-kit
+#   cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+#         -DQUARNEL_KIT=$PWD/build/host/quarnel-kit
+# The tool is built in a step of its own before the Windows trees, rather
+# than as an ExternalProject of each of them, because a product's script is
+# read while the tree configures (the package name and the item files become
+# the build's outputs and dependencies), when an ExternalProject has built
+# nothing yet; and because one native build then serves both Windows trees,
+# which can be configured and built side by side since neither writes to it.
+# The products' build steps depend on the tool's file, so a rebuilt tool
+# packs, seals and checks them again.
 include_guard(GLOBAL)
 
-set(QUARNEL_KIT "" CACHE FILEPATH "quarnel-kit to use; empty builds it in QUARNEL_HOST_BUILD_DIR")
-set(QUARNEL_HOST_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/host" CACHE PATH
-    "Native build tree in which quarnel-kit is built")
-
-function(_quarnel_run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "quarnel-kit could not be built natively:\n${ARGN}\n${out}")
-  endif()
-endfunction()
-
-# Sets QUARNEL_KIT_EXE (and the target quarnel_kit_tool when it builds it).
-function(_quarnel_provide_kit)
-  if(QUARNEL_KIT)
-    set(QUARNEL_KIT_EXE "${QUARNEL_KIT}" PARENT_SCOPE)
-    return()
-  endif()
-  set(host "${QUARNEL_HOST_BUILD_DIR}")
-  set(kit "${host}/quarnel-kit")
-  if(NOT EXISTS "${host}/CMakeCache.txt")
-    message(STATUS "Configuring the native tree ${host} for quarnel-kit")
-    # This configure run has CC, CXX and RC set to the cross compilers; the
-    # native tree must pick the build machine's own.
-    _quarnel_run(${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=RC --unset=CFLAGS
-                 --unset=CXXFLAGS --unset=LDFLAGS
-                 ${CMAKE_COMMAND} -S "${CMAKE_SOURCE_DIR}" -B "${host}" -G "${CMAKE_GENERATOR}"
-                 -DCMAKE_BUILD_TYPE=Release)
-  endif()
-  if(NOT EXISTS "${kit}")
-    message(STATUS "Building quarnel-kit in ${host}")
-    _quarnel_run(${CMAKE_COMMAND} --build "${host}" --target quarnel-kit)
-  endif()
-  if(NOT TARGET quarnel_kit_tool)
-    add_custom_target(quarnel_kit_tool
-      COMMAND ${CMAKE_COMMAND} --build "${host}" --target quarnel-kit
-      BYPRODUCTS "${kit}"
-      COMMENT "Bringing quarnel-kit up to date in ${host}"
-      VERBATIM)
-  endif()
-  set(QUARNEL_KIT_EXE "${kit}" PARENT_SCOPE)
-endfunction()
+set(QUARNEL_KIT "" CACHE FILEPATH "The native quarnel-kit that packs, seals and checks the products")
+if(NOT QUARNEL_KIT OR NOT EXISTS "${QUARNEL_KIT}")
+  message(FATAL_ERROR "QUARNEL_KIT must name a native quarnel-kit (now: '${QUARNEL_KIT}').  "
+    "Build it first, e.g.  cmake -S ${CMAKE_SOURCE_DIR} -B build/host && "
+    "cmake --build build/host --target quarnel-kit,  then configure this tree with "
+    "-DQUARNEL_KIT=<that tree>/quarnel-kit; scripts/build.sh does both.")
+endif()
 
 # quarnel_add_product(NAME name MANIFEST file.rc SCRIPT file
-#                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target] [STRICT])
+#                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target]
+#                     [STRICT] [NO_SEAL])
 #
 #   NAME               the product's name, for target and folder names
 #   MANIFEST           the product's string table (.rc; may #include "resource.h")
@@ -69,15 +40,23 @@ endfunction()
 #                      (default: <build tree>/products/NAME)
 #   TARGET             name of the installer's target (default: quarnel_NAME)
 #   STRICT             warnings of the check fail the build too
+#   NO_SEAL            leave the package's checksums out of the installer
 #
 # Builds OUTPUT_DIR/<package name of the script>, seals its checksums into
 # OUTPUT_DIR/quarnel.exe (`quarnel-kit seal`: the installer then refuses any
-# other package with message 307), then runs `quarnel-kit verify EXE PACKAGE --script SCRIPT` (the manifest's
-# lint, the script against the manifest and the package against the
-# manifest); any error fails the build.  Target NAME_product (in ALL) stands
-# for the whole product.
+# other package with message 307), then runs `quarnel-kit verify EXE PACKAGE
+# --script SCRIPT` (the manifest's lint, the script against the manifest and
+# the package against the manifest and the seal); any error fails the build.
+# Target NAME_product (in ALL) stands for the whole product.
+#
+# Sealing is the default: an installer that checks its package catches one
+# damaged in transit or not its own.  NO_SEAL is for a product whose
+# package is rebuilt apart from the installer, e.g. by the installer's own
+# builder mode (quarnel.exe SCRIPT) on the author's Windows machine; that
+# installer installs any package of the right layout, as one built without
+# this function does.
 function(quarnel_add_product)
-  cmake_parse_arguments(ARG "STRICT" "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET" "" ${ARGN})
+  cmake_parse_arguments(ARG "STRICT;NO_SEAL" "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET" "" ${ARGN})
   foreach(required NAME MANIFEST SCRIPT)
     if(NOT ARG_${required})
       message(FATAL_ERROR "quarnel_add_product: ${required} is required")
@@ -102,8 +81,7 @@ function(quarnel_add_product)
     set(strict --strict)
   endif()
 
-  _quarnel_provide_kit()
-  set(kit "${QUARNEL_KIT_EXE}")
+  set(kit "${QUARNEL_KIT}")
 
   # The package name and the item files, read from the script now; the
   # script is a configure dependency, so editing it re-reads them.
@@ -132,18 +110,20 @@ function(quarnel_add_product)
     COMMENT "Packing ${ARG_NAME}: ${package_name}"
     VERBATIM)
 
+  quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
+
   # The package's checksums go into the installer as a resource, so the
   # installer refuses a package other than the one it was built with.  The
   # resource script depends on the package: a new package relinks the exe.
-  set(sums_rc "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_sums.rc")
-  add_custom_command(OUTPUT "${sums_rc}"
-    COMMAND "${kit}" seal "${package}" -o "${sums_rc}"
-    DEPENDS "${package}" "${kit}"
-    COMMENT "Sealing ${ARG_NAME}: checksums of ${package_name}"
-    VERBATIM)
-
-  quarnel_add_installer(${target} MANIFEST "${manifest}" OUTPUT_DIR "${outdir}")
-  target_sources(${target} PRIVATE "${sums_rc}")
+  if(NOT ARG_NO_SEAL)
+    set(sums_rc "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_sums.rc")
+    add_custom_command(OUTPUT "${sums_rc}"
+      COMMAND "${kit}" seal "${package}" -o "${sums_rc}"
+      DEPENDS "${package}" "${kit}"
+      COMMENT "Sealing ${ARG_NAME}: checksums of ${package_name}"
+      VERBATIM)
+    target_sources(${target} PRIVATE "${sums_rc}")
+  endif()
 
   set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
   add_custom_command(OUTPUT "${stamp}"
@@ -155,7 +135,4 @@ function(quarnel_add_product)
     VERBATIM)
 
   add_custom_target(${ARG_NAME}_product ALL DEPENDS "${stamp}" "${package}")
-  if(TARGET quarnel_kit_tool)
-    add_dependencies(${ARG_NAME}_product quarnel_kit_tool)
-  endif()
 endfunction()

@@ -12,10 +12,8 @@ win64="$top/build/win64"
 out="$top/build/bench"
 
 bash "$top/scripts/deps.sh"
-if [ ! -f "$win64/build.ninja" ]; then
-  cmake -S "$top" -B "$win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" >/dev/null
-fi
+. "$top/scripts/trees.sh"
+configure_trees >/dev/null
 ninja -C "$win64" -j2 quarnel_bench >/dev/null
 mkdir -p "$out/bin"
 cp "$win64"/bench/quarnel_bench.exe "$win64"/bench/bench_*.dll "$out/bin/"

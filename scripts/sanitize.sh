@@ -18,9 +18,10 @@ else
   cc=gcc cxx=g++
 fi
 flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
+. "$top/scripts/trees.sh"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_C_COMPILER=$cc -DCMAKE_CXX_COMPILER=$cxx \
   -DCMAKE_BUILD_TYPE= -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DQUARNEL_WERROR=ON >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DQUARNEL_WERROR=ON "${windows_trees[@]}" >/dev/null
 ninja -C "$build" -j2
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,19 +1,18 @@
 # Package check tests.  The sealed package is packed from tests/integrity/
 # and its checksums are linked into manifest_integrity_sealed, as a product
 # build does; the other manifests carry checksums written by hand, or none.
-_quarnel_provide_kit()
 set(integrity_dir ${QUARNEL_TEST_DIR}/integrity)
 set(integrity_src ${CMAKE_CURRENT_SOURCE_DIR}/integrity)
 file(GLOB integrity_items CONFIGURE_DEPENDS ${integrity_src}/items/*)
 add_custom_command(OUTPUT ${integrity_dir}/XSEAL.PKG
   COMMAND ${CMAKE_COMMAND} -E make_directory ${integrity_dir}
-  COMMAND ${QUARNEL_KIT_EXE} pack sealed.qps -o ${integrity_dir}/XSEAL.PKG
+  COMMAND ${QUARNEL_KIT} pack sealed.qps -o ${integrity_dir}/XSEAL.PKG
   WORKING_DIRECTORY ${integrity_src}
-  DEPENDS ${integrity_src}/sealed.qps ${integrity_items} ${QUARNEL_KIT_EXE}
+  DEPENDS ${integrity_src}/sealed.qps ${integrity_items} ${QUARNEL_KIT}
   VERBATIM)
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/integrity_sums.rc
-  COMMAND ${QUARNEL_KIT_EXE} seal ${integrity_dir}/XSEAL.PKG -o ${CMAKE_CURRENT_BINARY_DIR}/integrity_sums.rc
-  DEPENDS ${integrity_dir}/XSEAL.PKG ${QUARNEL_KIT_EXE}
+  COMMAND ${QUARNEL_KIT} seal ${integrity_dir}/XSEAL.PKG -o ${CMAKE_CURRENT_BINARY_DIR}/integrity_sums.rc
+  DEPENDS ${integrity_dir}/XSEAL.PKG ${QUARNEL_KIT}
   VERBATIM)
 
 quarnel_test_manifest(manifest_integrity_sealed ${CMAKE_CURRENT_SOURCE_DIR}/manifests/integrity_sealed.rc

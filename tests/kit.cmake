@@ -1,10 +1,13 @@
 # quarnel-kit pack against quarnel.exe's builder mode, under Wine: the same
-# scripts must give the same package bytes.  Needs the native tool, which
-# cmake/QuarnelProduct.cmake provides.
-if(COMMAND _quarnel_provide_kit)
-  _quarnel_provide_kit()
-  add_test(NAME kit_pack_vs_builder
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/kit/pack_vs_builder.sh ${CMAKE_BINARY_DIR}
-            $<TARGET_FILE:quarnel> ${QUARNEL_KIT_EXE})
-  set_tests_properties(kit_pack_vs_builder PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
-endif()
+# scripts must give the same package bytes.  The native tool is the one the
+# products are packed with (QUARNEL_KIT, cmake/QuarnelProduct.cmake).
+add_test(NAME kit_pack_vs_builder
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/kit/pack_vs_builder.sh ${CMAKE_BINARY_DIR}
+          $<TARGET_FILE:quarnel> ${QUARNEL_KIT})
+set_tests_properties(kit_pack_vs_builder PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
+
+# The sample product once more without its seal, for the native kit tests
+# (tests/kit/kit_tests.cmake): what NO_SEAL builds.
+set(sample ${CMAKE_SOURCE_DIR}/examples/sample)
+quarnel_add_product(NAME sample_unsealed MANIFEST ${sample}/manifest.rc SCRIPT ${sample}/sample.qps
+  OUTPUT_DIR ${QUARNEL_TEST_DIR}/unsealed NO_SEAL)

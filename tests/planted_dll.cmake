@@ -9,10 +9,8 @@ quarnel_add_installer(planted_open MANIFEST ${CMAKE_SOURCE_DIR}/examples/sample/
 target_compile_definitions(planted_open PRIVATE QUARNEL_NO_DLL_RESTRICTION)
 
 add_library(planted_marker MODULE ${CMAKE_CURRENT_SOURCE_DIR}/planted/marker_dll.cpp)
-target_link_libraries(planted_marker PRIVATE quarnel_logic)
+target_link_libraries(planted_marker PRIVATE quarnel_logic quarnel_warnings)
 set_target_properties(planted_marker PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${PLANTED_DIR})
-target_compile_options(planted_marker PRIVATE ${QUARNEL_WARNINGS})
-target_link_options(planted_marker PRIVATE ${QUARNEL_STATIC_LINK})
 
 quarnel_add_test(test_planted_dll ${CMAKE_CURRENT_SOURCE_DIR}/planted/planted_dll_test.cpp)
 add_dependencies(test_planted_dll planted_restricted planted_open planted_marker)

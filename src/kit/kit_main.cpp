@@ -136,30 +136,39 @@ int ReportFindings(const Options &opt, std::vector<Finding> *pv)
     return (nErrors > 0 || (opt.fStrict && !pv->empty())) ? EXIT_FINDINGS : 0;
 }
 
-int LintInto(const Options &opt, Manifest *pManifest, std::vector<unsigned char> *pvImage,
+int LintInto(const Options &opt, Manifest *pManifest, std::vector<unsigned char> *pvImage, ScriptInfo *pScript,
              std::vector<Finding> *pv)
 {
     if (!ReadManifest(opt.strExe, pManifest, pvImage))
         return 0;
-    ScriptInfo script;
     if (!opt.strScript.empty()) {
         std::string strError;
-        if (!ReadScript(opt.strScript, &script, &strError)) {
+        if (!ReadScript(opt.strScript, pScript, &strError)) {
             ReportFailure(strError);
             return 0;
         }
     }
-    LintManifest(*pManifest, opt.strScript.empty() ? nullptr : &script, pv);
+    LintManifest(*pManifest, opt.strScript.empty() ? nullptr : pScript, pv);
     return 1;
 }
 
+/* With a script, lint also tells whether the package the script names, once
+   one has been packed there, is still the one sealed into the installer:
+   that is where an author who repacks by hand meets message 307. */
 int RunLint(const Options &opt)
 {
     Manifest manifest;
     std::vector<unsigned char> vImage;
+    ScriptInfo script;
     std::vector<Finding> v;
-    if (!LintInto(opt, &manifest, &vImage, &v))
+    if (!LintInto(opt, &manifest, &vImage, &script, &v))
         return EXIT_FINDINGS;
+    PackageLayout layout;
+    std::string strError;
+    const std::string &strPackage = script.package.strPath;
+    if (!strPackage.empty() && ReadPackageLayout(strPackage, &layout, &strError) &&
+        !VerifyImageSums(vImage, strPackage, layout, (size_t)CheckedItemCount(manifest), &v, &strError))
+        return ReportFailure(opt.strExe + ": " + strError);
     return ReportFindings(opt, &v);
 }
 
@@ -169,8 +178,9 @@ int RunVerify(const Options &opt)
 {
     Manifest manifest;
     std::vector<unsigned char> vImage;
+    ScriptInfo script;
     std::vector<Finding> v;
-    if (!LintInto(opt, &manifest, &vImage, &v))
+    if (!LintInto(opt, &manifest, &vImage, &script, &v))
         return EXIT_FINDINGS;
     PackageLayout layout;
     std::string strError;
@@ -345,13 +355,17 @@ const CommandText aCommands[] = {
      "  quarnel-kit list build/win32/SAMPLE.PKG\n"
      "  quarnel-kit list build/win32/SAMPLE.PKG build/win32/quarnel.exe"},
     {"lint", "Check the manifest of a built quarnel.exe.",
-     "Prints \"ID: error|warning: message\" lines; exit code 1 on any error.\n\n"
+     "Prints \"ID: error|warning: message\" lines; exit code 1 on any error.  With\n"
+     "SCRIPT, the package the script names, once packed, must also match the checksums\n"
+     "sealed into the installer (see verify).\n\n"
      "Examples:\n"
      "  quarnel-kit lint build/win32/quarnel.exe\n"
      "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
     {"verify", "Lint, then check a package against the manifest.",
      "Every item needs a whole record; surplus records are reported.  When the\n"
-     "installer carries the package's checksums, the package must match them.\n\n"
+     "installer carries the package's checksums (quarnel_add_product seals them in\n"
+     "unless told NO_SEAL), the package must match them, or the installer refuses it\n"
+     "with message 307: pack and seal again, or build the installer with NO_SEAL.\n\n"
      "Examples:\n"
      "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
      "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},

@@ -114,16 +114,15 @@ void VerifySums(const std::vector<unsigned char> &vResource, const PackageLayout
                        " bytes) are not in a layout this tool knows; the install stops with message 307");
         return;
     }
-    const std::string strRebuilt = ": the package was changed or rebuilt after the installer was built";
+    int nRefused = CountErrors(*pv);
     if (sums.uTotal != layout.nSize)
         AddFinding(pv, IDS_PACKAGE, SEV_ERROR,
                    "the package is " + std::to_string(layout.nSize) + " bytes, the installer was sealed for " +
-                       std::to_string(sums.uTotal) + strRebuilt +
-                       "; the install stops with message 307 before the first item");
+                       std::to_string(sums.uTotal) + "; the install stops with message 307 before the first item");
     if (sums.uCount != layout.vRecords.size())
         AddFinding(pv, IDS_PACKAGE, SEV_ERROR,
                    "the package holds " + std::to_string(layout.vRecords.size()) +
-                       " records, the installer was sealed for " + std::to_string(sums.uCount) + strRebuilt);
+                       " records, the installer was sealed for " + std::to_string(sums.uCount));
     for (uint32_t i = 0; i < sums.uCount && i < vCrcs.size(); i++) {
         uint32_t uWant = GetRecordSum(&sums, i);
         if (vCrcs[i] == uWant)
@@ -131,10 +130,19 @@ void VerifySums(const std::vector<unsigned char> &vResource, const PackageLayout
         bool fRead = i < nItems;
         AddFinding(pv, fRead ? IDS_ITEM_DEST + i : IDS_ITEM_COUNT, fRead ? SEV_ERROR : SEV_WARNING,
                    "record " + std::to_string(i) + " has the CRC-32 " + Hex32(vCrcs[i]) +
-                       ", the installer expects " + Hex32(uWant) + strRebuilt +
+                       ", the installer expects " + Hex32(uWant) +
                        (fRead ? "; the install stops with message 307 before writing it"
                               : "; the installer never reads it"));
     }
+    /* The details above say where; this says what it means and what to do,
+       once, whichever difference was found. */
+    if (CountErrors(*pv) > nRefused)
+        AddFinding(pv, IDS_PACKAGE, SEV_ERROR,
+                   "this package is not the one sealed into the installer, which refuses it (message 307): "
+                   "rebuild both together (quarnel-kit pack SCRIPT, then quarnel-kit seal PACKAGE -o SUMS.rc "
+                   "and link that into a new quarnel.exe; quarnel_add_product does both at every build), or "
+                   "build the installer with quarnel_add_product(... NO_SEAL) if the package is to be rebuilt "
+                   "apart from it, e.g. by quarnel.exe SCRIPT");
 }
 
 int VerifyImageSums(const std::vector<unsigned char> &vImage, const std::string &strPackage,

@@ -95,7 +95,8 @@ TEST(MakePackageSums, EmptyPackageHasTheHeaderAlone)
 }
 
 /* Verdicts on packages against the "abc", "hello" checksums, for a
-   manifest of two items unless the case says otherwise. */
+   manifest of two items unless the case says otherwise.  Every package the
+   installer refuses also gets one 98 error that says what to do. */
 TEST(VerifySums, Verdicts)
 {
     Bytes vLater = vTwoSums;
@@ -108,12 +109,14 @@ TEST(VerifySums, Verdicts)
         std::vector<std::pair<unsigned, Severity>> vWant;
     } cases[] = {
         {"the sealed package", vTwoSums, vTwo, 2, {}},
-        {"record 1 changed", vTwoSums, Join(Record("abc"), Record("hellp")), 2, {{1001, SEV_ERROR}}},
-        {"records swapped", vTwoSums, Join(Record("hello"), Record("abc")), 2,
-         {{1000, SEV_ERROR}, {1001, SEV_ERROR}}},
-        {"a record added", vTwoSums, Join(vTwo, Record("x")), 2, {{98, SEV_ERROR}, {98, SEV_ERROR}}},
-        {"the last record longer", vTwoSums, Join(Record("abc"), Record("hello!")), 2,
+        {"record 1 changed", vTwoSums, Join(Record("abc"), Record("hellp")), 2,
          {{98, SEV_ERROR}, {1001, SEV_ERROR}}},
+        {"records swapped", vTwoSums, Join(Record("hello"), Record("abc")), 2,
+         {{98, SEV_ERROR}, {1000, SEV_ERROR}, {1001, SEV_ERROR}}},
+        {"a record added", vTwoSums, Join(vTwo, Record("x")), 2,
+         {{98, SEV_ERROR}, {98, SEV_ERROR}, {98, SEV_ERROR}}},
+        {"the last record longer", vTwoSums, Join(Record("abc"), Record("hello!")), 2,
+         {{98, SEV_ERROR}, {98, SEV_ERROR}, {1001, SEV_ERROR}}},
         {"a changed record no item reads", vTwoSums, Join(Record("abc"), Record("hellp")), 1,
          {{999, SEV_WARNING}}},
         {"checksums of a later layout", vLater, vTwo, 2, {{98, SEV_ERROR}}},
@@ -141,19 +144,42 @@ TEST(VerifySums, Verdicts)
     }
 }
 
-/* ---- The sample product's installers, sealed by the build ----------------- */
+/* ---- The sample product's installers, as the build makes them ------------- */
 
-class SealedSample : public ::testing::TestWithParam<const char *> {};
+/* Sealed by quarnel_add_product on both targets, and once built with
+   NO_SEAL: that installer carries no checksums, so any package of the
+   right layout passes. */
+struct SampleInstaller {
+    const char *pszExe;
+    bool fSealed;
+};
 
-TEST_P(SealedSample, CarriesTheChecksumsOfItsPackage)
+void PrintTo(const SampleInstaller &s, std::ostream *pos)
 {
-    Bytes vImage = ReadAll(GetParam());
-    ASSERT_GT(vImage.size(), 1024u) << GetParam() << " is missing: build the Windows trees first";
-    Bytes vPackage = ReadAll(SampleDir(GetParam()) + "SAMPLE.PKG");
+    *pos << s.pszExe << (s.fSealed ? " (sealed)" : " (NO_SEAL)");
+}
+
+/* What verify and lint say of a package that is not the sealed one. */
+const char *const pszNotSealedOne = "98: error: this package is not the one sealed into the installer, which "
+                                    "refuses it (message 307): rebuild both together";
+
+class SampleProduct : public ::testing::TestWithParam<SampleInstaller> {};
+
+TEST_P(SampleProduct, CarriesTheChecksumsOfItsPackageUnlessNoSeal)
+{
+    const char *pszExe = GetParam().pszExe;
+    Bytes vImage = ReadAll(pszExe);
+    ASSERT_GT(vImage.size(), 1024u) << pszExe << " is missing: build the Windows trees first";
+    Bytes vPackage = ReadAll(SampleDir(pszExe) + "SAMPLE.PKG");
     ASSERT_FALSE(vPackage.empty());
     std::vector<unsigned char> vSums;
     std::string strError;
-    ASSERT_EQ(ReadPeNamedResource(vImage, 10, RES_PACKAGE_SUMS, &vSums, &strError), 1) << strError;
+    int nFound = ReadPeNamedResource(vImage, 10, RES_PACKAGE_SUMS, &vSums, &strError);
+    if (!GetParam().fSealed) {
+        EXPECT_EQ(nFound, 0) << strError;
+        return;
+    }
+    ASSERT_EQ(nFound, 1) << strError;
     ASSERT_EQ(vSums.size(), 24u + 3 * 4) << "three records";
     EXPECT_EQ(Bytes(vSums.begin(), vSums.begin() + 16), (Bytes{'Q', 'S', 'U', 'M', 1, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0}));
     uint64_t nTotal = 0;
@@ -173,10 +199,10 @@ TEST_P(SealedSample, CarriesTheChecksumsOfItsPackage)
     EXPECT_NE(strError.find("MZ"), std::string::npos) << strError;
 }
 
-TEST_P(SealedSample, VerifyAcceptsItsPackageAndNoOther)
+TEST_P(SampleProduct, VerifyAcceptsItsPackageAndNoOtherWhenSealed)
 {
-    std::string strExe = GetParam();
-    std::string strPackage = SampleDir(GetParam()) + "SAMPLE.PKG";
+    std::string strExe = GetParam().pszExe;
+    std::string strPackage = SampleDir(GetParam().pszExe) + "SAMPLE.PKG";
     ToolRun run = RunTool("verify " + strExe + " " + strPackage);
     EXPECT_EQ(run.nExit, 0) << run.strOut;
     EXPECT_EQ(run.strOut, "");
@@ -186,32 +212,58 @@ TEST_P(SealedSample, VerifyAcceptsItsPackageAndNoOther)
     v[4 + 10] ^= 0x20;      /* a byte of record 0's data */
     WriteBytesTo("flipped.pkg", v);
     run = RunTool("verify " + strExe + " flipped.pkg");
+    if (!GetParam().fSealed) {
+        EXPECT_EQ(run.nExit, 0) << run.strOut;
+        EXPECT_EQ(run.strOut, "");
+        return;
+    }
     EXPECT_EQ(run.nExit, 1) << run.strOut;
     EXPECT_NE(run.strOut.find("1000: error: record 0 has the CRC-32 0x"), std::string::npos) << run.strOut;
     EXPECT_NE(run.strOut.find("message 307"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find(pszNotSealedOne), std::string::npos) << run.strOut;
 }
 
-/* The sample's package packed again after an item changed: the installer
-   built before is no longer its match. */
-TEST_P(SealedSample, PackageRebuiltAfterTheInstallerIsReported)
+/* The sample's package packed again after an item changed, as an author
+   does with quarnel-kit pack or the builder mode: the installer built
+   before is no longer its match, and verify and lint (whose script names
+   the package) say so and how to rebuild; an installer built with NO_SEAL
+   takes it. */
+TEST_P(SampleProduct, PackageRebuiltAfterTheInstallerIsReportedWhenSealed)
 {
     ScratchCwd cwd;
     std::string strSample = std::string(KIT_SOURCE_DIR) + "/examples/sample/";
+    std::string strExe = GetParam().pszExe;
     Bytes vGuide = ReadAll(strSample + "files/GUIDE.TXT");
     ASSERT_FALSE(vGuide.empty());
     WriteBytesTo("README.TXT", ReadAll(strSample + "files/README.TXT"));
     WriteBytesTo("GUIDE.TXT", Join(vGuide, {'!'}));
     WriteBytesTo("DATA.BIN", ReadAll(strSample + "files/DATA.BIN"));
     WriteText("sample.qps", "*### PACKAGE# \"SAMPLE.PKG\" ITEM# \"README.TXT\" ITEM# \"GUIDE.TXT\" ITEM# \"DATA.BIN\"");
+    ToolRun lint = RunTool("lint " + strExe + " sample.qps");
+    EXPECT_EQ(lint.nExit, 0) << "no package packed yet\n" << lint.strOut;
+
     ASSERT_EQ(RunTool("pack sample.qps").nExit, 0);
-    ToolRun run = RunTool(std::string("verify ") + GetParam() + " SAMPLE.PKG");
-    EXPECT_EQ(run.nExit, 1) << run.strOut;
-    EXPECT_NE(run.strOut.find("98: error: the package is " + std::to_string(ReadAll("SAMPLE.PKG").size()) +
-                              " bytes, the installer was sealed for"),
-              std::string::npos)
-        << run.strOut;
-    EXPECT_NE(run.strOut.find("1001: error: record 1 has the CRC-32"), std::string::npos) << run.strOut;
-    EXPECT_EQ(run.strOut.find("1000: error"), std::string::npos) << "record 0 is unchanged\n" << run.strOut;
+    ToolRun run = RunTool("verify " + strExe + " SAMPLE.PKG");
+    lint = RunTool("lint " + strExe + " sample.qps");
+    if (!GetParam().fSealed) {
+        EXPECT_EQ(run.nExit, 0) << run.strOut;
+        EXPECT_EQ(lint.nExit, 0) << lint.strOut;
+        EXPECT_EQ(lint.strOut.find("sealed"), std::string::npos) << lint.strOut;
+        return;
+    }
+    for (const ToolRun &r : {run, lint}) {
+        EXPECT_EQ(r.nExit, 1) << r.strOut;
+        EXPECT_NE(r.strOut.find("98: error: the package is " + std::to_string(ReadAll("SAMPLE.PKG").size()) +
+                                " bytes, the installer was sealed for"),
+                  std::string::npos)
+            << r.strOut;
+        EXPECT_NE(r.strOut.find("1001: error: record 1 has the CRC-32"), std::string::npos) << r.strOut;
+        EXPECT_EQ(r.strOut.find("1000: error"), std::string::npos) << "record 0 is unchanged\n" << r.strOut;
+        EXPECT_NE(r.strOut.find(pszNotSealedOne), std::string::npos) << r.strOut;
+        EXPECT_NE(r.strOut.find("NO_SEAL"), std::string::npos) << r.strOut;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothTargets, SealedSample, ::testing::Values(KIT_WIN32_EXE, KIT_WIN64_EXE));
+INSTANTIATE_TEST_SUITE_P(BuiltInstallers, SampleProduct,
+                         ::testing::Values(SampleInstaller{KIT_WIN32_EXE, true}, SampleInstaller{KIT_WIN64_EXE, true},
+                                           SampleInstaller{KIT_WIN64_UNSEALED_EXE, false}));
