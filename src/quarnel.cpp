@@ -375,7 +375,7 @@ int Browse(HWND hWnd, char *pszDir, int nDirBufSize)
     ofn.lpstrFile = pszDir;
     ofn.nMaxFile = (DWORD)nDirBufSize;
     ofn.lpstrInitialDir = szInitDir[0] != '\0' ? szInitDir : NULL;
-    ofn.lpstrTitle = "Choose Directory";
+    ofn.lpstrTitle = TEXT_CHOOSE_DIR;
     ofn.lpTemplateName = DLG_BROWSE;
     ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN;
     if (!ShowOpenDialog(&ofn))
