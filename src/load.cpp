@@ -24,15 +24,6 @@ long GetFileSize2(HFILE hFile)
     return lEnd;
 }
 
-static void FreeBlock(HGLOBAL hMem, void *pv)
-{
-    if (hMem == NULL)
-        return;
-    if (pv != NULL)
-        GlobalUnlock(hMem);
-    GlobalFree(hMem);
-}
-
 void *ReadFile2(const char *pszFile, HGLOBAL *phMem, long *plSize)
 {
     OFSTRUCT ofs;
@@ -43,15 +34,15 @@ void *ReadFile2(const char *pszFile, HGLOBAL *phMem, long *plSize)
     *plSize = lSize;
     if (lSize <= 0)
         return NULL;
-    *phMem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(lSize));
-    void *pv = *phMem ? GlobalLock(*phMem) : NULL;
     /* A short read would leave zero bytes standing in for the file's own,
        so the block is given up rather than handed on. */
+    GlobalOwner block;
+    void *pv = block.Alloc(static_cast<SIZE_T>(lSize));
     if (pv == NULL || !ReadExact(file.Get(), pv, lSize)) {
-        FreeBlock(*phMem, pv);
         *phMem = NULL;
         return NULL;
     }
+    *phMem = block.Detach();
     return pv;
 }
 

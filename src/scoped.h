@@ -37,6 +37,8 @@ public:
         return m_p;
     }
     void *Get() const { return m_p; }
+    /* Hands the block on, still locked: the taker unlocks and frees it. */
+    HGLOBAL Detach() { HGLOBAL h = m_h; m_h = NULL; m_p = NULL; return h; }
     void Free() {
         if (m_h) {
             if (m_p) GlobalUnlock(m_h);
