@@ -107,20 +107,6 @@ private:
     CRITICAL_SECTION m_cs;
 };
 
-/* While it lives, the calling thread can create no window (a CBT hook
-   refuses each one), so a message box raised there cannot be shown and
-   MessageBoxA fails the way it does when the system cannot make its box. */
-class WindowsRefused {
-public:
-    WindowsRefused();
-    ~WindowsRefused();
-    bool IsActive() const { return m_hHook != NULL; }   /* the hook is in place */
-private:
-    WindowsRefused(const WindowsRefused &);
-    WindowsRefused &operator=(const WindowsRefused &);
-    HHOOK m_hHook;
-};
-
 /* Saves a window's picture as a 24-bit BMP file.  true on success. */
 bool SaveWindowBmp(HWND hWnd, const std::string &path);
 
@@ -198,5 +184,21 @@ std::string BoxTexts(const std::vector<SeenBox> &boxes);
    dialog closed before it. */
 void ExpectErrorBox(const SeenBox &box, const char *pszText);
 void ExpectStoppedWith(const ExtractOutcome &out, const char *pszText);
+
+/* ---- Boxes that cannot be shown ----------------------------------------- */
+
+/* While it lives, the calling thread can create no window (a CBT hook
+   refuses each one), so a message box raised there cannot be shown and
+   MessageBoxA fails the way it does when the system cannot make its box. */
+class WindowsRefused {
+public:
+    WindowsRefused();
+    ~WindowsRefused();
+    bool IsActive() const { return m_hHook != NULL; }   /* the hook is in place */
+private:
+    WindowsRefused(const WindowsRefused &);
+    WindowsRefused &operator=(const WindowsRefused &);
+    HHOOK m_hHook;
+};
 
 #endif
