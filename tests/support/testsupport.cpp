@@ -759,23 +759,3 @@ bool WaitForProgramManager(DWORD dwMs)
     DdeUninitialize(dwInst);
     return hConv != NULL;
 }
-
-/* ---- Windows refused ----------------------------------------------------- */
-
-static LRESULT CALLBACK RefuseCreation(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    if (nCode == HCBT_CREATEWND)
-        return 1;
-    return CallNextHookEx(NULL, nCode, wParam, lParam);
-}
-
-WindowsRefused::WindowsRefused()
-    : m_hHook(SetWindowsHookExA(WH_CBT, RefuseCreation, NULL, GetCurrentThreadId()))
-{
-}
-
-WindowsRefused::~WindowsRefused()
-{
-    if (m_hHook)
-        UnhookWindowsHookEx(m_hHook);
-}

@@ -192,10 +192,18 @@ void ExpectStoppedWith(const ExtractOutcome &out, const char *pszText);
    MessageBoxA fails the way it does when the system cannot make its box. */
 class WindowsRefused {
 public:
-    WindowsRefused();
-    ~WindowsRefused();
+    WindowsRefused() : m_hHook(SetWindowsHookExA(WH_CBT, Refuse, NULL, GetCurrentThreadId())) {}
+    ~WindowsRefused()
+    {
+        if (m_hHook)
+            UnhookWindowsHookEx(m_hHook);
+    }
     bool IsActive() const { return m_hHook != NULL; }   /* the hook is in place */
 private:
+    static LRESULT CALLBACK Refuse(int nCode, WPARAM wParam, LPARAM lParam)
+    {
+        return nCode == HCBT_CREATEWND ? 1 : CallNextHookEx(NULL, nCode, wParam, lParam);
+    }
     WindowsRefused(const WindowsRefused &);
     WindowsRefused &operator=(const WindowsRefused &);
     HHOOK m_hHook;
