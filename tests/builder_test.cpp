@@ -250,32 +250,20 @@ TEST_F(Builder, ItemsOfTwoGigabytesOrMoreFail)
 TEST_F(Builder, PackageIsClosedBeforeTheBox)
 {
     ASSERT_TRUE(WriteBytes(m_dir + "script.txt", "*### PACKAGE# \"out.pkg\" ITEM# \"missing\""));
-    struct Probe {
-        std::string path;
-        bool bSeen = false, bOpened = false;
-        static DWORD WINAPI Run(LPVOID pv)
-        {
-            Probe *p = static_cast<Probe *>(pv);
-            HWND hBox = WaitForMessageBox(GetCurrentProcessId(), 20000);
-            if (!hBox)
-                return 0;
-            p->bSeen = true;
-            HANDLE h = CreateFileA(p->path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                   OPEN_EXISTING, 0, NULL);
-            p->bOpened = h != INVALID_HANDLE_VALUE;
-            if (p->bOpened)
-                CloseHandle(h);
-            PressButton(hBox, IDOK);
-            return 0;
-        }
-    } probe;
-    probe.path = m_dir + "out.pkg";
-    HANDLE hThread = CreateThread(NULL, 0, Probe::Run, &probe, 0, NULL);
+    const std::string pkg = m_dir + "out.pkg";
+    bool bOpened = false;
+    /* While the box is up, before it is answered. */
+    BoxAnswerer answerer({IDOK}, GetCurrentProcessId(), 3000, [&](size_t nIndex, const SeenBox &) {
+        if (nIndex != 0)
+            return;
+        HANDLE h = CreateFileA(pkg.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+        bOpened = h != INVALID_HANDLE_VALUE;
+        if (bOpened)
+            CloseHandle(h);
+    });
     EXPECT_EQ(PackFiles("script.txt"), 0);
-    WaitForSingleObject(hThread, INFINITE);
-    CloseHandle(hThread);
-    EXPECT_TRUE(probe.bSeen);
-    EXPECT_TRUE(probe.bOpened);
+    EXPECT_EQ(answerer.Stop().size(), 1u);
+    EXPECT_TRUE(bOpened);
 }
 
 /* ---- The reading and sizing helpers ------------------------------------------ */

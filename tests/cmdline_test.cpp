@@ -37,7 +37,7 @@ protected:
     }
     void Start(const std::string &cmdLine)
     {
-        ASSERT_TRUE(StartProcess(cmdLine, m_dir, &m_pi)) << cmdLine;
+        ASSERT_TRUE(StartProgram(cmdLine, m_dir, &m_pi)) << cmdLine;
     }
     /* Exit code after the process ended by itself, -1 when it did not. */
     int ExitCode(DWORD dwMs)
@@ -81,7 +81,6 @@ TEST_F(CommandLine, QuotedScriptNameKeepsItsQuotes)
     Start(m_exe + " \"script.txt\"");
     HWND hBox = WaitForMessageBox(m_pi.dwProcessId, 30000);
     ASSERT_NE(hBox, (HWND)NULL) << "the builder should fail on the quoted name";
-    Sleep(100);
     SeenBox box = ReadMessageBox(hBox);
     EXPECT_EQ(box.caption, "Installer");
     EXPECT_EQ(box.text, "Didn't work.  Sorry.");
@@ -98,7 +97,6 @@ TEST_F(CommandLine, FailedBuildStillExitsWithZero)
     Start(m_exe + " missing.txt");
     HWND hBox = WaitForMessageBox(m_pi.dwProcessId, 30000);
     ASSERT_NE(hBox, (HWND)NULL);
-    Sleep(100);
     EXPECT_EQ(ReadMessageBox(hBox).text, "Didn't work.  Sorry.");
     PressButton(hBox, IDOK);
     EXPECT_EQ(ExitCode(30000), 0);

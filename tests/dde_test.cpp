@@ -52,9 +52,8 @@ public:
        arrives at the server's own pace), then stops the server. */
     ProbeLog StopAfterDisconnects(LONG n, DWORD dwMs)
     {
-        DWORD dwStart = GetTickCount();
-        while (Snapshot().lDisconnects < n && GetTickCount() - dwStart < dwMs)
-            Sleep(20);
+        m_lWanted = n;
+        WaitUntil(EnoughDisconnects, this, dwMs);
         Stop();
         return Snapshot();
     }
@@ -66,6 +65,12 @@ public:
     }
 
 private:
+    static bool EnoughDisconnects(void *pv)
+    {
+        ProbeServer *p = static_cast<ProbeServer *>(pv);
+        return p->Snapshot().lDisconnects >= p->m_lWanted;
+    }
+
     static DWORD WINAPI ThreadProc(LPVOID pv)
     {
         static_cast<ProbeServer *>(pv)->Run();
@@ -158,6 +163,7 @@ private:
     HANDLE m_hReady = NULL;
     HANDLE m_hThread = NULL;
     DWORD m_dwThread = 0;
+    LONG m_lWanted = 0;
     DWORD m_dwInst = 0;
     HSZ m_hszService = NULL;
     bool m_bRegistered = false;

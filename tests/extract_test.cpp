@@ -3,6 +3,8 @@
  * and every message box read and answered. */
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -422,28 +424,18 @@ struct PromptWatcher {
     std::vector<SeenBox> strays;
     bool bDialogAtPrompt = false;
     std::string statusAtPrompt;
-    HANDLE hThread = NULL;
+    std::unique_ptr<BoxAnswerer> answerer;
 
-    static DWORD WINAPI Proc(LPVOID pv)
+    void AtPrompt(size_t nIndex, const SeenBox &box)
     {
-        static_cast<PromptWatcher *>(pv)->Run();
-        return 0;
-    }
-    void Run()
-    {
-        HWND hPrompt = WaitForMessageBox(GetCurrentProcessId(), 10000);
-        if (!hPrompt)
+        if (nIndex != 0)
             return;
-        Sleep(100);
-        prompt = ReadMessageBox(hPrompt);
         HWND hStatDlg = GetStatDlg();
         bDialogAtPrompt = hStatDlg != NULL;
         if (hStatDlg)
-            statusAtPrompt = ControlText(hStatDlg, IDC_STATUS);
+            statusAtPrompt = ReadControl(hStatDlg, IDC_STATUS);
         if (bClickCancel && hStatDlg)
-            ClickCancel(hStatDlg, hPrompt);
-        PressButton(hPrompt, nPromptAnswer);
-        CloseStrays(hPrompt);
+            ClickCancel(hStatDlg, box.hWnd);
     }
     /* The click is queued while the prompt is open: the prompt's own
        message loop hands it to the progress dialog, which asks. */
@@ -453,29 +445,24 @@ struct PromptWatcher {
         HWND hQuestion = WaitForMessageBox(GetCurrentProcessId(), 10000, hPrompt);
         if (!hQuestion)
             return;
-        Sleep(100);
         question = ReadMessageBox(hQuestion);
         PressButton(hQuestion, IDYES);
-        for (int i = 0; i < 250 && IsWindow(hQuestion); i++)
-            Sleep(20);
+        WaitForWindowGone(hQuestion, 5000);
     }
-    /* Nothing else is expected; whatever comes is closed so the extraction
-       cannot hang. */
-    void CloseStrays(HWND hLast)
+    /* Nothing but the prompt is expected; whatever else comes is closed
+       after two seconds so the extraction cannot hang. */
+    void Start()
     {
-        while (HWND hStray = WaitForMessageBox(GetCurrentProcessId(), 2000, hLast)) {
-            Sleep(100);
-            strays.push_back(ReadMessageBox(hStray));
-            PressButton(hStray, IDOK);
-            PressButton(hStray, IDCANCEL);
-            hLast = hStray;
-        }
+        answerer.reset(new BoxAnswerer({nPromptAnswer}, GetCurrentProcessId(), 2000,
+                                       [this](size_t nIndex, const SeenBox &box) { AtPrompt(nIndex, box); }));
     }
-    void Start() { hThread = CreateThread(NULL, 0, Proc, this, 0, NULL); }
     void Join()
     {
-        WaitForSingleObject(hThread, 30000);
-        CloseHandle(hThread);
+        std::vector<SeenBox> seen = answerer->Stop();
+        if (!seen.empty()) {
+            prompt = seen[0];
+            strays.assign(seen.begin() + 1, seen.end());
+        }
     }
 };
 

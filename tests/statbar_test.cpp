@@ -130,7 +130,7 @@ TEST_F(StatBar, StatusLineJoinsMessageAndItem)
     };
     for (const auto &c : cases) {
         EXPECT_EQ(StatDlgMsg(c.msg.c_str(), c.item.c_str(), 10), 1);
-        EXPECT_EQ(ControlText(hDlg, IDC_STATUS), c.line);
+        EXPECT_EQ(ReadControl(hDlg, IDC_STATUS), c.line);
     }
 }
 
@@ -192,7 +192,7 @@ TEST_F(StatBar, AnswerYesCancelsUntilTheEnd)
     /* Still on screen, still updated, still cancelled. */
     EXPECT_TRUE(IsWindow(hDlg));
     EXPECT_EQ(StatDlgMsg("Copying ", "C.TXT", 40), 0);
-    EXPECT_EQ(ControlText(hDlg, IDC_STATUS), "Copying  C.TXT");
+    EXPECT_EQ(ReadControl(hDlg, IDC_STATUS), "Copying  C.TXT");
     EXPECT_EQ(StatDlgIsOk(), 0);
 
     /* Asked again, No does not take the cancel back. */
@@ -241,12 +241,15 @@ TEST_F(StatBar, OnlyThePlainCancelCommandAsks)
 {
     HWND hDlg = Start();
     ASSERT_NE(hDlg, nullptr);
-    /* A box here would be closed by the watcher after half a second and
-       show up in what it saw. */
+    /* A box is modal: raised by these calls or by a message they leave
+       queued, it would be up until the watcher closes it after half a
+       second, and show up in what it saw. */
     BoxAnswerer answerer({}, GetCurrentProcessId(), 500);
     EXPECT_EQ(StatDlgProc(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_SETFOCUS), 0), 1);
     EXPECT_EQ(StatDlgProc(hDlg, WM_COMMAND, IDOK, 0), 1);
-    Sleep(800);
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
     EXPECT_TRUE(answerer.Stop().empty());
     EXPECT_EQ(StatDlgIsOk(), 1);
 }

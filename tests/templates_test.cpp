@@ -416,7 +416,10 @@ struct Shown {
     bool bSaved;
 };
 
-const UINT_PTR SHOT_TIMER = 1;
+/* Posted when the dialog is shown (at once for a template that asks to be
+   visible, else when the modal loop first has nothing to do), it arrives
+   once the focus is set and the dialog is up. */
+const UINT WM_SHOOT = WM_APP + 1;
 
 BOOL CALLBACK FindIconControl(HWND hChild, LPARAM lParam)
 {
@@ -426,17 +429,19 @@ BOOL CALLBACK FindIconControl(HWND hChild, LPARAM lParam)
     return TRUE;
 }
 
-/* Lets the dialog manager set the focus and the dialog paint, records what
-   is up, saves a picture and closes. */
-INT_PTR CALLBACK ShowProc(HWND hDlg, UINT uMsg, WPARAM, LPARAM lParam)
+/* Lets the dialog manager set the focus, records what is up, saves a
+   picture once painted and closes. */
+INT_PTR CALLBACK ShowProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(hDlg, DWLP_USER, lParam);
-        SetTimer(hDlg, SHOT_TIMER, 400, NULL);
         return TRUE;
-    case WM_TIMER: {
-        KillTimer(hDlg, SHOT_TIMER);
+    case WM_SHOWWINDOW:
+        if (wParam)
+            PostMessageA(hDlg, WM_SHOOT, 0, 0);
+        return FALSE;
+    case WM_SHOOT: {
         Shown *pShown = reinterpret_cast<Shown *>(GetWindowLongPtrA(hDlg, DWLP_USER));
         HWND hFocus = GetFocus();
         pShown->nFocusId = hFocus ? GetDlgCtrlID(hFocus) : 0;

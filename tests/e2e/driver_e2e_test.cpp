@@ -107,9 +107,22 @@ struct FileTimer {
     std::string path;
 };
 
-bool FileThere(void *pv)
+/* The follow-up command's marker with its whole line in it. */
+bool MarkerWritten(void *pv)
 {
-    return FileExists(static_cast<FileTimer *>(pv)->path);
+    return ReadBytes(static_cast<FileTimer *>(pv)->path) == "done\r\n";
+}
+
+/* The chooser names its folder once it has read it. */
+struct FolderShown {
+    HWND hChooser;
+    std::string upperWant;
+};
+
+bool ChooserShows(void *pv)
+{
+    FolderShown *p = static_cast<FolderShown *>(pv);
+    return Upper(ReadControl(p->hChooser, stc1)) == p->upperWant;
 }
 
 bool DirThere(void *pv)
@@ -187,8 +200,7 @@ TEST(Install, FullProductEndToEnd)
     EXPECT_EQ(inst.FocusId(), IDCANCEL);
     EXPECT_EQ(inst.FocusCaption(), CAPTION_MAIN);
     EXPECT_FALSE(IsWindowEnabled(hMain));
-    Sleep(50);
-    SaveWindowBmp(hProgress, ShotPath("e2e-progress"));
+    Shot(hProgress, "e2e-progress");
 
     SeenBox ovr = inst.NextBox();
     ExpectBox(ovr, "Parvex", "Replace " + note + "?", "question");
@@ -232,12 +244,11 @@ TEST(Install, FullProductEndToEnd)
     /* The program group, its item pointing into the destination. */
     EXPECT_TRUE(DirExists(group)) << group;
     EXPECT_EQ(Upper(LinkTarget(group + "Full Read Me.lnk")), Upper(dest + "README.TXT"));
-    CloseGroupWindows("Quarnel E2E Full", 4000);
+    CloseWindowsTitled("Quarnel E2E Full", 4000);
 
     /* The follow-up command ran in the destination's terms. */
     FileTimer marker = {dest + "marker.txt"};
-    EXPECT_TRUE(WaitUntil(FileThere, &marker, 15000));
-    Sleep(200);
+    EXPECT_TRUE(WaitUntil(MarkerWritten, &marker, 15000));
     EXPECT_EQ(ReadBytes(marker.path), "done\r\n");
 
     DeleteFileA(note.c_str());
@@ -425,7 +436,7 @@ TEST(StartMenu, EmptyCommandIsReportedAfterTheEarlierOnes)
     ASSERT_TRUE(inst.Answer(box.hWnd, IDOK));
     EXPECT_EQ(inst.Exit(), 0);
     EXPECT_TRUE(DirExists(group));
-    CloseGroupWindows("Quarnel E2E Partial", 4000);
+    CloseWindowsTitled("Quarnel E2E Partial", 4000);
     RemoveTree(group);
 }
 
@@ -464,7 +475,8 @@ TEST(Browse, StartsOneUpAndReturnsTheChosenDirectory)
 
     HWND hChooser = inst.Chooser();
     ASSERT_TRUE(hChooser != NULL);
-    Sleep(300);
+    FolderShown shown = {hChooser, Upper(base + "A")};
+    WaitUntil(ChooserShows, &shown, 5000);
     EXPECT_EQ(Upper(ReadControl(hChooser, stc1)), Upper(base + "A"));
     Shot(hChooser, "e2e-browse");
     ASSERT_TRUE(inst.Answer(hChooser, IDOK));
@@ -490,7 +502,8 @@ TEST(Browse, FromADriveRootStartsInThatDrivesCurrentDirectory)
     PressButton(hMain, IDC_BROWSE);
     HWND hChooser = inst.Chooser();
     ASSERT_TRUE(hChooser != NULL);
-    Sleep(300);
+    FolderShown shown = {hChooser, Upper(NoSlash(win))};
+    WaitUntil(ChooserShows, &shown, 5000);
     EXPECT_EQ(Upper(ReadControl(hChooser, stc1)), Upper(NoSlash(win)));
     ASSERT_TRUE(inst.Answer(hChooser, IDOK));
     EXPECT_EQ(Upper(ReadControl(hMain, IDC_DESTDIR)), Upper(win));
@@ -505,6 +518,7 @@ TEST(Cancel, DestinationDialogCancelCreatesNothing)
     ASSERT_TRUE(hMain != NULL);
     EXPECT_EQ(ReadControl(hMain, IDC_DESTDIR), "C:\\QBASIC");
     EXPECT_EQ(ReadControl(hMain, IDC_DESCRIPTION), "Basic Test Product");
+    EXPECT_LE(inst.DescriptionOverflow(hMain), 0);
     CancelAndExit(inst, hMain);
     EXPECT_FALSE(DirExists("C:\\QBASIC"));
 }

@@ -7,7 +7,7 @@
 
 #include <string.h>
 
-#include <algorithm>
+#include <gtest/gtest.h>
 
 #include "resource.h"
 
@@ -86,12 +86,11 @@ std::string ShotPath(const std::string &name)
 
 void Shot(HWND hWnd, const std::string &name)
 {
-    /* Let the window finish painting before it is copied off the screen. */
-    Sleep(300);
-    SaveWindowBmp(hWnd, ShotPath(name));
+    EXPECT_TRUE(SaveWindowBmp(hWnd, ShotPath(name))) << name << ": no picture, or a blank one";
 }
 
 Installer::Installer(const std::string &exe, const std::vector<std::string> &extraEnv)
+    : m_exe(exe)
 {
     std::string dir = exe.substr(0, exe.find_last_of('\\') + 1);
     if (!StartProgram("\"" + exe + "\"", dir, &m_pi, extraEnv))
@@ -136,52 +135,13 @@ HWND Installer::Chooser(DWORD dwMs)
     return WaitForDialog(CAPTION_BROWSE, Pid(), stc1, dwMs);
 }
 
-namespace {
-struct BoxCtx {
-    DWORD dwPid;
-    const std::vector<HWND> *pAnswered;
-    HWND hFound;
-};
-
-/* The installer's own dialogs and the directory chooser carry unnumbered
-   statics too, which look like a message box's text; only message boxes have
-   none of the numbered fields and no directory list. */
-BOOL CALLBACK FindBoxProc(HWND hWnd, LPARAM lParam)
-{
-    BoxCtx *pCtx = reinterpret_cast<BoxCtx *>(lParam);
-    DWORD dwPid = 0;
-    GetWindowThreadProcessId(hWnd, &dwPid);
-    if (dwPid != pCtx->dwPid || !IsWindowVisible(hWnd) || !IsMessageBox(hWnd) ||
-        std::find(pCtx->pAnswered->begin(), pCtx->pAnswered->end(), hWnd) != pCtx->pAnswered->end())
-        return TRUE;
-    pCtx->hFound = hWnd;
-    return FALSE;
-}
-
-bool BoxThere(void *pv)
-{
-    BoxCtx *pCtx = static_cast<BoxCtx *>(pv);
-    pCtx->hFound = NULL;
-    EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(pCtx));
-    return pCtx->hFound != NULL;
-}
-} // namespace
-
 SeenBox Installer::NextBox(DWORD dwMs)
 {
-    BoxCtx ctx = {Pid(), &m_answered, NULL};
-    if (!WaitUntil(BoxThere, &ctx, dwMs))
-        return SeenBox();
-    Sleep(150); /* let it finish laying out and painting */
-    SeenBox box = ReadMessageBox(ctx.hFound);
-    /* Icons of another process are other handles: recognise the picture. */
-    box.icon = IconOnScreen(ctx.hFound);
-    return box;
-}
-
-static bool WindowGone(void *pv)
-{
-    return !IsWindow(static_cast<HWND>(pv));
+    WindowQuery q;
+    q.dwPid = Pid();
+    q.bMessageBox = true;
+    q.skip = m_answered;
+    return ReadMessageBox(WaitForWindow(q, dwMs));
 }
 
 bool Installer::Answer(HWND hWnd, int nId, DWORD dwMs)
@@ -190,7 +150,50 @@ bool Installer::Answer(HWND hWnd, int nId, DWORD dwMs)
         return false;
     m_answered.push_back(hWnd);
     PressButton(hWnd, nId);
-    return WaitUntil(WindowGone, hWnd, dwMs);
+    return WaitForWindowGone(hWnd, dwMs);
+}
+
+static INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+/* The installer's destination dialog made again in this process, hidden:
+   its template from the installer's own file with WS_VISIBLE taken off. */
+static HWND HiddenCopyOfMainDialog(HMODULE hExe)
+{
+    HRSRC hRes = FindResourceA(hExe, "PARVEXDLG", RT_DIALOG);
+    HGLOBAL hData = hRes ? LoadResource(hExe, hRes) : NULL;
+    DWORD cb = hRes ? SizeofResource(hExe, hRes) : 0;
+    /* A dialog template is a few hundred bytes; anything else is not one. */
+    if (!hData || cb < 16 || cb > 65536)
+        return NULL;
+    std::vector<DWORD> copy((cb + 3) / 4);
+    memcpy(copy.data(), LockResource(hData), cb);
+    /* A DIALOGEX template starts with version 1 and 0xFFFF; its style
+       follows two further DWORDs. */
+    const WORD *pw = reinterpret_cast<const WORD *>(copy.data());
+    DWORD &dwStyle = (pw[0] == 1 && pw[1] == 0xFFFF) ? copy[3] : copy[0];
+    dwStyle &= ~static_cast<DWORD>(WS_VISIBLE);
+    return CreateDialogIndirectParamA(hExe, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), NULL,
+                                      Inert, 0);
+}
+
+int Installer::DescriptionOverflow(HWND hMain) const
+{
+    /* A font belongs to its process: the text the installer shows is
+       measured in a copy of its dialog made here from its own template. */
+    HMODULE hExe = LoadLibraryExA(m_exe.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HWND hCopy = hExe ? HiddenCopyOfMainDialog(hExe) : NULL;
+    int nOver = 1 << 20;
+    if (hCopy) {
+        WriteControl(hCopy, IDC_DESCRIPTION, ReadControl(hMain, IDC_DESCRIPTION));
+        nOver = TextOverflow(GetDlgItem(hCopy, IDC_DESCRIPTION));
+        DestroyWindow(hCopy);
+    }
+    if (hExe)
+        FreeLibrary(hExe);
+    return nOver;
 }
 
 int Installer::FocusId() const
@@ -214,28 +217,4 @@ void Installer::TypeAndOk(HWND hMain, const std::string &dest)
 int Installer::Exit(DWORD dwMs)
 {
     return m_pi.hProcess ? WaitForExit(m_pi.hProcess, dwMs) : -1;
-}
-
-namespace {
-struct TitleCtx {
-    const char *pszTitle;
-};
-
-BOOL CALLBACK CloseTitledProc(HWND hWnd, LPARAM lParam)
-{
-    TitleCtx *pCtx = reinterpret_cast<TitleCtx *>(lParam);
-    if (IsWindowVisible(hWnd) && WindowText(hWnd) == pCtx->pszTitle)
-        PostMessageA(hWnd, WM_CLOSE, 0, 0);
-    return TRUE;
-}
-} // namespace
-
-void CloseGroupWindows(const char *pszGroup, DWORD dwMs)
-{
-    DWORD dwStart = GetTickCount();
-    while (GetTickCount() - dwStart < dwMs) {
-        TitleCtx ctx = {pszGroup};
-        EnumWindows(CloseTitledProc, reinterpret_cast<LPARAM>(&ctx));
-        Sleep(100);
-    }
 }

@@ -67,22 +67,23 @@ public:
     /* Types a destination into the main dialog and presses OK. */
     void TypeAndOk(HWND hMain, const std::string &dest);
 
+    /* How many pixels the destination dialog's description is wider than
+       its field (0 or less: it fits). */
+    int DescriptionOverflow(HWND hMain) const;
+
     /* Exit code once the installer ended, -1 when it did not end in time. */
     int Exit(DWORD dwMs = 30000);
 
 private:
     Installer(const Installer &);
     Installer &operator=(const Installer &);
+    std::string m_exe;
     PROCESS_INFORMATION m_pi;
     std::vector<HWND> m_answered;
 };
 
-/* The shell opens a folder window for every program group it creates or
-   shows.  Closes the windows titled pszGroup that appear within dwMs, so no
-   shell window the test caused outlives it. */
-void CloseGroupWindows(const char *pszGroup, DWORD dwMs);
-
-/* Saves a window's picture, once it has painted, under ShotPath(name). */
+/* Saves a window's picture, once it has painted, under ShotPath(name); a
+   test failure when there is none or it is blank. */
 void Shot(HWND hWnd, const std::string &name);
 
 #endif

@@ -32,6 +32,7 @@ TEST(SampleDemo, FullInstall)
     HWND hMain = inst.MainDialog();
     ASSERT_TRUE(hMain != NULL);
     EXPECT_EQ(ReadControl(hMain, IDC_DESCRIPTION), "Quarnel Sample 1.0, a small demo.");
+    EXPECT_LE(inst.DescriptionOverflow(hMain), 0) << "the description is cut off by its field";
     Shot(hMain, "demo-1-destination");
     inst.TypeAndOk(hMain, dest);
 
@@ -45,7 +46,7 @@ TEST(SampleDemo, FullInstall)
        its picture is taken, and a picture of what was behind it is dropped. */
     HWND hProgress = inst.Progress(3000);
     const std::string progressShot = ShotPath("demo-3-progress");
-    if (hProgress && SaveWindowBmp(hProgress, progressShot) && !IsWindow(hProgress))
+    if (hProgress && (!SaveWindowBmp(hProgress, progressShot) || !IsWindow(hProgress)))
         DeleteFileA(progressShot.c_str());
 
     /* Overwrite questions (a reinstall) are answered Yes; the run ends with
@@ -61,7 +62,7 @@ TEST(SampleDemo, FullInstall)
         ASSERT_TRUE(inst.Answer(box.hWnd, box.caption == "Parvex" ? IDYES : IDOK));
     }
     EXPECT_EQ(inst.Exit(), 0);
-    CloseGroupWindows("Quarnel Sample", 4000);
+    CloseWindowsTitled("Quarnel Sample", 4000);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back().caption, "Installer");
     EXPECT_EQ(seen.back().text, "Quarnel Sample is installed.");

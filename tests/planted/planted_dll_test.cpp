@@ -66,7 +66,7 @@ static PlantedRun RunBesidePlanted(const char *pszCopy)
     if (!nativeOrder.IsSet())
         return run;
     PROCESS_INFORMATION pi = {};
-    run.fStarted = StartProcess("\"" + dir + szCopyName + "\" no-such-script.txt", dir, &pi);
+    run.fStarted = StartProgram("\"" + dir + szCopyName + "\" no-such-script.txt", dir, &pi);
     if (!run.fStarted)
         return run;
 

@@ -19,7 +19,7 @@ ExtractOutcome RunExtraction(const std::string &dest, std::vector<int> answers, 
     out.nResult = ResToFiles(dest.c_str());
     out.bDialogLeftOpen = GetStatDlg() != NULL;
     if (out.bDialogLeftOpen)
-        out.status = ControlText(GetStatDlg(), IDC_STATUS);
+        out.status = ReadControl(GetStatDlg(), IDC_STATUS);
     StatDlgEnd();
     out.boxes = answerer.Stop();
     return out;
