@@ -77,28 +77,4 @@ std::string BoxTexts(const std::vector<SeenBox> &boxes);
 void ExpectErrorBox(const SeenBox &box, const char *pszText);
 void ExpectStoppedWith(const ExtractOutcome &out, const char *pszText);
 
-/* ---- Boxes that cannot be shown ----------------------------------------- */
-
-/* While it lives, the calling thread can create no window (a CBT hook
-   refuses each one), so a message box raised there cannot be shown and
-   MessageBoxA fails the way it does when the system cannot make its box. */
-class WindowsRefused {
-public:
-    WindowsRefused() : m_hHook(SetWindowsHookExA(WH_CBT, Refuse, NULL, GetCurrentThreadId())) {}
-    ~WindowsRefused()
-    {
-        if (m_hHook)
-            UnhookWindowsHookEx(m_hHook);
-    }
-    bool IsActive() const { return m_hHook != NULL; }   /* the hook is in place */
-private:
-    static LRESULT CALLBACK Refuse(int nCode, WPARAM wParam, LPARAM lParam)
-    {
-        return nCode == HCBT_CREATEWND ? 1 : CallNextHookEx(NULL, nCode, wParam, lParam);
-    }
-    WindowsRefused(const WindowsRefused &);
-    WindowsRefused &operator=(const WindowsRefused &);
-    HHOOK m_hHook;
-};
-
 #endif
