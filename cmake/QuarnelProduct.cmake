@@ -28,19 +28,51 @@ if(NOT QUARNEL_KIT OR NOT EXISTS "${QUARNEL_KIT}")
     "-DQUARNEL_KIT=<that tree>/quarnel-kit; scripts/build.sh does both.")
 endif()
 
-# quarnel_add_product(NAME name MANIFEST file.rc SCRIPT file
+# The classic files of a product file, written by the kit into the build
+# tree: the script now (its item list is read while configuring) and again
+# when the product file changes, the manifest at build time.
+function(_quarnel_classic_files name product out_manifest out_script)
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${name}_manifest.rc")
+  set(qps "${CMAKE_CURRENT_BINARY_DIR}/${name}.qps")
+  execute_process(COMMAND "${QUARNEL_KIT}" script "${product}" -o "${qps}"
+    RESULT_VARIABLE rc_code OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc_code EQUAL 0)
+    message(FATAL_ERROR "Product ${name}:\n${out}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${product}")
+  add_custom_command(OUTPUT "${qps}" COMMAND "${QUARNEL_KIT}" script "${product}" -o "${qps}"
+    DEPENDS "${product}" "${QUARNEL_KIT}" COMMENT "Product ${name}: package script" VERBATIM)
+  add_custom_command(OUTPUT "${rc}" COMMAND "${QUARNEL_KIT}" manifest "${product}" -o "${rc}"
+    DEPENDS "${product}" "${QUARNEL_KIT}" COMMENT "Product ${name}: manifest" VERBATIM)
+  add_custom_target(${name}_manifest DEPENDS "${rc}")
+  set(${out_manifest} "${rc}" PARENT_SCOPE)
+  set(${out_script} "${qps}" PARENT_SCOPE)
+endfunction()
+
+# quarnel_add_product(NAME name {PRODUCT file.toml | MANIFEST file.rc SCRIPT file}
 #                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target]
-#                     [STRICT] [NO_SEAL])
+#                     [STRICT] [NO_SEAL] [SIGN_PKCS12 file.p12 [SIGN_PASSWORD_FILE file]])
 #
 #   NAME               the product's name, for target and folder names
-#   MANIFEST           the product's string table (.rc; may #include "resource.h")
-#   SCRIPT             the package script; the names in it resolve against
-#                      WORKING_DIRECTORY (default: the script's directory)
+#   PRODUCT            the product file; the kit writes the manifest and the
+#                      script from it into the build tree (target
+#                      NAME_manifest; the product target's property
+#                      QUARNEL_MANIFEST_RC names the manifest)
+#   MANIFEST           instead of PRODUCT: the product's string table (.rc;
+#                      may #include "resource.h")
+#   SCRIPT             with MANIFEST: the package script; the names in it
+#                      resolve against WORKING_DIRECTORY (default: the
+#                      script's directory)
 #   OUTPUT_DIR         where quarnel.exe and the package go
 #                      (default: <build tree>/products/NAME)
 #   TARGET             name of the installer's target (default: quarnel_NAME)
 #   STRICT             warnings of the check fail the build too
 #   NO_SEAL            leave the package's checksums out of the installer
+#   SIGN_PKCS12        sign quarnel.exe with Authenticode after sealing
+#                      (`quarnel-kit sign`, through osslsigncode); the
+#                      password is read at build time from SIGN_PASSWORD_FILE
+#                      or the environment variable QUARNEL_SIGN_PASSWORD,
+#                      the signing time from SOURCE_DATE_EPOCH when set
 #
 # Builds OUTPUT_DIR/<package name of the script>, seals its checksums into
 # OUTPUT_DIR/quarnel.exe (`quarnel-kit seal`: the installer then refuses any
@@ -56,10 +88,16 @@ endif()
 # installer installs any package of the right layout, as one built without
 # this function does.
 function(quarnel_add_product)
-  cmake_parse_arguments(ARG "STRICT;NO_SEAL" "NAME;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET" "" ${ARGN})
-  foreach(required NAME MANIFEST SCRIPT)
-    if(NOT ARG_${required})
-      message(FATAL_ERROR "quarnel_add_product: ${required} is required")
+  cmake_parse_arguments(ARG "STRICT;NO_SEAL"
+    "NAME;PRODUCT;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET;SIGN_PKCS12;SIGN_PASSWORD_FILE" "" ${ARGN})
+  set(required NAME MANIFEST SCRIPT)
+  if(ARG_PRODUCT AND ARG_NAME)
+    get_filename_component(product "${ARG_PRODUCT}" ABSOLUTE)
+    _quarnel_classic_files(${ARG_NAME} "${product}" ARG_MANIFEST ARG_SCRIPT)
+  endif()
+  foreach(arg ${required})
+    if(NOT ARG_${arg})
+      message(FATAL_ERROR "quarnel_add_product: ${arg} is required (or PRODUCT instead of MANIFEST and SCRIPT)")
     endif()
   endforeach()
   get_filename_component(manifest "${ARG_MANIFEST}" ABSOLUTE)
@@ -124,6 +162,20 @@ function(quarnel_add_product)
       VERBATIM)
     target_sources(${target} PRIVATE "${sums_rc}")
   endif()
+  if(ARG_SIGN_PKCS12)
+    # Signing comes last, once the checksums are in: it adds a certificate
+    # table the checksums do not cover.
+    get_filename_component(p12 "${ARG_SIGN_PKCS12}" ABSOLUTE)
+    set(passfile "")
+    if(ARG_SIGN_PASSWORD_FILE)
+      get_filename_component(passfile "${ARG_SIGN_PASSWORD_FILE}" ABSOLUTE)
+      set(passfile --sign-password-file "${passfile}")
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND "${kit}" sign "$<TARGET_FILE:${target}>" --sign-pkcs12 "${p12}" ${passfile}
+      COMMENT "Signing ${ARG_NAME}"
+      VERBATIM)
+  endif()
 
   set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
   add_custom_command(OUTPUT "${stamp}"
@@ -135,4 +187,5 @@ function(quarnel_add_product)
     VERBATIM)
 
   add_custom_target(${ARG_NAME}_product ALL DEPENDS "${stamp}" "${package}")
+  set_property(TARGET ${ARG_NAME}_product PROPERTY QUARNEL_MANIFEST_RC "${manifest}")
 endfunction()

@@ -2,7 +2,9 @@
  * a named resource (how verify finds the package checksums).  An input whose
  * first byte is even is read as an image of arbitrary bytes: the readers may
  * refuse it but must give a reason and never read outside it, a resource
- * found lies in the image, and asking twice gives the same answer.  An odd
+ * found lies in the image, and asking twice gives the same answer; the
+ * resource writer may refuse it as a stub, with a reason, and what it
+ * writes reads back with the manifest it was given.  An odd
  * first byte describes a string table instead, and with bit 2 set also a
  * checksum resource; a minimal PE32 or PE32+ image is built around them here
  * and must read back entry for entry and byte for byte. */
@@ -14,6 +16,7 @@
 
 #include "fuzz_input.h"
 #include "kit_pe.h"
+#include "kit_pew.h"
 
 typedef std::vector<unsigned char> Bytes;
 
@@ -209,6 +212,29 @@ static void CheckRoundTrip(FuzzInput &in, bool fPlus, bool fSums)
     }
 }
 
+/* The image taken as a stub: refused with a reason, or written into an
+   image that reads back whole. */
+static void CheckWriter(const Bytes &image)
+{
+    const Manifest manifest = {{98, "F.PKG"}, {100, "C:\\F"}, {999, "0"}};
+    const Bytes vSums = {1, 2, 3, 4};
+    ProductVersion version;
+    version.strName = "F";
+    InstallerParts parts;
+    parts.pManifest = &manifest;
+    parts.pvSums = &vSums;
+    parts.pVersion = &version;
+    Bytes vOut;
+    std::string error;
+    if (!WriteInstallerImage(image, parts, &vOut, &error)) {
+        FUZZ_CHECK(!error.empty());
+        return;
+    }
+    StringTable table;
+    FUZZ_CHECK(ReadPeStringTable(vOut, &table, &error) == 1);
+    FUZZ_CHECK(table.mapEntries == manifest);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
 {
     FuzzInput in(pData, cbData);
@@ -227,5 +253,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
         FUZZ_CHECK(!e.second.empty() && e.first < 65536);
     Bytes vData;
     LookUpTwice(image, RT_RCDATA_TYPE, szSumsName, &vData);
+    CheckWriter(image);
     return 0;
 }

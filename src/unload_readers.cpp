@@ -4,6 +4,7 @@
  * lifetimes below are what the callers rely on. */
 #include "manifest.h"
 
+#include "filedir.h"
 #include "fixed.h"
 #include "logic.h"
 
@@ -95,7 +96,8 @@ char *ExpandStr(const char *pszFmt, const char *pszPath)
     char szSys[PATH_BUF], szWin[PATH_BUF];
     const char *pszSys = FetchDir(GetSystemDirectoryA, szSys, sizeof(szSys));
     const char *pszWin = FetchDir(GetWindowsDirectoryA, szWin, sizeof(szWin));
-    fExpandCut = !ExpandText(pszFmt, pszPath, pszSys, pszWin, szOut, sizeof(szOut));
+    fExpandCut =
+        !ExpandText(pszFmt, pszPath, pszSys, pszWin, szOut, sizeof(szOut), AnsiLeadBytes());
     ZeroMemory(szBuf2, sizeof(szBuf2));
     CopySz(szBuf2, sizeof(szBuf2), szOut);
     return szBuf2;

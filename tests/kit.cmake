@@ -8,6 +8,5 @@ set_tests_properties(kit_pack_vs_builder PROPERTIES FIXTURES_REQUIRED wine TIMEO
 
 # The sample product once more without its seal, for the native kit tests
 # (tests/kit/kit_tests.cmake): what NO_SEAL builds.
-set(sample ${CMAKE_SOURCE_DIR}/examples/sample)
-quarnel_add_product(NAME sample_unsealed MANIFEST ${sample}/manifest.rc SCRIPT ${sample}/sample.qps
+quarnel_add_product(NAME sample_unsealed PRODUCT ${CMAKE_SOURCE_DIR}/examples/sample/sample.toml
   OUTPUT_DIR ${QUARNEL_TEST_DIR}/unsealed NO_SEAL)

@@ -2,10 +2,11 @@
 # copies of the program (the real one and a control copy built without the
 # restriction) each run beside a DLL that records being loaded.
 set(PLANTED_DIR ${QUARNEL_TEST_DIR}/planted)
-quarnel_add_installer(planted_restricted MANIFEST ${CMAKE_SOURCE_DIR}/examples/sample/manifest.rc
-  OUTPUT_DIR ${PLANTED_DIR}/restricted)
-quarnel_add_installer(planted_open MANIFEST ${CMAKE_SOURCE_DIR}/examples/sample/manifest.rc
-  OUTPUT_DIR ${PLANTED_DIR}/open)
+get_target_property(SAMPLE_MANIFEST_RC sample_product QUARNEL_MANIFEST_RC)
+quarnel_add_installer(planted_restricted MANIFEST ${SAMPLE_MANIFEST_RC} OUTPUT_DIR ${PLANTED_DIR}/restricted)
+quarnel_add_installer(planted_open MANIFEST ${SAMPLE_MANIFEST_RC} OUTPUT_DIR ${PLANTED_DIR}/open)
+add_dependencies(planted_restricted sample_manifest)
+add_dependencies(planted_open sample_manifest)
 target_compile_definitions(planted_open PRIVATE QUARNEL_NO_DLL_RESTRICTION)
 
 add_library(planted_marker MODULE ${CMAKE_CURRENT_SOURCE_DIR}/planted/marker_dll.cpp)

@@ -28,6 +28,10 @@ std::string DefaultDestination(const Manifest &manifest);
 extern const char *const pszCheckSysDir;
 extern const char *const pszCheckWinDir;
 
+/* The file name an item destination writes: after its last backslash, or
+   after its leading macro when it has no backslash (%DREADME.TXT). */
+std::string DestFileName(const std::string &strDest);
+
 /* The manifest on its own, plus the script when pScript is not null. */
 void LintManifest(const Manifest &manifest, const ScriptInfo *pScript, std::vector<Finding> *pv);
 

@@ -1,7 +1,10 @@
 /* kit_main.cpp - quarnel-kit, the product author's command-line tool:
- * pack a package without Windows, seal its checksums into the installer,
- * list a package's records, lint a built installer's manifest and verify a
- * package against it. */
+ * start a product file for a folder, build its installer and package from
+ * the installer stub and sign them, write its classic files (manifest and
+ * package script), pack a package without Windows, seal its checksums
+ * into the installer, list a package's records, lint a built installer's
+ * manifest and verify a package against it. */
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -9,14 +12,17 @@
 #include <fstream>
 #include <iterator>
 
+#include "kit_build.h"
 #include "kit_lint.h"
 #include "kit_package.h"
 #include "kit_pe.h"
+#include "kit_product.h"
 #include "kit_seal.h"
 #include "resource.h"
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #define IsTerminal(fd) _isatty(fd)
 #else
 #include <unistd.h>
@@ -29,10 +35,16 @@ enum { EXIT_FINDINGS = 1, EXIT_USAGE = 2 };
 const uint64_t PROGRESS_FROM = 16u << 20; /* packages smaller than this pack silently */
 
 struct Options {
-    std::string strScript, strOutput, strPackage, strExe;
+    std::string strScript, strOutput, strPackage, strExe, strProduct, strDir;
+    std::string strStub, strSignPkcs12, strPasswordFile;
     bool fDryRun = false;
     bool fStrict = false;
+    bool fNoSeal = false;
 };
+
+/* The variable that holds the signing certificate's password, unless a
+   file is named: never a command-line argument, which others can read. */
+const char *const pszPasswordVariable = "QUARNEL_SIGN_PASSWORD";
 
 int ReportFailure(const std::string &strMessage)
 {
@@ -100,15 +112,14 @@ std::string DescribeBlockLanguages(const StringTable &table)
 /* Reads the manifest, keeping the image in *pvImage for further reading. */
 int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<unsigned char> *pvImage)
 {
-    std::ifstream in(strExe, std::ios::binary);
-    if (!in) {
-        ReportFailure(strExe + ": cannot open");
+    std::string strBytes, strError;
+    if (!ReadWholeFile(strExe, &strBytes, &strError)) {
+        ReportFailure(strError);
         return 0;
     }
     std::vector<unsigned char> &vImage = *pvImage;
-    vImage.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    vImage.assign(strBytes.begin(), strBytes.end());
     StringTable table;
-    std::string strError;
     if (!ReadPeStringTable(vImage, &table, &strError)) {
         ReportFailure(strExe + ": " + strError);
         return 0;
@@ -211,6 +222,18 @@ int WriteFileWhole(const std::string &strPath, const std::string &strText)
     return 1;
 }
 
+/* Standard output without -o; else the whole file or none. */
+int WriteOutput(const Options &opt, const std::string &strText)
+{
+    if (opt.strOutput.empty()) {
+        fputs(strText.c_str(), stdout);
+        return 0;
+    }
+    if (!WriteFileWhole(opt.strOutput, strText))
+        return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
+    return 0;
+}
+
 int RunSeal(const Options &opt)
 {
     std::vector<unsigned char> vSums;
@@ -218,15 +241,154 @@ int RunSeal(const Options &opt)
     if (!MakePackageSums(opt.strPackage, &vSums, &strError))
         return ReportFailure(strError);
     size_t nSlash = opt.strPackage.find_last_of("/\\");
-    std::string strRc = FormatSumsRc(vSums, nSlash == std::string::npos ? opt.strPackage
-                                                                        : opt.strPackage.substr(nSlash + 1));
-    if (opt.strOutput.empty()) {
-        fputs(strRc.c_str(), stdout);
+    return WriteOutput(opt, FormatSumsRc(vSums, nSlash == std::string::npos ? opt.strPackage
+                                                                           : opt.strPackage.substr(nSlash + 1)));
+}
+
+/* ---- product file ------------------------------------------------------ */
+
+/* Loads the product, printing its warnings and errors; 0 on any error. */
+int LoadProductReporting(const Options &opt, Product *pProduct)
+{
+    std::vector<std::string> vMessages;
+    int fOk = LoadProduct(opt.strProduct, pProduct, &vMessages);
+    for (const std::string &str : vMessages)
+        fprintf(stderr, "%s\n", str.c_str());
+    if (!fOk)
+        fprintf(stderr, "quarnel-kit: %s: nothing written; fix the errors above\n", opt.strProduct.c_str());
+    return fOk;
+}
+
+int RunManifest(const Options &opt)
+{
+    Product product;
+    if (!LoadProductReporting(opt, &product))
+        return EXIT_FINDINGS;
+    return WriteOutput(opt, FormatManifestRc(product));
+}
+
+int RunScript(const Options &opt)
+{
+    Product product;
+    if (!LoadProductReporting(opt, &product))
+        return EXIT_FINDINGS;
+    std::string strText, strError;
+    if (!FormatPackageScript(product, opt.strOutput.empty() ? "package.qps" : opt.strOutput, &strText, &strError))
+        return ReportFailure(strError);
+    return WriteOutput(opt, strText);
+}
+
+/* ---- build ------------------------------------------------------------- */
+
+/* The folder the running kit lies in, ending in a separator. */
+std::string KitDir()
+{
+    char sz[4096] = "";
+#ifdef _WIN32
+    DWORD cch = GetModuleFileNameA(NULL, sz, sizeof sz);
+    std::string str(sz, cch < sizeof sz ? cch : 0);
+#else
+    ssize_t cch = readlink("/proc/self/exe", sz, sizeof sz - 1);
+    std::string str(sz, cch > 0 ? (size_t)cch : 0);
+#endif
+    size_t nSlash = str.find_last_of("/\\");
+    return nSlash == std::string::npos ? std::string() : str.substr(0, nSlash + 1);
+}
+
+/* SOURCE_DATE_EPOCH, when set, is the build's time: the PE header's time
+   stamp and the signing time.  Unset, the header has none. */
+int ReadBuildTime(BuildRequest *pRequest)
+{
+    const char *psz = getenv("SOURCE_DATE_EPOCH");
+    if (!psz || !*psz)
+        return 1;
+    char *pszEnd = nullptr;
+    unsigned long long u = strtoull(psz, &pszEnd, 10);
+    if (*pszEnd || *psz < '0' || *psz > '9' || u > 0xffffffffull) {
+        ReportFailure(std::string("SOURCE_DATE_EPOCH=") + psz +
+                      ": not a number of seconds since 1970 that a PE header can hold");
         return 0;
     }
-    if (!WriteFileWhole(opt.strOutput, strRc))
-        return ReportFailure(opt.strOutput + ": cannot write");
+    pRequest->dwTimeStamp = (uint32_t)u;
+    pRequest->sign.strTime = std::to_string(u);
+    return 1;
+}
+
+/* The certificate's password from the file named, else from the
+   environment; a file's one trailing line end is not part of it. */
+int ReadPassword(const Options &opt, std::string *pstrPassword)
+{
+    if (opt.strPasswordFile.empty()) {
+        const char *psz = getenv(pszPasswordVariable);
+        *pstrPassword = psz ? psz : "";
+        return 1;
+    }
+    std::ifstream in(opt.strPasswordFile, std::ios::binary);
+    if (!in) {
+        ReportFailure(opt.strPasswordFile + ": cannot open the password file");
+        return 0;
+    }
+    pstrPassword->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    for (const char *pszEnd : {"\n", "\r"})
+        if (!pstrPassword->empty() && pstrPassword->back() == *pszEnd)
+            pstrPassword->pop_back();
+    return 1;
+}
+
+int RunBuild(const Options &opt)
+{
+    Product product;
+    std::vector<std::string> vMessages;
+    int fLoaded = LoadProduct(opt.strProduct, &product, &vMessages);
+    for (const std::string &str : vMessages)
+        fprintf(stderr, "%s\n", str.c_str());
+    if (!fLoaded)
+        return EXIT_FINDINGS;
+    BuildRequest request;
+    request.strOutDir = opt.strOutput;
+    request.strStub = opt.strStub.empty() ? KitDir() + "quarnel-stub-win32.exe" : opt.strStub;
+    request.fSeal = !opt.fNoSeal;
+    request.sign.strPkcs12 = opt.strSignPkcs12;
+    if (!ReadBuildTime(&request) || (!opt.strSignPkcs12.empty() && !ReadPassword(opt, &request.sign.strPassword)))
+        return EXIT_FINDINGS;
+    BuildResult result;
+    std::string strError;
+    int fBuilt = BuildProduct(product, request, &result, &strError);
+    Options checked = opt;
+    checked.strExe = result.strInstaller;
+    checked.strPackage = result.strPackage;
+    int nExit = ReportFindings(checked, &result.vFindings);
+    if (!fBuilt)
+        return strError.empty() ? EXIT_FINDINGS : ReportFailure(strError);
+    fprintf(stderr, "quarnel-kit: wrote %s and %s\n", result.strInstaller.c_str(), result.strPackage.c_str());
+    return nExit;
+}
+
+/* An installer built elsewhere (quarnel_add_product) signed in place, with
+   the same password handling and time as build's. */
+int RunSign(const Options &opt)
+{
+    BuildRequest request;
+    request.sign.strPkcs12 = opt.strSignPkcs12;
+    if (!ReadBuildTime(&request) || !ReadPassword(opt, &request.sign.strPassword))
+        return EXIT_FINDINGS;
+    std::string strError;
+    if (!SignExecutable(opt.strExe, request.sign, &strError))
+        return ReportFailure(strError);
     return 0;
+}
+
+int RunInit(const Options &opt)
+{
+    std::string strText;
+    std::vector<std::string> vProblems;
+    if (!MakeStarterProduct(opt.strDir, opt.strOutput, &strText, &vProblems)) {
+        for (const std::string &str : vProblems)
+            fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
+        fprintf(stderr, "quarnel-kit: %s: no product file written\n", opt.strDir.c_str());
+        return EXIT_FINDINGS;
+    }
+    return WriteOutput(opt, strText);
 }
 
 /* ---- list -------------------------------------------------------------- */
@@ -335,8 +497,8 @@ const CommandText aCommands[] = {
      "directory separator and drive letters are refused.  The bytes written are the\n"
      "ones quarnel.exe SCRIPT writes.  A failed pack leaves no package behind.\n\n"
      "Examples:\n"
-     "  cd examples/sample && quarnel-kit pack sample.qps\n"
-     "  quarnel-kit pack sample.qps -o ../../build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit script sample.toml -o sample.qps && quarnel-kit pack sample.qps\n"
+     "  quarnel-kit pack sample.qps -o build/SAMPLE.PKG\n"
      "  quarnel-kit pack --dry-run sample.qps"},
     {"seal", "Write the package's checksums as a resource script for its installer.",
      "The script holds one RCDATA resource, " RES_PACKAGE_SUMS ": the package's record count,\n"
@@ -360,7 +522,29 @@ const CommandText aCommands[] = {
      "sealed into the installer (see verify).\n\n"
      "Examples:\n"
      "  quarnel-kit lint build/win32/quarnel.exe\n"
-     "  cd examples/sample && quarnel-kit lint ../../build/win32/quarnel.exe sample.qps"},
+     "  quarnel-kit lint build/win32/quarnel.exe build/win32/examples/sample.qps"},
+    {"build", "Build a product's installer and package from its product file.",
+     "Writes OUTDIR/" INSTALLER_NAME " (the stub with the product's manifest, the package's\n"
+     "checksums unless --no-seal, and a version resource) and the package beside\n"
+     "it, then checks both as verify does.  Runs no other program, except\n"
+     "osslsigncode to sign.  The stub is quarnel-stub-win32.exe beside quarnel-kit\n"
+     "unless --stub names another (quarnel-stub-win64.exe for 64-bit Windows).\n"
+     "SOURCE_DATE_EPOCH, when set, is written as the PE time stamp and used as the\n"
+     "signing time; unset, the installer has no time stamp.  The signing\n"
+     "certificate's password comes from --sign-password-file or from the\n"
+     "environment variable QUARNEL_SIGN_PASSWORD, never from the command line.\n"
+     "A failed build leaves no file behind.\n\n"
+     "Examples:\n"
+     "  quarnel-kit build sample.toml -o dist\n"
+     "  quarnel-kit build sample.toml -o dist --stub quarnel-stub-win64.exe\n"
+     "  QUARNEL_SIGN_PASSWORD=... quarnel-kit build sample.toml -o dist --sign-pkcs12 me.p12"},
+    {"sign", "Sign a built installer with Authenticode, in place.",
+     "Runs osslsigncode with the certificate; its password comes from\n"
+     "--sign-password-file or QUARNEL_SIGN_PASSWORD, and SOURCE_DATE_EPOCH, when\n"
+     "set, is the signing time.  quarnel_add_product(... SIGN_PKCS12 file) runs it\n"
+     "after sealing.  A failed signing leaves the installer as it was.\n\n"
+     "Examples:\n"
+     "  QUARNEL_SIGN_PASSWORD=... quarnel-kit sign dist/quarnel.exe --sign-pkcs12 me.p12"},
     {"verify", "Lint, then check a package against the manifest.",
      "Every item needs a whole record; surplus records are reported.  When the\n"
      "installer carries the package's checksums (quarnel_add_product seals them in\n"
@@ -369,6 +553,26 @@ const CommandText aCommands[] = {
      "Examples:\n"
      "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
      "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
+    {"init", "Write a starting product file for the files under a folder.",
+     "Every file becomes an item (in the byte order of its path, installed under the\n"
+     "same relative path, dated with the UTC day it was last modified, rule \"A\"), every\n"
+     "folder a subdirectory.  Source paths are relative to the product file's folder.\n"
+     "Files an installer cannot take stop it, each named: empty files, files of 2 GiB\n"
+     "or more, folder names the installer refuses, dates outside 1980-2107, more than\n"
+     "400 files.\n\n"
+     "Examples:\n"
+     "  quarnel-kit init files -o product.toml\n"
+     "  quarnel-kit init files > product.toml"},
+    {"manifest", "Write a product file's manifest as a resource script (.rc).",
+     "The product file is checked first (every check of lint, with the line of each\n"
+     "key); on any error nothing is written.  Texts are written in code page 1252.\n\n"
+     "Examples:\n"
+     "  quarnel-kit manifest sample.toml -o manifest.rc"},
+    {"script", "Write a product file's package script (.qps).",
+     "Item names are written relative to the script's folder (the current directory\n"
+     "without -o).  The product file is checked first; on any error nothing is written.\n\n"
+     "Examples:\n"
+     "  quarnel-kit script sample.toml -o sample.qps && quarnel-kit pack sample.qps"},
 };
 
 CLI::App *AddCommand(CLI::App &app, const char *pszName)
@@ -401,11 +605,34 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("SCRIPT", pOpt->strScript, "the product's package script, to check it against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
 
+    p = AddCommand(app, "build");
+    p->add_option("PRODUCT", pOpt->strProduct, "the product file (.toml)")->required();
+    p->add_option("-o,--output", pOpt->strOutput, "the folder for the installer and the package")->required();
+    p->add_option("--stub", pOpt->strStub, "the installer stub to build from");
+    p->add_flag("--no-seal", pOpt->fNoSeal, "leave the package checksums out of the installer");
+    p->add_option("--sign-pkcs12", pOpt->strSignPkcs12, "sign the installer with this PKCS#12 certificate file");
+    p->add_option("--sign-password-file", pOpt->strPasswordFile, "read the certificate's password from this file");
+
+    p = AddCommand(app, "sign");
+    p->add_option("EXE", pOpt->strExe, "the installer to sign")->required();
+    p->add_option("--sign-pkcs12", pOpt->strSignPkcs12, "the PKCS#12 certificate file")->required();
+    p->add_option("--sign-password-file", pOpt->strPasswordFile, "read the certificate's password from this file");
+
     p = AddCommand(app, "verify");
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe")->required();
     p->add_option("PACKAGE", pOpt->strPackage, "the product's package file")->required();
     p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
+
+    p = AddCommand(app, "init");
+    p->add_option("DIR", pOpt->strDir, "the folder holding the product's files")->required();
+    p->add_option("-o,--output", pOpt->strOutput, "write the product file here instead of to stdout");
+
+    for (const char *pszName : {"manifest", "script"}) {
+        p = AddCommand(app, pszName);
+        p->add_option("PRODUCT", pOpt->strProduct, "the product file (TOML)")->required();
+        p->add_option("-o,--output", pOpt->strOutput, "write the file here instead of to stdout");
+    }
 }
 
 typedef int (*RunFn)(const Options &opt);
@@ -414,13 +641,18 @@ typedef int (*RunFn)(const Options &opt);
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"quarnel-kit: packs, seals, lists, lints and verifies Quarnel products.", "quarnel-kit"};
+    CLI::App app{"quarnel-kit: starts, builds, signs, checks, packs, seals, lists, lints and verifies Quarnel "
+                 "products.",
+                 "quarnel-kit"};
     app.require_subcommand(1, 1);
     /* The same syntax on every system: a path such as /tmp/x is an argument,
        never a Windows-style option. */
     app.allow_windows_style_options(false);
     app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
                "Examples:\n"
+               "  quarnel-kit init files -o product.toml\n"
+               "  quarnel-kit build product.toml -o dist\n"
+               "  quarnel-kit manifest product.toml -o manifest.rc\n"
                "  quarnel-kit pack sample.qps\n"
                "  quarnel-kit seal SAMPLE.PKG -o sample_sums.rc\n"
                "  quarnel-kit lint quarnel.exe sample.qps\n"
@@ -435,7 +667,9 @@ int main(int argc, char **argv)
         return nCode == 0 ? 0 : EXIT_USAGE;
     }
     const std::pair<const char *, RunFn> aRuns[] = {
-        {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify}};
+        {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify},
+        {"init", RunInit}, {"manifest", RunManifest}, {"script", RunScript}, {"build", RunBuild},
+        {"sign", RunSign}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))
             return run.second(opt);

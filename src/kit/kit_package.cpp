@@ -61,8 +61,24 @@ std::string DescribeMissingPackage(const std::string &strText)
     return "no PACKAGE# \" marker after the start marker *###, or the package name has no closing quote";
 }
 
+std::string DescribeItem(const ScriptInfo &info, size_t i)
+{
+    const ScriptEntry &e = info.vItems[i];
+    return info.strScript + ":" + std::to_string(e.nLine) + ": item " + std::to_string(i) + " \"" +
+           e.strWritten + "\"";
+}
+
+} // namespace
+
 int ReadWholeFile(const std::string &strPath, std::string *pstrBytes, std::string *pstrError)
 {
+    /* A folder opens as a stream on some systems and then throws on the
+       first read. */
+    std::error_code ec;
+    if (fs::exists(strPath, ec) && !fs::is_regular_file(strPath, ec)) {
+        *pstrError = strPath + ": not a file";
+        return 0;
+    }
     std::ifstream in(strPath, std::ios::binary);
     if (!in) {
         *pstrError = strPath + ": cannot open: " + DescribeErrno();
@@ -75,15 +91,6 @@ int ReadWholeFile(const std::string &strPath, std::string *pstrBytes, std::strin
     }
     return 1;
 }
-
-std::string DescribeItem(const ScriptInfo &info, size_t i)
-{
-    const ScriptEntry &e = info.vItems[i];
-    return info.strScript + ":" + std::to_string(e.nLine) + ": item " + std::to_string(i) + " \"" +
-           e.strWritten + "\"";
-}
-
-} // namespace
 
 uint64_t MeasureItem(const std::string &strPath, std::string *pstrError)
 {

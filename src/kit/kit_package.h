@@ -24,6 +24,9 @@ struct ScriptInfo {
     std::vector<ScriptEntry> vItems;
 };
 
+/* The whole of a regular file; 0 with *pstrError naming it otherwise. */
+int ReadWholeFile(const std::string &strPath, std::string *pstrBytes, std::string *pstrError);
+
 /* Reads and scans a script as the builder does.  0 with *pstrError when the
    script cannot be read or its markers are incomplete; item names that
    cannot be resolved do not fail the scan (see ScriptEntry::strProblem). */

@@ -22,19 +22,13 @@ enum {
     LANG_EN_US = 0x409,
 };
 
-struct Section {
-    uint32_t dwVirtualAddress;
-    uint32_t dwVirtualSize;
-    uint32_t dwRawSize;
-    uint32_t dwRawOffset;
-};
-
 /* The image with bounds-checked little-endian reads; the first read that
    falls outside the bytes records the failure and every later one fails. */
 struct Image {
     const std::vector<unsigned char> *pvBytes;
-    std::vector<Section> vSections;
+    PeLayout layout;
     std::string strError;
+    uint64_t cbCopied = 0; /* resource bytes copied out so far */
 };
 
 int Fail(Image *pImg, const char *pszWhat)
@@ -66,7 +60,7 @@ int ReadU32(Image *pImg, uint64_t nOffset, uint32_t *pValue, const char *pszWhat
    cb bytes there. */
 int MapRva(Image *pImg, uint32_t dwRva, uint32_t cb, uint64_t *pnOffset)
 {
-    for (const Section &s : pImg->vSections) {
+    for (const PeSection &s : pImg->layout.vSections) {
         uint64_t nStart = s.dwVirtualAddress;
         if (dwRva < nStart)
             continue;
@@ -82,10 +76,10 @@ int MapRva(Image *pImg, uint32_t dwRva, uint32_t cb, uint64_t *pnOffset)
     return Fail(pImg, "an address points outside every section");
 }
 
-/* Reads the headers and the section table; returns the resource
-   directory's RVA (0 when the image has no resources). */
-int ReadHeaders(Image *pImg, uint32_t *pdwResRva)
+/* Reads the headers and the section table into pImg->layout. */
+int ReadHeaders(Image *pImg)
 {
+    PeLayout &l = pImg->layout;
     uint32_t uMz = 0, dwPeOffset = 0, dwSignature = 0;
     if (!ReadU16(pImg, 0, &uMz, "file too short for an executable") || uMz != 0x5a4d)
         return Fail(pImg, "not an executable (no MZ header)");
@@ -94,47 +88,66 @@ int ReadHeaders(Image *pImg, uint32_t *pdwResRva)
     if (!ReadU32(pImg, dwPeOffset, &dwSignature, "PE header lies beyond the end of the file") ||
         dwSignature != 0x00004550)
         return Fail(pImg, "not a PE image (no PE signature)");
-    uint64_t nCoff = (uint64_t)dwPeOffset + 4;
-    uint32_t uSections = 0, uOptSize = 0, uMagic = 0;
-    if (!ReadU16(pImg, nCoff + 2, &uSections, "COFF header cut short") ||
-        !ReadU16(pImg, nCoff + 16, &uOptSize, "COFF header cut short"))
+    l.nCoff = (uint64_t)dwPeOffset + 4;
+    uint32_t uSections = 0;
+    if (!ReadU16(pImg, l.nCoff + 2, &uSections, "COFF header cut short") ||
+        !ReadU32(pImg, l.nCoff + 8, &l.dwSymbolTable, "COFF header cut short") ||
+        !ReadU16(pImg, l.nCoff + 16, &l.uOptSize, "COFF header cut short"))
         return 0;
-    uint64_t nOpt = nCoff + 20;
-    if (!ReadU16(pImg, nOpt, &uMagic, "optional header cut short"))
+    l.nOpt = l.nCoff + 20;
+    if (!ReadU16(pImg, l.nOpt, &l.uMagic, "optional header cut short"))
         return 0;
-    uint64_t nDirs = 0;
-    if (uMagic == OPT_MAGIC_PE32)
-        nDirs = nOpt + 96;
-    else if (uMagic == OPT_MAGIC_PE32PLUS)
-        nDirs = nOpt + 112;
+    if (l.uMagic == OPT_MAGIC_PE32)
+        l.nDirs = l.nOpt + 96;
+    else if (l.uMagic == OPT_MAGIC_PE32PLUS)
+        l.nDirs = l.nOpt + 112;
     else
         return Fail(pImg, "unknown optional header (neither PE32 nor PE32+)");
-    uint32_t dwDirCount = 0;
-    if (!ReadU32(pImg, nDirs - 4, &dwDirCount, "optional header cut short"))
+    if (!ReadU32(pImg, l.nOpt + 32, &l.dwSectionAlignment, "optional header cut short") ||
+        !ReadU32(pImg, l.nOpt + 36, &l.dwFileAlignment, "optional header cut short") ||
+        !ReadU32(pImg, l.nDirs - 4, &l.dwDirCount, "optional header cut short"))
         return 0;
-    *pdwResRva = 0;
-    uint64_t nResDir = nDirs + 8 * DIR_RESOURCE;
-    if (dwDirCount > DIR_RESOURCE && nResDir + 8 <= nOpt + uOptSize &&
-        !ReadU32(pImg, nResDir, pdwResRva, "optional header cut short"))
-        return 0;
-    uint64_t nTable = nOpt + uOptSize;
+    /* Only the directories that lie inside the optional header count. */
+    uint64_t nFit = l.nDirs <= l.nOpt + l.uOptSize ? (l.nOpt + l.uOptSize - l.nDirs) / 8 : 0;
+    if (l.dwDirCount > nFit)
+        l.dwDirCount = (uint32_t)nFit;
+    for (uint32_t i = 0; i < l.dwDirCount && i < 16; i++) {
+        PeDirectory d;
+        if (!ReadU32(pImg, l.nDirs + 8 * i, &d.dwRva, "optional header cut short") ||
+            !ReadU32(pImg, l.nDirs + 8 * i + 4, &d.dwSize, "optional header cut short"))
+            return 0;
+        l.vDirectories.push_back(d);
+    }
+    uint64_t nTable = l.nOpt + l.uOptSize;
     for (uint32_t i = 0; i < uSections; i++) {
         uint64_t n = nTable + (uint64_t)i * SECTION_HEADER_SIZE;
-        Section s = {};
+        PeSection s;
+        s.nHeader = n;
         if (!ReadU32(pImg, n + 8, &s.dwVirtualSize, "section table cut short") ||
             !ReadU32(pImg, n + 12, &s.dwVirtualAddress, "section table cut short") ||
             !ReadU32(pImg, n + 16, &s.dwRawSize, "section table cut short") ||
-            !ReadU32(pImg, n + 20, &s.dwRawOffset, "section table cut short"))
+            !ReadU32(pImg, n + 20, &s.dwRawOffset, "section table cut short") ||
+            !ReadU32(pImg, n + 36, &s.dwCharacteristics, "section table cut short"))
             return 0;
-        pImg->vSections.push_back(s);
+        const std::vector<unsigned char> &v = *pImg->pvBytes;
+        for (uint64_t c = n; c < n + 8 && v[c] != 0; c++)
+            s.strName += (char)v[c];
+        l.vSections.push_back(s);
     }
     return 1;
+}
+
+/* The resource directory's RVA, 0 when the image has none. */
+uint32_t ResourceRva(const Image &img)
+{
+    return img.layout.vDirectories.size() > DIR_RESOURCE ? img.layout.vDirectories[DIR_RESOURCE].dwRva : 0;
 }
 
 struct DirEntry {
     uint32_t dwId;      /* numeric ID, or (high bit set) where the name lies */
     uint32_t dwTarget;  /* offset from the resource base, high bit = subdirectory */
     std::string strName; /* a named entry's name, empty for a numbered one */
+    std::u16string strWide; /* the same as stored */
 };
 
 /* The name of a named entry: a length-prefixed UTF-16 text at nBase plus
@@ -153,6 +166,7 @@ int ReadEntryName(Image *pImg, uint64_t nBase, DirEntry *pEntry)
         vText[c] = (uint16_t)u;
     }
     pEntry->strName = ConvertUtf16ToAnsi(vText.data(), cch);
+    pEntry->strWide.assign(vText.begin(), vText.end());
     return 1;
 }
 
@@ -366,6 +380,67 @@ int ReadNamedData(Image *pImg, uint32_t dwResRva, unsigned uType, const std::str
     return 0;
 }
 
+/* A directory entry's key: its number, or its name as stored. */
+ResourceKey KeyOf(const DirEntry &e)
+{
+    ResourceKey key;
+    if (e.dwId & 0x80000000u)
+        key.strName = e.strWide;
+    else
+        key.uId = e.dwId;
+    return key;
+}
+
+/* The subdirectory an entry of a type or name directory points to. */
+int ReadSubdirectory(Image *pImg, uint64_t nBase, const DirEntry &e, std::vector<DirEntry> *pv)
+{
+    if (!(e.dwTarget & 0x80000000u))
+        return Fail(pImg, "resource without a language directory");
+    return ReadDirectory(pImg, nBase, e.dwTarget, pv, true);
+}
+
+/* Every resource of the image, leaf by leaf.  The directories are a fixed
+   three levels, but their entries may point anywhere, also at each other:
+   the bytes copied are limited to the image's size, which a sound image
+   never reaches, so a crafted one cannot make the copy grow without end. */
+int ReadAllResources(Image *pImg, std::vector<PeResource> *pv)
+{
+    uint64_t nBase = 0;
+    std::vector<DirEntry> vTypes;
+    if (!MapRva(pImg, ResourceRva(*pImg), RES_DIR_SIZE, &nBase) || !ReadDirectory(pImg, nBase, 0, &vTypes, true))
+        return 0;
+    for (const DirEntry &type : vTypes) {
+        std::vector<DirEntry> vNames;
+        if (!ReadSubdirectory(pImg, nBase, type, &vNames))
+            return 0;
+        for (const DirEntry &name : vNames) {
+            std::vector<DirEntry> vLangs;
+            if (!ReadSubdirectory(pImg, nBase, name, &vLangs))
+                return 0;
+            for (const DirEntry &lang : vLangs) {
+                PeResource res;
+                res.type = KeyOf(type);
+                res.name = KeyOf(name);
+                res.uLang = lang.dwId;
+                uint64_t nData = 0;
+                uint32_t dwSize = 0;
+                if ((lang.dwTarget & 0x80000000u) || lang.dwId > 0xffff)
+                    return Fail(pImg, "malformed resource data entry");
+                if (!MapDataEntry(pImg, nBase, lang.dwTarget, &nData, &dwSize) ||
+                    !ReadU32(pImg, nBase + lang.dwTarget + 8, &res.dwCodePage, "resource data entry cut short"))
+                    return 0;
+                pImg->cbCopied += dwSize;
+                if (pImg->cbCopied > pImg->pvBytes->size())
+                    return Fail(pImg, "resource entries overlap (more resource data than the file holds)");
+                res.vData.assign(pImg->pvBytes->begin() + (std::ptrdiff_t)nData,
+                                 pImg->pvBytes->begin() + (std::ptrdiff_t)(nData + dwSize));
+                pv->push_back(res);
+            }
+        }
+    }
+    return 1;
+}
+
 /* Code page 1252's characters 0x80-0x9F; 0 marks the five it leaves
    undefined, which Windows maps to the control characters of the same code. */
 const uint16_t awCp1252High[32] = {
@@ -408,10 +483,9 @@ int ReadPeNamedResource(const std::vector<unsigned char> &vImage, unsigned uType
     Image img;
     img.pvBytes = &vImage;
     pvData->clear();
-    uint32_t dwResRva = 0;
-    int nFound = ReadHeaders(&img, &dwResRva) ? 0 : -1;
-    if (nFound == 0 && dwResRva != 0)
-        nFound = ReadNamedData(&img, dwResRva, uType, strName, pvData);
+    int nFound = ReadHeaders(&img) ? 0 : -1;
+    if (nFound == 0 && ResourceRva(img) != 0)
+        nFound = ReadNamedData(&img, ResourceRva(img), uType, strName, pvData);
     if (nFound < 0)
         *pstrError = img.strError;
     return nFound;
@@ -423,11 +497,37 @@ int ReadPeStringTable(const std::vector<unsigned char> &vImage, StringTable *pTa
     Image img;
     img.pvBytes = &vImage;
     *pTable = StringTable();
-    uint32_t dwResRva = 0;
-    int fOk = ReadHeaders(&img, &dwResRva);
-    if (fOk && dwResRva != 0)
-        fOk = ReadStrings(&img, dwResRva, pTable);
+    int fOk = ReadHeaders(&img);
+    if (fOk && ResourceRva(img) != 0)
+        fOk = ReadStrings(&img, ResourceRva(img), pTable);
     if (!fOk)
         *pstrError = img.strError;
     return fOk;
+}
+
+int ReadPeResources(const std::vector<unsigned char> &vImage, PeLayout *pLayout, std::vector<PeResource> *pv,
+                    std::string *pstrError)
+{
+    Image img;
+    img.pvBytes = &vImage;
+    pv->clear();
+    int fOk = ReadHeaders(&img);
+    if (fOk && ResourceRva(img) != 0)
+        fOk = ReadAllResources(&img, pv);
+    if (!fOk)
+        *pstrError = img.strError;
+    *pLayout = img.layout;
+    return fOk;
+}
+
+std::u16string ConvertAnsiToUtf16(const std::string &str)
+{
+    std::u16string strWide;
+    for (unsigned char c : str) {
+        if (c >= 0x80 && c < 0xa0)
+            strWide += (char16_t)(awCp1252High[c - 0x80] ? awCp1252High[c - 0x80] : c);
+        else
+            strWide += (char16_t)c;
+    }
+    return strWide;
 }

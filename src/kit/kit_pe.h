@@ -35,6 +35,49 @@ int ReadPeStringTable(const std::vector<unsigned char> &vImage, StringTable *pTa
 int ReadPeNamedResource(const std::vector<unsigned char> &vImage, unsigned uType, const std::string &strName,
                         std::vector<unsigned char> *pvData, std::string *pstrError);
 
+/* Where the parts of an image lie, as its headers say. */
+struct PeSection {
+    std::string strName;
+    uint64_t nHeader = 0; /* file offset of its section header */
+    uint32_t dwVirtualSize = 0, dwVirtualAddress = 0, dwRawSize = 0, dwRawOffset = 0, dwCharacteristics = 0;
+};
+
+struct PeDirectory {
+    uint32_t dwRva = 0, dwSize = 0;
+};
+
+struct PeLayout {
+    uint64_t nCoff = 0, nOpt = 0, nDirs = 0; /* file offsets of the COFF header, optional header, directories */
+    uint32_t uOptSize = 0, uMagic = 0, dwSymbolTable = 0;
+    uint32_t dwSectionAlignment = 0, dwFileAlignment = 0, dwDirCount = 0;
+    std::vector<PeDirectory> vDirectories; /* those inside the optional header, at most 16 */
+    std::vector<PeSection> vSections;
+};
+
+/* A resource's type or name: a number, or a name (when strName is not
+   empty) as stored, in UTF-16. */
+struct ResourceKey {
+    unsigned uId = 0;
+    std::u16string strName;
+};
+
+struct PeResource {
+    ResourceKey type, name;
+    unsigned uLang = 0;
+    uint32_t dwCodePage = 0;
+    std::vector<unsigned char> vData;
+};
+
+/* The headers and every resource of an image, with the reader's bounds
+   checks.  1, or 0 with the reason when the image is not well-formed. */
+int ReadPeResources(const std::vector<unsigned char> &vImage, PeLayout *pLayout, std::vector<PeResource> *pv,
+                    std::string *pstrError);
+
+/* Code page 1252 -> UTF-16, the inverse of ConvertUtf16ToAnsi (its five
+   undefined bytes become the control characters of the same code, as on
+   Windows). */
+std::u16string ConvertAnsiToUtf16(const std::string &str);
+
 /* UTF-16 text -> code page 1252, as the installer's ANSI calls see it on a
    western system; a character the code page lacks becomes '?'. */
 std::string ConvertUtf16ToAnsi(const uint16_t *pwch, size_t cch);

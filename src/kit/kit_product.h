@@ -33,4 +33,26 @@ struct Product {
    of a manifest and its script has been applied. */
 int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages);
 
+/* A UTF-8 text as LoadStringA returns it on a western system: in code
+   page 1252, each character the code page lacks read as "?" and listed in
+   *pstrOutside.  The text must be UTF-8 (IsUtf8Text). */
+std::string ConvertUtf8ToAnsi(const std::string &strUtf8, std::string *pstrOutside);
+int IsUtf8Text(const std::string &str);
+
+/* A starting product file for the files under strDir, to be written as
+   strProductFile (empty: standard output), its source paths relative to
+   that file's folder and the product named after it (or after strDir).  0 with one line per path the installer cannot take
+   (empty, 2 GiB or more, a refused folder name, a date outside 1980-2107,
+   more than the items an installer holds). */
+int MakeStarterProduct(const std::string &strDir, const std::string &strProductDir, std::string *pstrText,
+                       std::vector<std::string> *pvProblems);
+
+/* The two classic files of a loaded product: the manifest as a resource
+   script (a STRINGTABLE whose texts LoadStringA returns as the manifest
+   holds them), and the package script strScript, its item names relative
+   to the script's folder (0 with *pstrError when a name cannot be written). */
+std::string FormatManifestRc(const Product &product);
+int FormatPackageScript(const Product &product, const std::string &strScript, std::string *pstrText,
+                        std::string *pstrError);
+
 #endif

@@ -1,0 +1,879 @@
+/* kit_product.cpp - reading a product file: TOML keys named by meaning,
+ * turned into the manifest entries the installer reads.  Every entry
+ * remembers the line that defined it, so that the lint's findings (one
+ * implementation for built installers and product files alike) point at
+ * the author's own text.  The only translation unit that sees toml++. */
+#include "kit_product.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#ifndef TOML_ENABLE_WINDOWS_COMPAT
+#define TOML_ENABLE_WINDOWS_COMPAT 0 /* the kit uses narrow paths everywhere */
+#endif
+#include <toml++/toml.h>
+
+#include "kit_pe.h"
+#include "logic.h"
+#include "resource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/* Characters the installer keeps of an entry it reads directly or through
+   LoadStr (the lint's own figures): longer product texts would be cut, so
+   they are errors here.  A version number is a 16-bit word of the version
+   resource. */
+enum {
+    ROOM_STRING = 1023,
+    ROOM_PATH = 255,
+    ROOM_ITEM_RULE = 99,
+    MAX_VERSION_PART = 65535,
+};
+
+/* Where an entry came from: the key as a path ("item[2].overwrite") and
+   its position in the product file. */
+struct Origin {
+    std::string strKey;
+    size_t nLine = 0;
+    size_t nColumn = 0;
+};
+
+struct Message {
+    size_t nLine;
+    size_t nColumn;
+    std::string strText;
+};
+
+struct Loader {
+    std::string strFile;
+    Product *pProduct = nullptr;
+    std::map<unsigned, Origin> mapOrigins;
+    std::set<unsigned> setReported; /* entries with an error of the loader's own */
+    std::vector<Message> vMessages;
+    int nErrors = 0;
+};
+
+Origin MakeOrigin(const std::string &strKey, const toml::source_region &src)
+{
+    Origin o;
+    o.strKey = strKey;
+    o.nLine = src.begin.line;
+    o.nColumn = src.begin.column;
+    return o;
+}
+
+void Report(Loader *pL, const Origin &o, Severity sev, const std::string &strText)
+{
+    std::string strWhere = pL->strFile + ":";
+    if (o.nLine)
+        strWhere += std::to_string(o.nLine) + ":" + std::to_string(o.nColumn) + ":";
+    std::string strKey = o.strKey.empty() ? "" : o.strKey + ": ";
+    pL->vMessages.push_back(Message{o.nLine, o.nColumn, strWhere + (sev == SEV_ERROR ? " error: " : " warning: ") +
+                                                            strKey + strText});
+    pL->nErrors += sev == SEV_ERROR;
+}
+
+std::string Quote(const std::string &str)
+{
+    return "\"" + str + "\"";
+}
+
+/* ---- Text in code page 1252 -------------------------------------------- */
+
+/* Decodes one UTF-8 sequence at str[*pi]; 0 when it is malformed. */
+int DecodeUtf8Char(const std::string &str, size_t *pi, uint32_t *pcp)
+{
+    unsigned char c = (unsigned char)str[*pi];
+    int nMore = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    if (nMore < 0 || *pi + nMore >= str.size() + (nMore == 0))
+        return 0;
+    uint32_t cp = nMore == 0 ? c : (uint32_t)(c & (0x3f >> nMore));
+    for (int k = 1; k <= nMore; k++) {
+        unsigned char cc = (unsigned char)str[*pi + k];
+        if ((cc >> 6) != 2)
+            return 0;
+        cp = (cp << 6) | (cc & 0x3f);
+    }
+    static const uint32_t aMin[4] = {0, 0x80, 0x800, 0x10000};
+    if (cp < aMin[nMore] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff))
+        return 0;
+    *pi += nMore + 1;
+    *pcp = cp;
+    return 1;
+}
+
+/* The offset of the first byte that is not UTF-8, or npos. */
+size_t FindBadUtf8(const std::string &str)
+{
+    uint32_t cp = 0;
+    for (size_t i = 0; i < str.size();)
+        if (!DecodeUtf8Char(str, &i, &cp))
+            return i;
+    return std::string::npos;
+}
+
+} // namespace
+
+/* The converter is the one the PE reader uses. */
+std::string ConvertUtf8ToAnsi(const std::string &strUtf8, std::string *pstrOutside)
+{
+    std::string strOut;
+    for (size_t i = 0; i < strUtf8.size();) {
+        size_t nStart = i;
+        uint32_t cp = '?';
+        if (!DecodeUtf8Char(strUtf8, &i, &cp))
+            i++; /* cannot happen: the parser has checked the encoding */
+        uint16_t w = cp < 0x10000 ? (uint16_t)cp : (uint16_t)0xfffd;
+        std::string strChar = ConvertUtf16ToAnsi(&w, 1);
+        if (strChar == "?" && cp != '?')
+            *pstrOutside += (pstrOutside->empty() ? "" : " ") + strUtf8.substr(nStart, i - nStart);
+        strOut += strChar;
+    }
+    return strOut;
+}
+
+int IsUtf8Text(const std::string &str)
+{
+    return FindBadUtf8(str) == std::string::npos;
+}
+
+namespace {
+
+/* ---- Keys -------------------------------------------------------------- */
+
+size_t EditDistance(const std::string &a, const std::string &b)
+{
+    std::vector<size_t> vPrev(b.size() + 1), vCur(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); j++)
+        vPrev[j] = j;
+    for (size_t i = 1; i <= a.size(); i++) {
+        vCur[0] = i;
+        for (size_t j = 1; j <= b.size(); j++)
+            vCur[j] = std::min({vPrev[j] + 1, vCur[j - 1] + 1, vPrev[j - 1] + (a[i - 1] != b[j - 1])});
+        vPrev.swap(vCur);
+    }
+    return vPrev[b.size()];
+}
+
+void ReportUnknownKey(Loader *pL, const Origin &o, const std::vector<const char *> &vKnown)
+{
+    const char *pszNearest = nullptr;
+    size_t nBest = SIZE_MAX;
+    for (const char *psz : vKnown) {
+        size_t n = EditDistance(o.strKey.substr(o.strKey.find_last_of(".]") + 1), psz);
+        if (n < nBest) {
+            nBest = n;
+            pszNearest = psz;
+        }
+    }
+    Report(pL, o, SEV_ERROR, std::string("unknown key") +
+                                 (pszNearest ? "; did you mean " + Quote(pszNearest) + "?" : ""));
+}
+
+std::string TypeName(const toml::node &node)
+{
+    switch (node.type()) {
+    case toml::node_type::string: return "a string";
+    case toml::node_type::integer: return "an integer";
+    case toml::node_type::floating_point: return "a number with a fraction";
+    case toml::node_type::boolean: return "true or false";
+    case toml::node_type::date: return "a date";
+    case toml::node_type::time: return "a time";
+    case toml::node_type::date_time: return "a date and time";
+    case toml::node_type::array: return "an array";
+    case toml::node_type::table: return "a table";
+    default: return "nothing";
+    }
+}
+
+void ReportType(Loader *pL, const Origin &o, const toml::node &node, const char *pszExpected)
+{
+    Report(pL, o, SEV_ERROR, std::string("expects ") + pszExpected + ", not " + TypeName(node));
+}
+
+/* Records entry uId with its text; 0 when another key defined it already. */
+int Define(Loader *pL, unsigned uId, const std::string &strText, const Origin &o)
+{
+    std::map<unsigned, Origin>::const_iterator it = pL->mapOrigins.find(uId);
+    if (it != pL->mapOrigins.end()) {
+        Report(pL, o, SEV_ERROR, "defines entry " + std::to_string(uId) + ", which " + it->second.strKey +
+                                     " at line " + std::to_string(it->second.nLine) + " defines already");
+        return 0;
+    }
+    pL->mapOrigins[uId] = o;
+    if (!strText.empty())
+        pL->pProduct->manifest[uId] = strText;
+    return 1;
+}
+
+/* A string value in code page 1252, checked against the room the installer
+   reads (0: not checked here).  0 on a wrong type. */
+int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom, std::string *pstrText)
+{
+    const toml::value<std::string> *pv = node.as_string();
+    if (!pv) {
+        ReportType(pL, o, node, "a string");
+        return 0;
+    }
+    std::string strOutside;
+    *pstrText = ConvertUtf8ToAnsi(pv->get(), &strOutside);
+    if (!strOutside.empty())
+        Report(pL, o, SEV_WARNING, strOutside + " not in code page 1252: the installer shows \"?\" instead");
+    if (cchRoom && pstrText->size() > cchRoom) {
+        Report(pL, o, SEV_ERROR, "has " + std::to_string(pstrText->size()) +
+                                     " characters; the installer reads only the first " + std::to_string(cchRoom));
+        return 0;
+    }
+    return 1;
+}
+
+int DefineText(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom)
+{
+    std::string str;
+    if (!GetText(pL, node, o, cchRoom, &str)) {
+        pL->setReported.insert(uId);
+        pL->mapOrigins.emplace(uId, o);
+        return 0;
+    }
+    return Define(pL, uId, str, o);
+}
+
+/* An entry's text from a value of any plain kind: raw numbered entries may
+   be written as they are read (64, true). */
+int GetPlainText(Loader *pL, const toml::node &node, const Origin &o, std::string *pstrText)
+{
+    if (const toml::value<int64_t> *pInt = node.as_integer())
+        *pstrText = std::to_string(pInt->get());
+    else if (const toml::value<bool> *pBool = node.as_boolean())
+        *pstrText = pBool->get() ? "TRUE" : "FALSE";
+    else
+        return GetText(pL, node, o, 0, pstrText);
+    return 1;
+}
+
+/* ---- Single entries ---------------------------------------------------- */
+
+enum Kind { KIND_TEXT, KIND_COUNT, KIND_SWITCH };
+
+struct SingleKey {
+    const char *pszKey;
+    unsigned uId;
+    Kind kind;
+    size_t cchRoom;
+};
+
+const std::vector<SingleKey> &InstallKeys()
+{
+    static const std::vector<SingleKey> v = {
+        {"package", IDS_PACKAGE, KIND_TEXT, 0}, /* the lint names the cut package name */
+        {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0},
+        {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0},
+        {"run_after", IDS_FOLLOWUP, KIND_TEXT, ROOM_STRING},
+        {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0},
+        {"show_completion", IDS_SHOW_DONE, KIND_SWITCH, 0},
+        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, ROOM_STRING},
+        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, ROOM_STRING},
+        {"warn_root", IDS_WARN_ROOT, KIND_SWITCH, 0},
+        {"warn_windows_dir", IDS_WARN_WINDIR, KIND_SWITCH, 0},
+        {"warn_system_dir", IDS_WARN_SYSDIR, KIND_SWITCH, 0},
+    };
+    return v;
+}
+
+void DefineSingle(Loader *pL, const SingleKey &key, const toml::node &node, const Origin &o)
+{
+    if (key.kind == KIND_TEXT) {
+        DefineText(pL, key.uId, node, o, key.cchRoom);
+    } else if (key.kind == KIND_SWITCH) {
+        if (const toml::value<bool> *pv = node.as_boolean())
+            Define(pL, key.uId, pv->get() ? "TRUE" : "FALSE", o);
+        else
+            ReportType(pL, o, node, "true or false");
+    } else {
+        const toml::value<int64_t> *pv = node.as_integer();
+        if (!pv)
+            ReportType(pL, o, node, "a whole number such as 64");
+        else if (pv->get() < 0 || pv->get() > INT32_MAX)
+            Report(pL, o, SEV_ERROR, std::to_string(pv->get()) + " is outside 0 to 2147483647");
+        else
+            Define(pL, key.uId, std::to_string(pv->get()), o);
+    }
+}
+
+/* A list: each element one entry of the family at uBase, then the count. */
+void DefineList(Loader *pL, const toml::node &node, const Origin &o, unsigned uCount, unsigned uBase,
+                unsigned uLimit, const char *pszWhat)
+{
+    const toml::array *pArr = node.as_array();
+    if (!pArr) {
+        ReportType(pL, o, node, "an array of strings");
+        return;
+    }
+    if (pArr->size() > uLimit) {
+        Report(pL, o, SEV_ERROR, std::to_string(pArr->size()) + " " + pszWhat + "; the installer has room for " +
+                                     std::to_string(uLimit));
+        return;
+    }
+    for (size_t i = 0; i < pArr->size(); i++)
+        DefineText(pL, uBase + (unsigned)i, (*pArr)[i], MakeOrigin(o.strKey + "[" + std::to_string(i) + "]",
+                                                                    (*pArr)[i].source()), ROOM_STRING);
+    if (!pArr->empty())
+        Define(pL, uCount, std::to_string(pArr->size()), o);
+}
+
+/* ---- Tables ------------------------------------------------------------ */
+
+/* Calls fn(key text, node, origin) for each key of a table, in the order
+   of the file (the library keeps its keys sorted). */
+template <typename Fn>
+void ForEachKey(const toml::table &tbl, const std::string &strPrefix, Fn fn)
+{
+    std::vector<std::pair<const toml::key *, const toml::node *>> v;
+    for (const auto &kv : tbl)
+        v.push_back({&kv.first, &kv.second});
+    std::sort(v.begin(), v.end(), [](const auto &a, const auto &b) {
+        return std::make_pair(a.first->source().begin.line, a.first->source().begin.column) <
+               std::make_pair(b.first->source().begin.line, b.first->source().begin.column);
+    });
+    for (const auto &kv : v) {
+        std::string strKey(kv.first->str());
+        fn(strKey, *kv.second, MakeOrigin(strPrefix + strKey, kv.first->source()));
+    }
+}
+
+const toml::table *GetTable(Loader *pL, const toml::node &node, const Origin &o)
+{
+    const toml::table *p = node.as_table();
+    if (!p)
+        ReportType(pL, o, node, "a table");
+    return p;
+}
+
+void LoadInstall(Loader *pL, const toml::table &tbl)
+{
+    ForEachKey(tbl, "install.", [pL](const std::string &strKey, const toml::node &node, const Origin &o) {
+        if (strKey == "subdirectories") {
+            DefineList(pL, node, o, IDS_SUBDIR_COUNT, IDS_SUBDIR, MAX_SUBDIRS, "subdirectories");
+            return;
+        }
+        std::vector<const char *> vKnown = {"subdirectories"};
+        for (const SingleKey &key : InstallKeys()) {
+            if (strKey == key.pszKey)
+                return DefineSingle(pL, key, node, o);
+            vKnown.push_back(key.pszKey);
+        }
+        ReportUnknownKey(pL, o, vKnown);
+    });
+}
+
+/* "1.2" -> 1, 2, 0, 0: one to four numbers, each at most 65535. */
+int ParseVersion(const std::string &str, unsigned short awNumbers[4])
+{
+    size_t nParts = 0, nStart = 0;
+    for (;;) {
+        size_t nEnd = std::min(str.find('.', nStart), str.size());
+        std::string strPart = str.substr(nStart, nEnd - nStart);
+        if (nParts == 4 || strPart.empty() || strPart.size() > 5 ||
+            strPart.find_first_not_of("0123456789") != std::string::npos || std::stoul(strPart) > MAX_VERSION_PART)
+            return 0;
+        awNumbers[nParts++] = (unsigned short)std::stoul(strPart);
+        if (nEnd == str.size())
+            return 1;
+        nStart = nEnd + 1;
+    }
+}
+
+void LoadProductTable(Loader *pL, const toml::table &tbl)
+{
+    ProductVersion *pVer = &pL->pProduct->version;
+    ForEachKey(tbl, "product.", [pL, pVer](const std::string &strKey, const toml::node &node, const Origin &o) {
+        std::string str;
+        if (strKey == "description") {
+            DefineText(pL, IDS_DESCRIPTION, node, o, ROOM_STRING);
+        } else if (strKey == "name" || strKey == "publisher") {
+            if (GetText(pL, node, o, ROOM_PATH, &str))
+                (strKey == "name" ? pVer->strName : pVer->strPublisher) = str;
+        } else if (strKey == "version") {
+            if (node.is_number()) {
+                Report(pL, o, SEV_ERROR, "write the version as a string, such as version = \"1.0\"");
+                return;
+            }
+            if (!GetText(pL, node, o, 0, &str))
+                return;
+            unsigned short aw[4] = {0, 0, 0, 0};
+            if (!ParseVersion(str, aw)) {
+                Report(pL, o, SEV_ERROR, Quote(str) + " is not a version: one to four numbers from 0 to 65535 "
+                                                      "separated by dots, such as \"2.1\" or \"1.0.3.17\"");
+                return;
+            }
+            pVer->strVersion = str;
+            std::copy(aw, aw + 4, pVer->awNumbers);
+        } else {
+            ReportUnknownKey(pL, o, {"name", "version", "publisher", "description"});
+        }
+    });
+}
+
+/* ---- Items and INI changes --------------------------------------------- */
+
+/* An item date: a TOML date (1998-09-09) or the manifest's eight digits. */
+void DefineDate(Loader *pL, unsigned uId, const toml::node &node, const Origin &o)
+{
+    if (const toml::value<toml::date> *pv = node.as_date()) {
+        const toml::date &d = pv->get();
+        char sz[16];
+        FormatCalendarDate(d.year, d.month, d.day, sz);
+        Define(pL, uId, sz, o);
+    } else if (node.is_string()) {
+        DefineText(pL, uId, node, o, 0); /* the lint says what is wrong with it */
+    } else {
+        ReportType(pL, o, node, "a date such as 1998-09-09");
+    }
+}
+
+/* Where an item's source file is: relative names from the product file's
+   folder, written with / or \ (matched without regard to letter case, as
+   the Windows builder would). */
+void LoadSource(Loader *pL, const toml::node &node, const Origin &o, std::string *pstrPath)
+{
+    const toml::value<std::string> *pv = node.as_string();
+    if (!pv) {
+        ReportType(pL, o, node, "a string: the file's path, relative to the product file");
+        return;
+    }
+    std::string strName = pv->get(), strWhy;
+    fs::path dir = fs::path(pL->strFile).parent_path();
+    bool fAbsolute = !strName.empty() && (strName[0] == '/' || strName[0] == '\\');
+    std::string strJoined = fAbsolute || dir.empty() ? strName : (dir / strName).string();
+    if (strName.empty() || !ResolveScriptName(strJoined, pstrPath, &strWhy) || MeasureItem(*pstrPath, &strWhy) == 0) {
+        Report(pL, o, SEV_ERROR, strName.empty() ? "the source file is empty text: name the item's file"
+                                                 : strWhy + "; fix the path (it is relative to the product file)");
+        return;
+    }
+    if (strName.find('"') != std::string::npos)
+        Report(pL, o, SEV_ERROR, "a package script cannot name a file with a double quote in it; rename it");
+}
+
+struct FieldKey {
+    const char *pszKey;
+    unsigned uBase; /* 0: not an entry */
+    size_t cchRoom;
+    bool fRequired;
+};
+
+/* One table of an array of tables ([[item]], [[ini]]): its keys by field,
+   missing required ones reported at the table. */
+template <typename Fn>
+void LoadFields(Loader *pL, const toml::table &tbl, const Origin &oTable, const std::vector<FieldKey> &vFields,
+                Fn fnSpecial)
+{
+    std::set<std::string> setSeen;
+    ForEachKey(tbl, oTable.strKey + ".", [&](const std::string &strKey, const toml::node &node, const Origin &o) {
+        for (const FieldKey &f : vFields) {
+            if (strKey != f.pszKey)
+                continue;
+            setSeen.insert(strKey);
+            if (!fnSpecial(f, node, o))
+                DefineText(pL, f.uBase, node, o, f.cchRoom);
+            return;
+        }
+        std::vector<const char *> vKnown;
+        for (const FieldKey &f : vFields)
+            vKnown.push_back(f.pszKey);
+        ReportUnknownKey(pL, o, vKnown);
+    });
+    for (const FieldKey &f : vFields)
+        if (f.fRequired && !setSeen.count(f.pszKey))
+            Report(pL, oTable, SEV_ERROR, "has no " + Quote(f.pszKey) + " key");
+}
+
+/* The array of tables under the top-level key, or null (reported). */
+const toml::array *GetTableArray(Loader *pL, const toml::node &node, const Origin &o, unsigned uLimit,
+                                 const char *pszExample)
+{
+    const toml::array *pArr = node.as_array();
+    if (!pArr || !pArr->is_array_of_tables()) {
+        Report(pL, o, SEV_ERROR, std::string("expects tables, each under its own ") + pszExample + " line");
+        return nullptr;
+    }
+    if (pArr->size() > uLimit) {
+        Report(pL, o, SEV_ERROR, std::to_string(pArr->size()) + " of them; the installer has room for " +
+                                     std::to_string(uLimit));
+        return nullptr;
+    }
+    return pArr;
+}
+
+void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
+{
+    const toml::array *pArr = GetTableArray(pL, node, o, MAX_ITEMS, "[[item]]");
+    if (!pArr)
+        return;
+    Product *pP = pL->pProduct;
+    pP->vItemSources.assign(pArr->size(), std::string());
+    for (size_t i = 0; i < pArr->size(); i++) {
+        const toml::node &elem = (*pArr)[i];
+        unsigned u = (unsigned)i;
+        Origin oItem = MakeOrigin("item[" + std::to_string(i) + "]", elem.source());
+        static const std::vector<FieldKey> vFields = {
+            {"source", 0, 0, true},
+            {"destination", IDS_ITEM_DEST, ROOM_PATH, true},
+            {"name", IDS_ITEM_NAME, ROOM_PATH, false},
+            {"date", IDS_ITEM_DATE, 0, false},
+            {"overwrite", IDS_ITEM_RULE, ROOM_ITEM_RULE, false},
+        };
+        LoadFields(pL, *elem.as_table(), oItem, vFields,
+                   [pL, pP, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
+                       if (f.uBase == 0)
+                           LoadSource(pL, n, oKey, &pP->vItemSources[u]);
+                       else if (f.uBase == IDS_ITEM_DATE)
+                           DefineDate(pL, IDS_ITEM_DATE + u, n, oKey);
+                       else
+                           DefineText(pL, f.uBase + u, n, oKey, f.cchRoom);
+                       return true;
+                   });
+        /* Without a display name the progress dialog would show "Copying "
+           and nothing: the installed file's name is what a user expects. */
+        Manifest &m = pP->manifest;
+        if (!pL->mapOrigins.count(IDS_ITEM_NAME + u) && m.count(IDS_ITEM_DEST + u))
+            Define(pL, IDS_ITEM_NAME + u, DestFileName(m[IDS_ITEM_DEST + u]), pL->mapOrigins[IDS_ITEM_DEST + u]);
+    }
+    if (!pArr->empty())
+        Define(pL, IDS_ITEM_COUNT, std::to_string(pArr->size()), o);
+}
+
+void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
+{
+    const toml::array *pArr = GetTableArray(pL, node, o, MAX_INI_CHANGES, "[[ini]]");
+    if (!pArr)
+        return;
+    for (size_t i = 0; i < pArr->size(); i++) {
+        const toml::node &elem = (*pArr)[i];
+        unsigned u = (unsigned)i;
+        const std::vector<FieldKey> vFields = {
+            {"file", IDS_INI_FILE + u, ROOM_STRING, true},
+            {"section", IDS_INI_SECTION + u, ROOM_STRING, true},
+            {"key", IDS_INI_KEY + u, ROOM_STRING, true},
+            {"value", IDS_INI_VALUE + u, ROOM_STRING, false},
+            {"overwrite", IDS_INI_RULE + u, ROOM_STRING, false},
+        };
+        LoadFields(pL, *elem.as_table(), MakeOrigin("ini[" + std::to_string(i) + "]", elem.source()), vFields,
+                   [](const FieldKey &, const toml::node &, const Origin &) { return false; });
+    }
+    if (!pArr->empty())
+        Define(pL, IDS_INI_COUNT, std::to_string(pArr->size()), o);
+}
+
+/* ---- Program group ----------------------------------------------------- */
+
+/* A Program Manager command parameter: quoted when it holds a character
+   that would end it. */
+std::string DdeParam(const std::string &str)
+{
+    return str.find_first_of(",()[]\"") == std::string::npos ? str : "\"" + str + "\"";
+}
+
+struct DdeCommand {
+    std::string strText;
+    Origin origin;
+};
+
+void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vector<DdeCommand> *pv)
+{
+    std::string strTitle, strCommand;
+    bool fReplace = false;
+    const toml::table *pTbl = node.as_table();
+    static const std::vector<FieldKey> vFields = {
+        {"title", 0, 0, true}, {"command", 0, 0, true}, {"replace", 0, 0, false}};
+    LoadFields(pL, *pTbl, oIcon, vFields, [&](const FieldKey &f, const toml::node &n, const Origin &o) {
+        std::string strKey = f.pszKey;
+        if (strKey == "replace" && n.as_boolean())
+            fReplace = n.as_boolean()->get();
+        else if (strKey == "replace")
+            ReportType(pL, o, n, "true or false");
+        else
+            GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand);
+        return true;
+    });
+    std::string strAdd = "[AddItem(" + DdeParam(strCommand) + "," + DdeParam(strTitle) + ")]";
+    pv->push_back(DdeCommand{(fReplace ? "[ReplaceItem(" + DdeParam(strTitle) + ")]" : "") + strAdd, oIcon});
+}
+
+/* The group's own command first, then the raw ones (which may create or
+   select a group of their own), then one per icon. */
+void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
+{
+    std::vector<DdeCommand> vGroup, vRaw, vIcons;
+    ForEachKey(tbl, "program_group.", [&](const std::string &strKey, const toml::node &node, const Origin &o) {
+        std::string str;
+        if (strKey == "name") {
+            if (GetText(pL, node, o, 0, &str))
+                vGroup.push_back(DdeCommand{"[CreateGroup(" + DdeParam(str) + ")][ShowGroup(" + DdeParam(str) + ",1)]", o});
+        } else if (strKey == "dde_service") {
+            DefineText(pL, IDS_DDE_SERVICE, node, o, ROOM_STRING);
+        } else if (strKey == "icon") {
+            const toml::array *pArr = GetTableArray(pL, node, o, MAX_DDE_CMDS, "[[program_group.icon]]");
+            for (size_t i = 0; pArr && i < pArr->size(); i++)
+                LoadIcon(pL, (*pArr)[i], MakeOrigin("program_group.icon[" + std::to_string(i) + "]",
+                                                    (*pArr)[i].source()), &vIcons);
+        } else if (strKey == "commands") {
+            const toml::array *pArr = node.as_array();
+            if (!pArr)
+                ReportType(pL, o, node, "an array of strings");
+            for (size_t i = 0; pArr && i < pArr->size(); i++) {
+                Origin oCmd = MakeOrigin(o.strKey + "[" + std::to_string(i) + "]", (*pArr)[i].source());
+                if (GetText(pL, (*pArr)[i], oCmd, 0, &str))
+                    vRaw.push_back(DdeCommand{str, oCmd});
+            }
+        } else {
+            ReportUnknownKey(pL, o, {"name", "dde_service", "icon", "commands"});
+        }
+    });
+    std::vector<DdeCommand> v(vGroup);
+    v.insert(v.end(), vRaw.begin(), vRaw.end());
+    v.insert(v.end(), vIcons.begin(), vIcons.end());
+    if (v.size() > MAX_DDE_CMDS) {
+        Report(pL, oGroup, SEV_ERROR, std::to_string(v.size()) + " commands; the installer has room for " +
+                                          std::to_string(MAX_DDE_CMDS));
+        return;
+    }
+    for (size_t i = 0; i < v.size(); i++) {
+        if (v[i].strText.size() > ROOM_STRING)
+            Report(pL, v[i].origin, SEV_ERROR, "the command has " + std::to_string(v[i].strText.size()) +
+                                                   " characters; the installer reads only the first 1023");
+        Define(pL, IDS_DDE_CMD + (unsigned)i, v[i].strText, v[i].origin);
+    }
+    if (!v.empty())
+        Define(pL, IDS_DDE_COUNT, std::to_string(v.size()), oGroup);
+}
+
+/* ---- Numbered entries -------------------------------------------------- */
+
+const std::set<unsigned> &MessageIds()
+{
+    static const std::set<unsigned> set = {
+        MSG_BUILD_FAILED, IDS_CANCEL_ASK, IDS_DONE_TEXT, MSG_MISSING, MSG_BAD_PATH, MSG_SUBDIR,
+        MSG_DDE_CONNECT, MSG_DDE_INIT, MSG_NO_MEMORY, MSG_BAD_PACKAGE, MSG_FILE_OTHER, MSG_FILE_TOOMANY,
+        MSG_FILE_DENIED, MSG_BAD_DRIVE, MSG_FILE_WPROTECT, MSG_FILE_SHARING, MSG_FILE_LOCKING,
+        MSG_FILE_NETWORK, MSG_WRITE_SHORT};
+    return set;
+}
+
+/* [messages] (message IDs only) and [entries] (any ID): keys are numbers. */
+void LoadNumbered(Loader *pL, const toml::table &tbl, const char *pszTable, bool fMessages)
+{
+    ForEachKey(tbl, std::string(pszTable) + ".",
+               [pL, fMessages](const std::string &strKey, const toml::node &node, const Origin &o) {
+        unsigned long ul = 0;
+        bool fNumber = !strKey.empty() && strKey.size() <= 5 && strKey.find_first_not_of("0123456789") == std::string::npos;
+        if (fNumber)
+            ul = std::stoul(strKey);
+        std::string str;
+        if (!fNumber || ul > 65535)
+            Report(pL, o, SEV_ERROR, "the key must be an entry ID from 0 to 65535");
+        else if (fMessages && !MessageIds().count((unsigned)ul))
+            Report(pL, o, SEV_ERROR, strKey + " is not a message ID (0, 112, 150, 300, 302-307, 400-408); "
+                                              "other entries go under [entries]");
+        else if (fMessages)
+            DefineText(pL, (unsigned)ul, node, o, ROOM_STRING);
+        else if (GetPlainText(pL, node, o, &str))
+            Define(pL, (unsigned)ul, str, o);
+    });
+}
+
+/* ---- The whole file ---------------------------------------------------- */
+
+void LoadTop(Loader *pL, const toml::table &top)
+{
+    ForEachKey(top, "", [pL](const std::string &strKey, const toml::node &node, const Origin &o) {
+        const toml::table *pTbl = nullptr;
+        if (strKey == "item")
+            LoadItems(pL, node, o);
+        else if (strKey == "ini")
+            LoadIni(pL, node, o);
+        else if (strKey == "product" || strKey == "install" || strKey == "program_group" ||
+                 strKey == "messages" || strKey == "entries")
+            pTbl = GetTable(pL, node, o);
+        else
+            ReportUnknownKey(pL, o, {"product", "install", "program_group", "item", "ini", "messages", "entries"});
+        if (!pTbl)
+            return;
+        if (strKey == "product")
+            LoadProductTable(pL, *pTbl);
+        else if (strKey == "install")
+            LoadInstall(pL, *pTbl);
+        else if (strKey == "program_group")
+            LoadProgramGroup(pL, *pTbl, o);
+        else
+            LoadNumbered(pL, *pTbl, strKey.c_str(), strKey == "messages");
+    });
+}
+
+/* A package name the installer can open beside itself: a plain file name. */
+void CheckPackageFileName(Loader *pL)
+{
+    std::string str = pL->pProduct->manifest[IDS_PACKAGE];
+    pL->pProduct->strPackageName = str;
+    Origin o = pL->mapOrigins.count(IDS_PACKAGE) ? pL->mapOrigins[IDS_PACKAGE] : Origin();
+    std::string strWhy;
+    std::string strStem = str.substr(0, str.find('.'));
+    for (char &c : strStem)
+        c = (char)toupper((unsigned char)c);
+    static const std::set<std::string> setDevices = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4",
+                                                     "LPT1", "LPT2", "LPT3"};
+    if (str.empty())
+        strWhy = "no package file name: give install.package, such as \"PRODUCT.PKG\"";
+    else if (str.find_first_of("\\/:*?\"<>|") != std::string::npos ||
+             std::any_of(str.begin(), str.end(), [](char c) { return (unsigned char)c < 32; }))
+        strWhy = Quote(str) + " is not a plain file name: the installer looks for the package beside itself";
+    else if (str.back() == '.' || str.back() == ' ' || setDevices.count(strStem))
+        strWhy = Quote(str) + " names no file Windows can open; choose a name such as \"PRODUCT.PKG\"";
+    if (strWhy.empty())
+        return;
+    if (o.strKey.empty())
+        o.strKey = "install.package";
+    Report(pL, o, SEV_ERROR, strWhy);
+    pL->setReported.insert(IDS_PACKAGE);
+}
+
+/* The lint's findings at the line of the key that defined their entry. */
+void Lint(Loader *pL)
+{
+    std::vector<Finding> v;
+    LintManifest(pL->pProduct->manifest, nullptr, &v);
+    SortFindings(&v);
+    for (const Finding &f : v) {
+        if (pL->setReported.count(f.uId))
+            continue;
+        std::map<unsigned, Origin>::const_iterator it = pL->mapOrigins.find(f.uId);
+        Origin o = it != pL->mapOrigins.end() ? it->second : Origin();
+        if (o.strKey.empty())
+            o.strKey = "entry " + std::to_string(f.uId);
+        Report(pL, o, f.severity, f.strMessage + " (entry " + std::to_string(f.uId) + ")");
+    }
+}
+
+int ParseFile(Loader *pL, toml::table *pTop)
+{
+    std::string strText, strError;
+    if (!ReadWholeFile(pL->strFile, &strText, &strError)) {
+        std::string strWhy = strError.compare(0, pL->strFile.size() + 2, pL->strFile + ": ") == 0
+                                 ? strError.substr(pL->strFile.size() + 2) : strError;
+        Report(pL, Origin(), SEV_ERROR, strWhy + "; name the product's TOML file");
+        return 0;
+    }
+    size_t nBad = FindBadUtf8(strText);
+    if (nBad != std::string::npos) {
+        size_t nLineStart = strText.rfind('\n', nBad == 0 ? 0 : nBad - 1);
+        nLineStart = (nLineStart == std::string::npos || nBad == 0) ? 0 : nLineStart + 1;
+        Origin o;
+        o.nLine = 1 + (size_t)std::count(strText.begin(), strText.begin() + (std::ptrdiff_t)nBad, '\n');
+        o.nColumn = nBad - nLineStart + 1;
+        char sz[8];
+        snprintf(sz, sizeof sz, "0x%02X", (unsigned char)strText[nBad]);
+        Report(pL, o, SEV_ERROR, std::string("the product file is not UTF-8 (byte ") + sz +
+                                     "): save it as UTF-8 text");
+        return 0;
+    }
+    try {
+        *pTop = toml::parse(strText, pL->strFile);
+    } catch (const toml::parse_error &e) {
+        Origin o;
+        o.nLine = e.source().begin.line;
+        o.nColumn = e.source().begin.column;
+        Report(pL, o, SEV_ERROR, "not valid TOML: " + std::string(e.description()));
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages)
+{
+    *pProduct = Product();
+    pProduct->strFile = strFile;
+    Loader loader;
+    loader.strFile = strFile;
+    loader.pProduct = pProduct;
+    toml::table top;
+    if (ParseFile(&loader, &top)) {
+        LoadTop(&loader, top);
+        CheckPackageFileName(&loader);
+        Lint(&loader);
+    }
+    std::stable_sort(loader.vMessages.begin(), loader.vMessages.end(), [](const Message &a, const Message &b) {
+        return std::make_pair(a.nLine, a.nColumn) < std::make_pair(b.nLine, b.nColumn);
+    });
+    for (const Message &msg : loader.vMessages)
+        pvMessages->push_back(msg.strText);
+    return loader.nErrors == 0;
+}
+
+namespace {
+
+/* A text as a string literal of a resource script: the bytes of code page
+   1252 kept as octal escapes, so the script reads the same under any code
+   page the resource compiler assumes. */
+std::string RcString(const std::string &str)
+{
+    std::string strOut = "\"";
+    for (unsigned char c : str) {
+        char sz[8];
+        if (c == '"')
+            strOut += "\"\"";
+        else if (c == '\\')
+            strOut += "\\\\";
+        else if (c == '\n')
+            strOut += "\\n";
+        else if (c < 32 || c >= 127) {
+            snprintf(sz, sizeof sz, "\\%03o", c);
+            strOut += sz;
+        } else
+            strOut += (char)c;
+    }
+    return strOut + "\"";
+}
+
+} // namespace
+
+std::string FormatManifestRc(const Product &product)
+{
+    std::string str = "/* The manifest of " + fs::path(product.strFile).filename().string() +
+                      ", written by quarnel-kit manifest: edit the product file, not this. */\n"
+                      "#pragma code_page(1252)\n\nSTRINGTABLE\nBEGIN\n";
+    for (const auto &entry : product.manifest)
+        str += "    " + std::to_string(entry.first) + ", " + RcString(entry.second) + "\n";
+    return str + "END\n";
+}
+
+int FormatPackageScript(const Product &product, const std::string &strScript, std::string *pstrText,
+                        std::string *pstrError)
+{
+    std::error_code ec;
+    fs::path dir = fs::absolute(strScript, ec).parent_path();
+    std::string str = "Package script of " + fs::path(product.strFile).filename().string() +
+                      ", written by quarnel-kit script: edit the product file, not this.  The names\n"
+                      "resolve against the current directory when the package is built.\n\n*###\nPACKAGE# \"" +
+                      product.strPackageName + "\"\n";
+    for (const std::string &strSource : product.vItemSources) {
+        fs::path abs = fs::absolute(strSource, ec);
+        fs::path rel = ec ? fs::path() : abs.lexically_relative(dir);
+        std::string strName = (rel.empty() ? abs : rel).generic_string();
+        std::replace(strName.begin(), strName.end(), '/', '\\');
+        if (strName.size() >= 256) {
+            *pstrError = strSource + ": the path has " + std::to_string(strName.size()) +
+                         " characters from the script's folder; the builder takes at most 255";
+            return 0;
+        }
+        str += "ITEM# \"" + strName + "\"\n";
+    }
+    *pstrText = str;
+    return 1;
+}

@@ -1,0 +1,231 @@
+/* kit_installer_test.cpp - the sample's installer written by `quarnel-kit
+ * build` into the stub against the one quarnel_add_product() links: the
+ * program must not see a difference, in any string, checksum or template,
+ * nor in what an install leaves behind.  The kit's one also carries the
+ * product's version for the file's properties. */
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "e2e_session.h"
+#include "resource.h"
+
+namespace {
+
+/* The CMake-built sample beside the build's tests folder, the kit-built
+   one where the kit_build_sample step put it. */
+std::string LinkedExe()
+{
+    return ExeDir() + "..\\quarnel.exe";
+}
+
+std::string KitExe()
+{
+    return ProductDir("kitsample") + "quarnel.exe";
+}
+
+/* A module loaded as data, freed when the test ends. */
+struct DataModule {
+    HMODULE h;
+    explicit DataModule(const std::string &path) : h(LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~DataModule()
+    {
+        if (h)
+            FreeLibrary(h);
+    }
+};
+
+std::string ResourceBytes(HMODULE h, const char *pszName, const char *pszType)
+{
+    HRSRC hRes = FindResourceA(h, pszName, pszType);
+    HGLOBAL hData = hRes ? LoadResource(h, hRes) : NULL;
+    const char *p = hData ? static_cast<const char *>(LockResource(hData)) : NULL;
+    return p ? std::string(p, SizeofResource(h, hRes)) : std::string("<absent>");
+}
+
+TEST(KitInstaller, ReadsLikeTheLinkedOne)
+{
+    DataModule linked(LinkedExe()), kit(KitExe());
+    ASSERT_TRUE(linked.h != NULL) << LinkedExe();
+    ASSERT_TRUE(kit.h != NULL) << KitExe() << ": the kit_build_sample step did not run";
+    int nPresent = 0;
+    for (unsigned uId = 0; uId <= 0xffff; uId++) {
+        char szLinked[1100] = "", szKit[1100] = "";
+        int cchLinked = LoadStringA(linked.h, uId, szLinked, sizeof szLinked);
+        int cchKit = LoadStringA(kit.h, uId, szKit, sizeof szKit);
+        ASSERT_EQ(cchKit, cchLinked) << "entry " << uId;
+        ASSERT_STREQ(szKit, szLinked) << "entry " << uId;
+        nPresent += cchLinked > 0;
+    }
+    EXPECT_GT(nPresent, 30);
+    EXPECT_EQ(ResourceBytes(kit.h, RES_PACKAGE_SUMS, MAKEINTRESOURCEA(10)),
+              ResourceBytes(linked.h, RES_PACKAGE_SUMS, MAKEINTRESOURCEA(10)));
+    const char *const apszDialogs[] = {"PARVEXDLG",        "BROWSEDLG",       "VERIFYDLG",    "VERIFYDLGNOSUB",
+                                       "VERIFYDLGROOTDIR", "VERIFYDLGWINDIR", "VERIFYDLGSYSDIR", "DISKSPACEDLG",
+                                       "WAITDLG"};
+    for (const char *pszDialog : apszDialogs) {
+        std::string strLinked = ResourceBytes(linked.h, pszDialog, MAKEINTRESOURCEA(5));
+        EXPECT_NE(strLinked, "<absent>") << pszDialog;
+        EXPECT_EQ(ResourceBytes(kit.h, pszDialog, MAKEINTRESOURCEA(5)), strLinked) << pszDialog;
+    }
+    for (const char *pszIcon : {"CARGO", "QUARNEL"})
+        EXPECT_EQ(ResourceBytes(kit.h, pszIcon, MAKEINTRESOURCEA(14)),
+                  ResourceBytes(linked.h, pszIcon, MAKEINTRESOURCEA(14)))
+            << pszIcon;
+}
+
+std::string VersionText(const std::vector<char> &vInfo, const char *pszName)
+{
+    void *pv = NULL;
+    UINT cch = 0;
+    std::string strPath = std::string("\\StringFileInfo\\040904E4\\") + pszName;
+    if (!VerQueryValueA(vInfo.data(), strPath.c_str(), &pv, &cch) || !pv)
+        return "<absent>";
+    return std::string(static_cast<const char *>(pv));
+}
+
+TEST(KitInstaller, ShowsTheProductsVersionInItsProperties)
+{
+    DWORD dwHandle = 0;
+    DWORD cb = GetFileVersionInfoSizeA(KitExe().c_str(), &dwHandle);
+    ASSERT_GT(cb, 0u) << KitExe();
+    std::vector<char> vInfo(cb);
+    ASSERT_TRUE(GetFileVersionInfoA(KitExe().c_str(), 0, cb, vInfo.data()));
+    VS_FIXEDFILEINFO *pFixed = NULL;
+    UINT cbFixed = 0;
+    ASSERT_TRUE(VerQueryValueA(vInfo.data(), "\\", reinterpret_cast<void **>(&pFixed), &cbFixed));
+    ASSERT_EQ(cbFixed, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(pFixed->dwSignature, 0xfeef04bdu);
+    EXPECT_EQ(pFixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(pFixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(pFixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(pFixed->dwFileType, (DWORD)VFT_APP);
+    EXPECT_EQ(VersionText(vInfo, "ProductName"), "Quarnel Sample");
+    EXPECT_EQ(VersionText(vInfo, "CompanyName"), "Quarnel");
+    EXPECT_EQ(VersionText(vInfo, "FileVersion"), "1.0.0.0");
+    EXPECT_EQ(VersionText(vInfo, "ProductVersion"), "1.0.0.0");
+    EXPECT_EQ(VersionText(vInfo, "FileDescription"), "Quarnel Sample Setup");
+    struct {
+        WORD wLang, wCodePage;
+    } *pTranslation = NULL;
+    UINT cbTranslation = 0;
+    ASSERT_TRUE(VerQueryValueA(vInfo.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void **>(&pTranslation),
+                               &cbTranslation));
+    ASSERT_EQ(cbTranslation, 4u);
+    EXPECT_EQ(pTranslation->wLang, 0x409);
+    EXPECT_EQ(pTranslation->wCodePage, 1252);
+}
+
+/* What an install left behind, with the destination written as %D so that
+   two installs into two folders compare. */
+typedef std::map<std::string, std::string> Found;
+
+std::string Relative(std::string s, const std::string &dest)
+{
+    for (size_t n = 0; (n = s.find(dest, n)) != std::string::npos;)
+        s.replace(n, dest.size(), "%D");
+    return s;
+}
+
+void CollectFiles(const std::string &dir, const std::string &dest, Found *pFound)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((dir + "*").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = dir + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*pFound)[Relative(path, dest)] = "<folder>";
+            CollectFiles(path + "\\", dest, pFound);
+        } else {
+            (*pFound)[Relative(path, dest)] = CreationDate(path) + " " + Relative(ReadBytes(path), dest);
+        }
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+}
+
+/* Installs the sample with exe into dest, answering as a user who accepts
+   everything, and gathers the files (bytes and dates; the INI file among
+   them) and the program group's shortcuts. */
+void InstallSample(const std::string &exe, const std::string &dest, Found *pFound)
+{
+    const std::string group = ProgramsDir() + "Quarnel Sample\\";
+    RemoveTree(group);
+    ASSERT_TRUE(WaitForProgramManager(30000));
+    Installer inst(exe);
+    ASSERT_TRUE(inst.Started()) << exe;
+    HWND hMain = inst.MainDialog();
+    ASSERT_TRUE(hMain != NULL) << exe;
+    inst.TypeAndOk(hMain, dest);
+    HWND hVerify = inst.Confirmation();
+    ASSERT_TRUE(hVerify != NULL) << exe;
+    ASSERT_TRUE(inst.Answer(hVerify, IDOK));
+    SeenBox done = inst.NextBox(30000);
+    ASSERT_TRUE(done.bFound) << exe;
+    EXPECT_EQ(done.caption, "Installer") << exe;
+    EXPECT_EQ(done.text, "Quarnel Sample is installed.") << exe;
+    ASSERT_TRUE(inst.Answer(done.hWnd, IDOK));
+    EXPECT_EQ(inst.Exit(), 0) << exe;
+    CloseWindowsTitled("Quarnel Sample", 4000);
+    CollectFiles(dest, dest, pFound);
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((group + "*.lnk").c_str(), &fd);
+    ASSERT_NE(hFind, INVALID_HANDLE_VALUE) << "no program group " << group;
+    std::string upperDest = dest;
+    CharUpperA(&upperDest[0]);
+    do {
+        std::string target = LinkTarget(group + fd.cFileName);
+        CharUpperA(&target[0]);
+        (*pFound)[std::string("group: ") + fd.cFileName] = Relative(target, upperDest);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+}
+
+/* The kit's installer unsigned and signed, and the linked one signed by
+   quarnel_add_product(... SIGN_PKCS12): a signature changes nothing the
+   program reads. */
+TEST(KitInstaller, InstallsLikeTheLinkedOne)
+{
+    const std::string base = ScratchDir("kitsample");
+    Found linked;
+    InstallSample(LinkedExe(), base + "LINKED\\", &linked);
+    for (const char *pszProduct : {"kitsample", "kitsigned", "signedsample"}) {
+        Found other;
+        InstallSample(ProductDir(pszProduct) + "quarnel.exe", base + pszProduct + "\\", &other);
+        EXPECT_EQ(other, linked) << pszProduct;
+    }
+    EXPECT_EQ(linked.count("%DDOCS\\EXTRA\\DATA.BIN"), 1u);
+    EXPECT_NE(linked["%DSAMPLE.INI"].find("Path=%D"), std::string::npos) << linked["%DSAMPLE.INI"];
+    EXPECT_EQ(linked["group: Guide.lnk"], "%DDOCS\\GUIDE.TXT");
+}
+
+} // namespace
+
+namespace {
+
+/* From a folder of files to an install: the product file init wrote for
+   the sample's files, built by the kit, installs each file unchanged. */
+TEST(KitInstaller, InstallsWhatInitStarted)
+{
+    const std::string dest = ScratchDir("kitstarted") + "APP\\";
+    Installer inst(ProductDir("kitstarted") + "quarnel.exe");
+    ASSERT_TRUE(inst.Started());
+    HWND hMain = inst.MainDialog();
+    ASSERT_TRUE(hMain != NULL);
+    inst.TypeAndOk(hMain, dest);
+    HWND hVerify = inst.Confirmation();
+    ASSERT_TRUE(hVerify != NULL);
+    ASSERT_TRUE(inst.Answer(hVerify, IDOK));
+    EXPECT_EQ(inst.Exit(), 0);
+    for (const char *pszName : {"README.TXT", "GUIDE.TXT", "DATA.BIN"}) {
+        std::string source = ReadBytes(ProductDir("kitstarted-src") + "files\\" + pszName);
+        EXPECT_FALSE(source.empty()) << pszName;
+        EXPECT_EQ(ReadBytes(dest + pszName), source) << pszName;
+    }
+}
+
+} // namespace

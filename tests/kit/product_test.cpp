@@ -1,0 +1,454 @@
+/* product_test.cpp - the product file, by the author's tasks: start one
+ * with init, turn it into the classic files (and those into a package and
+ * an installer), and meet each class of mistake, with a near miss that
+ * must load. */
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <time.h>
+#include <utime.h>
+
+#include "kit_pe.h"
+#include "kit_product.h"
+#include "kit_testutil.h"
+
+namespace {
+
+std::string Joined(const std::vector<std::string> &v)
+{
+    std::string str;
+    for (const std::string &s : v)
+        str += "\n    " + s;
+    return str;
+}
+
+bool HasError(const std::vector<std::string> &v)
+{
+    for (const std::string &s : v)
+        if (s.find(": error: ") != std::string::npos)
+            return true;
+    return false;
+}
+
+void SetModified(const std::string &strPath, int nYear, int nMonth, int nDay, int nHour)
+{
+    struct tm tm = {};
+    tm.tm_year = nYear - 1900;
+    tm.tm_mon = nMonth - 1;
+    tm.tm_mday = nDay;
+    tm.tm_hour = nHour;
+    struct utimbuf times;
+    times.actime = times.modtime = timegm(&tm);
+    ASSERT_EQ(utime(strPath.c_str(), &times), 0) << strPath;
+}
+
+/* ---- init, then the classic files --------------------------------------- */
+
+TEST(ProductInit, FolderBecomesAProductThatBuilds)
+{
+    ScratchCwd cwd;
+    WriteText("in/b.txt", "b");
+    WriteText("in/A.TXT", "upper");
+    WriteText("in/DOCS/EXTRA/DATA.BIN", "data");
+    WriteText("in/DOCS-OLD/X.TXT", "x");
+    /* Late on 9 September in UTC is already the 10th east of it: the date
+       must not depend on the zone the author works in. */
+    SetModified("in/b.txt", 1998, 9, 9, 23);
+    SetModified("in/A.TXT", 2107, 12, 31, 0);
+    ToolRun init = RunTool("init in -o out/product.toml");
+    ASSERT_EQ(init.nExit, 1) << "the product file's folder does not exist yet: " << init.strOut;
+    std::filesystem::create_directory("out");
+    init = RunTool("init in -o out/product.toml");
+    ASSERT_EQ(init.nExit, 0) << init.strOut;
+    ASSERT_EQ(RunTool("init in > stdout.toml").nExit, 0);
+    /* Run again with the product file inside the folder: not an item. */
+    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    Bytes vAgain = ReadAll("in/again.toml");
+    EXPECT_EQ(std::string(vAgain.begin(), vAgain.end()).find("again.toml"), std::string::npos);
+    std::filesystem::remove("in/again.toml");
+
+    Product p;
+    std::vector<std::string> v;
+    ASSERT_TRUE(LoadProduct("out/product.toml", &p, &v)) << Joined(v);
+    EXPECT_TRUE(v.empty()) << Joined(v);
+    const Manifest &m = p.manifest;
+    EXPECT_EQ(m.at(98), "PRODUCT.PKG") << "named after the product file";
+    EXPECT_EQ(m.at(499), "3");
+    EXPECT_EQ(m.at(500), "DOCS");
+    EXPECT_EQ(m.at(501), "DOCS-OLD") << "byte order: '-' before '/', a parent still before its children";
+    EXPECT_EQ(m.at(502), "DOCS\\EXTRA");
+    ASSERT_EQ(m.at(999), "4");
+    const char *apszDest[] = {"%DA.TXT", "%DDOCS-OLD\\X.TXT", "%DDOCS\\EXTRA\\DATA.BIN", "%Db.txt"};
+    for (unsigned i = 0; i < 4; i++) {
+        EXPECT_EQ(m.at(1000 + i), apszDest[i]) << "byte order of the paths";
+        EXPECT_EQ(m.at(2200 + i), "A");
+    }
+    EXPECT_EQ(m.at(1400), "A.TXT");
+    EXPECT_EQ(m.at(1800), "21071231");
+    EXPECT_EQ(m.at(1803), "19980909");
+    EXPECT_EQ(p.vItemSources.size(), 4u);
+
+    /* The classic files: the script's names resolve from its own folder. */
+    ASSERT_EQ(RunTool("manifest out/product.toml -o out/manifest.rc").nExit, 0);
+    ASSERT_EQ(RunTool("script out/product.toml -o gen/package.qps").nExit, 1) << "no folder gen";
+    EXPECT_FALSE(Exists("gen"));
+    ASSERT_EQ(RunTool("script out/product.toml -o out/package.qps").nExit, 0);
+    std::string strRc((const char *)ReadAll("out/manifest.rc").data(), ReadAll("out/manifest.rc").size());
+    EXPECT_NE(strRc.find("    1002, \"%DDOCS\\\\EXTRA\\\\DATA.BIN\"\n"), std::string::npos) << strRc;
+    std::filesystem::current_path("out");
+    ToolRun pack = RunTool("pack package.qps");
+    std::filesystem::current_path("..");
+    ASSERT_EQ(pack.nExit, 0) << pack.strOut;
+    EXPECT_EQ(ReadAll("out/PRODUCT.PKG").size(), 4u * 4 + 5 + 1 + 4 + 1);
+}
+
+TEST(ProductInit, DateIsTheUtcDayInAnyZone)
+{
+    ScratchCwd cwd;
+    WriteText("in/A.TXT", "a");
+    SetModified("in/A.TXT", 1998, 9, 9, 23);
+    ToolRun run = RunTool("init in | grep date; TZ=Pacific/Kiritimati " + std::string(KIT_TOOL) + " init in | grep date");
+    EXPECT_EQ(run.strOut, "date = 1998-09-09\ndate = 1998-09-09\n");
+}
+
+struct InitStop {
+    const char *pszWhat;
+    void (*pfnMake)(bool fNearMiss);
+    const char *pszNamed; /* the path the message names */
+};
+
+void MakeFiles(int n)
+{
+    for (int i = 0; i < n; i++)
+        WriteText("in/F" + std::to_string(i), "x");
+}
+
+const InitStop aInitStops[] = {
+    {"an empty file", [](bool f) { WriteText("in/EMPTY.TXT", f ? "x" : ""); }, "in/EMPTY.TXT"},
+    {"a file of 2 GiB",
+     [](bool f) {
+         WriteText("in/HUGE.BIN", "x");
+         std::filesystem::resize_file("in/HUGE.BIN", f ? 0x7fffffffu : 0x80000000u);
+     },
+     "in/HUGE.BIN"},
+    {"more than 400 files", [](bool f) { MakeFiles(f ? 399 : 400); }, "in: 401 files"},
+    {"a folder name with a blank", [](bool f) { WriteText(f ? "in/MY-DIR/A" : "in/MY DIR/A", "a"); }, "in/MY DIR"},
+    {"a folder name with two dots", [](bool f) { WriteText(f ? "in/V1.2/A" : "in/V1.2.3/A", "a"); }, "in/V1.2.3"},
+    {"names that differ only in letter case", [](bool f) { WriteText(f ? "in/Good.txt2" : "in/Good.txt", "a"); },
+     "in/Good.txt"},
+    {"a date before 1980",
+     [](bool f) {
+         WriteText("in/OLD.TXT", "a");
+         SetModified("in/OLD.TXT", f ? 1980 : 1979, f ? 1 : 12, f ? 1 : 31, 12);
+     },
+     "in/OLD.TXT"},
+    {"a date after 2107",
+     [](bool f) {
+         WriteText("in/NEW.TXT", "a");
+         SetModified("in/NEW.TXT", f ? 2107 : 2108, f ? 12 : 1, f ? 31 : 1, 12);
+     },
+     "in/NEW.TXT"},
+};
+
+TEST(ProductInit, StopsNamingWhatTheInstallerCannotTake)
+{
+    for (const InitStop &stop : aInitStops) {
+        for (bool fNearMiss : {false, true}) {
+            ScratchCwd cwd;
+            WriteText("in/GOOD.TXT", "good");
+            stop.pfnMake(fNearMiss);
+            ToolRun run = RunTool("init in -o product.toml");
+            if (fNearMiss) {
+                EXPECT_EQ(run.nExit, 0) << stop.pszWhat << " (near miss): " << run.strOut;
+                continue;
+            }
+            EXPECT_EQ(run.nExit, 1) << stop.pszWhat;
+            EXPECT_NE(run.strOut.find(std::string("error: ") + stop.pszNamed), std::string::npos)
+                << stop.pszWhat << ": " << run.strOut;
+            EXPECT_FALSE(Exists("product.toml")) << stop.pszWhat;
+        }
+    }
+}
+
+/* ---- every key on its entry -------------------------------------------- */
+
+TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
+{
+    ScratchCwd cwd;
+    WriteText("A.TXT", "a");
+    WriteText("product.toml",
+              "[product]\nname = \"N\"\nversion = \"4.3.2.1\"\npublisher = \"P \u00A9\"\ndescription = \"D\"\n"
+              "[install]\npackage = \"A.PKG\"\ndestination = 'C:\\A'\nspace_kb = 64\nrun_after = '%DA.TXT'\n"
+              "show_progress = false\nshow_completion = true\ncompletion_message = \"C\"\n"
+              "cancel_question = \"Q\"\nwarn_root = false\nwarn_windows_dir = true\nwarn_system_dir = false\n"
+              "subdirectories = [\"S\"]\n"
+              "[program_group]\nname = \"G, 1\"\ndde_service = \"SVC\"\ncommands = [\"[X]\"]\n"
+              "[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DA.TXT'\nreplace = true\n"
+              "[[item]]\nsource = \"A.TXT\"\ndestination = '%DS\\A.TXT'\ndate = 2000-02-29\noverwrite = \"N\"\n"
+              "[[ini]]\nfile = '%DA.INI'\nsection = \"Sec\"\nkey = \"K\"\nvalue = \"V\"\noverwrite = \"N\"\n"
+              "[messages]\n0 = \"M0\"\n408 = \"M408\"\n"
+              "[entries]\n97 = 7\n");
+    Product p;
+    std::vector<std::string> v;
+    ASSERT_TRUE(LoadProduct("product.toml", &p, &v)) << Joined(v);
+    EXPECT_EQ(p.strPackageName, "A.PKG");
+    EXPECT_EQ(p.vItemSources, std::vector<std::string>{"A.TXT"});
+    EXPECT_EQ(p.version.strName, "N");
+    EXPECT_EQ(p.version.strPublisher, "P \xA9");
+    EXPECT_EQ(p.version.strVersion, "4.3.2.1");
+    const Manifest want = {
+        {0, "M0"}, {97, "7"}, {98, "A.PKG"}, {99, "D"}, {100, "C:\\A"}, {101, "64"}, {102, "%DA.TXT"},
+        {105, "FALSE"}, {106, "TRUE"}, {107, "FALSE"}, {108, "TRUE"}, {109, "FALSE"}, {112, "Q"}, {150, "C"},
+        {408, "M408"}, {499, "1"}, {500, "S"}, {698, "SVC"}, {699, "3"},
+        {700, "[CreateGroup(\"G, 1\")][ShowGroup(\"G, 1\",1)]"}, {701, "[X]"},
+        {702, "[ReplaceItem(T)][AddItem(%DA.TXT,T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
+        {1400, "A.TXT"}, /* no name: the installed file's */
+        {1800, "20000229"}, {2200, "N"}, {2999, "1"}, {3000, "%DA.INI"}, {3200, "N"}, {3400, "Sec"},
+        {3600, "K"}, {3800, "V"}};
+    EXPECT_EQ(p.manifest, want);
+    /* The one finding: entry 97 is read by nobody. */
+    ASSERT_EQ(v.size(), 1u) << Joined(v);
+    EXPECT_NE(v[0].find("product.toml:42:1: warning: entries.97: not an entry the installer reads"), std::string::npos)
+        << v[0];
+}
+
+/* ---- mistakes in a product file ----------------------------------------- */
+
+/* A small product; a case adds one line to [install] (line 7; a package
+   line there replaces the product's own), one to the item (line 12) and
+   text at the end (from line 13). */
+std::string ProductText(const std::string &strInstall, const std::string &strItem, const std::string &strTail)
+{
+    return "[product]\n"
+           "name = \"App\"\n"
+           "version = \"1.0\"\n"
+           "[install]\n" +
+           std::string(strInstall.compare(0, 7, "package") == 0 ? "" : "package = \"APP.PKG\"") + "\n"
+           "subdirectories = [\"DOCS\"]\n" +
+           strInstall + "\n"
+           "[[item]]\n"
+           "source = \"A.TXT\"\n"
+           "destination = '%DDOCS\\A.TXT'\n"
+           "date = 1998-09-09\n" +
+           strItem + "\n" + strTail + "\n";
+}
+
+struct Mistake {
+    const char *pszWhat;
+    const char *pszInstall, *pszItem, *pszTail; /* the mistake */
+    const char *pszExpect;                       /* in the messages */
+    const char *pszNearInstall, *pszNearItem, *pszNearTail;
+};
+
+const std::string str256(256, 'n');
+const std::string strName255 = "name = \"" + std::string(253, 'n') + "\xC3\xA9\xC3\xA9\""; /* é counts once */
+
+const std::vector<Mistake> &Mistakes()
+{
+    static const std::string strLongName = "name = \"" + str256 + "\"";
+    /* 255 characters once %D is C:\ (no destination given): the near miss */
+    static const std::string strLongDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(249, 'D') + "'";
+    static const std::string strFitDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(247, 'D') + "'";
+    static const std::vector<Mistake> v = {
+        {"wrong type", "space_kb = \"64\"", "", "", "product.toml:7:1: error: install.space_kb: expects a whole number",
+         "space_kb = 64", "", ""},
+        {"unknown key", "show_progess = true", "", "", "7:1: error: install.show_progess: unknown key; did you mean \"show_progress\"?",
+         "show_progress = true", "", ""},
+        {"unknown key in an item", "", "overwrites = \"N\"", "", "12:1: error: item[0].overwrites: unknown key; did you mean \"overwrite\"?",
+         "", "overwrite = \"N\"", ""},
+        {"unknown table", "", "", "[instal]", "13:2: error: instal: unknown key; did you mean \"install\"?", "", "", "[entries]"},
+        {"display name too long", "", strLongName.c_str(), "", "12:1: error: item[0].name: has 256 characters; the installer reads only the first 255",
+         "", strName255.c_str(), ""},
+        {"rule the installer reads otherwise", "", "overwrite = \"O2001061PA newer %s exists\"", "",
+         "12:1: error: item[0].overwrite: rule \"O2001061PA newer %s exists\": O must be followed by eight digits",
+         "", "overwrite = \"O20010615PA newer %s exists\"", ""},
+        {"one ID by name and by number", "completion_message = \"Done.\"", "", "[messages]\n150 = \"Ready.\"",
+         "14:1: error: messages.150: defines entry 150, which install.completion_message at line 7 defines already",
+         "completion_message = \"Done.\"", "", "[messages]\n303 = \"No folder.\""},
+        {"one ID twice by number", "", "", "[entries]\n999 = \"2\"",
+         "14:1: error: entries.999: defines entry 999, which item at line 8 defines already", "", "", "[entries]\n998 = \"2\""},
+        {"not a message ID", "", "", "[messages]\n301 = \"x\"", "14:1: error: messages.301: 301 is not a message ID", "", "",
+         "[messages]\n300 = \"x\""},
+        {"missing source file", "", "", "[[item]]\nsource = \"B.TXT\"\ndestination = '%DB.TXT'",
+         "14:1: error: item[1].source: B.TXT does not exist", "", "",
+         "[[item]]\nsource = \"a.txt\"\ndestination = '%DB.TXT'"},
+        {"source file of 2 GiB", "", "", "[[item]]\nsource = \"BIG.BIN\"\ndestination = '%DB.BIN'",
+         "14:1: error: item[1].source: BIG.BIN is larger than a record can hold", "", "",
+         "[[item]]\nsource = \"NEAR.BIN\"\ndestination = '%DB.BIN'"},
+        {"destination too long", "", "", strLongDest.c_str(), "15:1: error: item[1].destination: has 256 characters", "", "",
+         strFitDest.c_str()},
+        {"item without destination", "", "", "[[item]]\nsource = \"A.TXT\"", "13:1: error: item[1]: has no \"destination\" key",
+         "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%DC.TXT'"},
+        {"package name with a folder", "package = 'SUB\\APP.PKG'", "", "", "error: install.package: \"SUB\\APP.PKG\" is not a plain file name",
+         "package = 'SUB-APP.PKG'", "", ""},
+        {"package name of a device", "package = \"CON.PKG\"", "", "", "error: install.package: \"CON.PKG\" names no file",
+         "package = \"CONS.PKG\"", "", ""},
+        {"package name of 16 characters", "package = \"SIXTEENCHARS.PKG\"", "", "",
+         "7:1: error: install.package: package name \"SIXTEENCHARS.PKG\" has 16 characters", "package = \"FIFTEENCHR1.PKG\"", "", ""},
+        {"a lint finding at the line of its key", "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%DMISC\\B.TXT'",
+         "15:1: error: item[1].destination: its directory \"MISC\" is not among the subdirectories", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%Ddocs\\B.TXT'"},
+        {"a character outside code page 1252", "completion_message = \"\xE2\x98\x83\"", "", "",
+         "7:1: warning: install.completion_message: \xE2\x98\x83 not in code page 1252",
+         "completion_message = \"\xE2\x82\xAC\"", "", ""},
+    };
+    return v;
+}
+
+struct Loaded {
+    int fOk;
+    Product product;
+    std::vector<std::string> vMessages;
+};
+
+Loaded LoadText(const std::string &strText)
+{
+    WriteText("A.TXT", "a");
+    WriteText("product.toml", strText);
+    Loaded l;
+    l.fOk = LoadProduct("product.toml", &l.product, &l.vMessages);
+    return l;
+}
+
+TEST(ProductFile, EachMistakeIsNamedAtItsLineAndANearMissLoads)
+{
+    ScratchCwd cwd;
+    WriteText("BIG.BIN", "x");
+    std::filesystem::resize_file("BIG.BIN", 0x80000000u);
+    WriteText("NEAR.BIN", "x");
+    std::filesystem::resize_file("NEAR.BIN", 0x7fffffffu);
+    for (const Mistake &c : Mistakes()) {
+        Loaded bad = LoadText(ProductText(c.pszInstall, c.pszItem, c.pszTail));
+        std::string strAll = Joined(bad.vMessages);
+        EXPECT_NE(strAll.find(c.pszExpect), std::string::npos) << c.pszWhat << ":" << strAll;
+        EXPECT_EQ(bad.fOk, !HasError(bad.vMessages)) << c.pszWhat;
+        Loaded near = LoadText(ProductText(c.pszNearInstall, c.pszNearItem, c.pszNearTail));
+        EXPECT_TRUE(near.fOk) << c.pszWhat << " (near miss):" << Joined(near.vMessages);
+        EXPECT_FALSE(HasError(near.vMessages)) << c.pszWhat << " (near miss)";
+        EXPECT_EQ(Joined(near.vMessages).find(c.pszExpect), std::string::npos) << c.pszWhat << " (near miss)";
+    }
+}
+
+TEST(ProductFile, DatesAndVersions)
+{
+    ScratchCwd cwd;
+    struct Case {
+        const char *pszLine; /* in the item, or in [product] when it starts with "version" */
+        const char *pszExpect; /* an error, or the entry / version numbers it gives */
+    } aCases[] = {
+        {"date = \"19980931\"", "error: item[0].date: item date \"19980931\" is not a real date"},
+        {"date = \"19980930\"", "19980930"},
+        {"date = 1979-12-31", "error: item[0].date: item date \"19791231\" lies outside 1980-01-01 to 2107-12-31"},
+        {"date = 1980-01-01", "19800101"},
+        {"date = 1998-09-09T10:00:00", "error: item[0].date: expects a date such as 1998-09-09, not a date and time"},
+        {"date = 19980909", "error: item[0].date: expects a date such as 1998-09-09, not an integer"},
+        {"version = \"1.2.3.4.5\"", "error: product.version: \"1.2.3.4.5\" is not a version"},
+        {"version = \"1.65536\"", "error: product.version: \"1.65536\" is not a version"},
+        {"version = \"1..2\"", "error: product.version: \"1..2\" is not a version"},
+        {"version = \"2.65535.0.7\"", "2 65535 0 7"},
+        {"version = \"3\"", "3 0 0 0"},
+        {"version = 1.0", "error: product.version: write the version as a string, such as version = \"1.0\""},
+    };
+    for (const Case &c : aCases) {
+        std::string strLine = c.pszLine;
+        bool fVersion = strLine.compare(0, 7, "version") == 0;
+        std::string strText = ProductText("", fVersion ? "" : strLine, "");
+        if (fVersion) {
+            strText.replace(strText.find("version = \"1.0\""), 15, strLine);
+        } else {
+            size_t n = strText.find("date = 1998-09-09\n");
+            strText.erase(n, 18);
+        }
+        Loaded l = LoadText(strText);
+        std::string strAll = Joined(l.vMessages);
+        if (strncmp(c.pszExpect, "error", 5) == 0) {
+            EXPECT_FALSE(l.fOk) << c.pszLine;
+            EXPECT_NE(strAll.find(c.pszExpect), std::string::npos) << c.pszLine << ":" << strAll;
+            continue;
+        }
+        ASSERT_TRUE(l.fOk) << c.pszLine << ":" << strAll;
+        const unsigned short *aw = l.product.version.awNumbers;
+        std::string strGot = fVersion ? std::to_string(aw[0]) + " " + std::to_string(aw[1]) + " " +
+                                            std::to_string(aw[2]) + " " + std::to_string(aw[3])
+                                      : l.product.manifest.at(1800);
+        EXPECT_EQ(strGot, c.pszExpect) << c.pszLine;
+    }
+}
+
+TEST(ProductFile, NotUtf8OrNotTomlIsNamedAndNothingIsWritten)
+{
+    ScratchCwd cwd;
+    struct Case {
+        std::string strText;
+        const char *pszExpect;
+    } aCases[] = {
+        {ProductText("completion_message = \"Caf\xE9\"", "", ""), "product.toml:7:26: error: the product file is not UTF-8 (byte 0xE9)"},
+        {ProductText("completion_message = ", "", ""), "product.toml:7:"},
+        {ProductText("", "", "[install]"), "product.toml:13:"},
+    };
+    for (const Case &c : aCases) {
+        WriteText("A.TXT", "a");
+        WriteText("product.toml", c.strText);
+        for (const char *pszCommand : {"manifest", "script"}) {
+            ToolRun run = RunTool(std::string(pszCommand) + " product.toml -o out.txt");
+            EXPECT_EQ(run.nExit, 1) << run.strOut;
+            EXPECT_NE(run.strOut.find(c.pszExpect), std::string::npos) << run.strOut;
+            EXPECT_NE(run.strOut.find("nothing written"), std::string::npos) << run.strOut;
+            EXPECT_FALSE(Exists("out.txt"));
+        }
+    }
+    EXPECT_EQ(RunTool("manifest").nExit, 2);
+    EXPECT_EQ(RunTool("init").nExit, 2);
+    /* A folder where a file belongs is named, not a crash. */
+    for (const char *pszCommand : {"manifest", "script", "pack", "lint"}) {
+        ToolRun run = RunTool(std::string(pszCommand) + " .");
+        EXPECT_EQ(run.nExit, 1) << pszCommand << ": " << run.strOut;
+        EXPECT_NE(run.strOut.find("not a file"), std::string::npos) << pszCommand << ": " << run.strOut;
+    }
+}
+
+/* ---- the examples, and the manifest through the resource compiler ------- */
+
+TEST(ProductFile, ExamplesLoadWithoutFindings)
+{
+    for (const char *pszExample : {"sample/sample.toml", "full/full.toml"}) {
+        Product p;
+        std::vector<std::string> v;
+        std::string strFile = std::string(KIT_SOURCE_DIR) + "/examples/" + pszExample;
+        EXPECT_TRUE(LoadProduct(strFile, &p, &v)) << strFile << Joined(v);
+        EXPECT_TRUE(v.empty()) << strFile << Joined(v);
+    }
+}
+
+/* The examples' manifests went through `manifest` and windres into both
+   installers: every entry must read back as the product file gives it, the
+   (c) and the line break of the full example's completion message included. */
+TEST(ProductFile, InstallerReadsTheProductsTextsByteForByte)
+{
+    const struct {
+        const char *pszProduct;
+        const char *pszExe;
+    } aBuilt[] = {
+        {"sample/sample.toml", KIT_WIN32_EXE},
+        {"sample/sample.toml", KIT_WIN64_EXE},
+        {"full/full.toml", KIT_WIN32_FULL_EXE},
+        {"full/full.toml", KIT_WIN64_FULL_EXE},
+    };
+    for (const auto &built : aBuilt) {
+        Product p;
+        std::vector<std::string> v;
+        ASSERT_TRUE(LoadProduct(std::string(KIT_SOURCE_DIR) + "/examples/" + built.pszProduct, &p, &v)) << Joined(v);
+        if (strstr(built.pszProduct, "full")) {
+            ASSERT_NE(p.manifest.at(150).find("\n\xA9 2000"), std::string::npos) << "the example lost its test text";
+        }
+        Bytes vImage = ReadAll(built.pszExe);
+        ASSERT_GT(vImage.size(), 1024u) << built.pszExe << " is missing: build the Windows trees first";
+        StringTable table;
+        std::string strError;
+        ASSERT_TRUE(ReadPeStringTable(vImage, &table, &strError)) << strError;
+        EXPECT_EQ(table.mapEntries, p.manifest) << built.pszExe;
+    }
+}
+
+} // namespace
