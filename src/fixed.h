@@ -28,6 +28,9 @@ enum {
        characters. */
     ITEM_NAME_BUF = PATH_BUF,
     ITEM_DATE_LEN = 8,
+    /* The years a file date (a DOS date word) can hold. */
+    ITEM_YEAR_FIRST = 1980,
+    ITEM_YEAR_LAST = 2107,
     ITEM_DATE_BUF = 10,
     ITEM_RULE_BUF = 100,
     ITEM_RULE_KEPT = ITEM_RULE_BUF - 1,

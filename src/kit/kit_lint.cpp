@@ -223,8 +223,9 @@ std::string DescribeBadDate(const std::string &str)
     if (str.size() != ITEM_DATE_LEN || str.find_first_not_of("0123456789") != std::string::npos)
         return Quote(str) + " is not eight digits YYYYMMDD";
     int nYear = std::stoi(str.substr(0, 4));
-    if (nYear < 1980 || nYear > 2107)
-        return Quote(str) + " lies outside 1980-01-01 to 2107-12-31";
+    if (nYear < ITEM_YEAR_FIRST || nYear > ITEM_YEAR_LAST)
+        return Quote(str) + " lies outside " + std::to_string((int)ITEM_YEAR_FIRST) + "-01-01 to " +
+               std::to_string((int)ITEM_YEAR_LAST) + "-12-31";
     if (!IsValidDosDate(PackItemDate(str.c_str())))
         return Quote(str) + " is not a real date";
     return std::string();

@@ -17,6 +17,7 @@
 #endif
 #include <toml++/toml.h>
 
+#include "fixed.h"
 #include "kit_pe.h"
 #include "logic.h"
 #include "resource.h"
@@ -25,16 +26,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* Characters the installer keeps of an entry it reads directly or through
-   LoadStr (the lint's own figures): longer product texts would be cut, so
-   they are errors here.  A version number is a 16-bit word of the version
-   resource. */
-enum {
-    ROOM_STRING = 1023,
-    ROOM_PATH = 255,
-    ROOM_ITEM_RULE = 99,
-    MAX_VERSION_PART = 65535,
-};
+/* A version number is a 16-bit word of the version resource.  (Texts are
+   bounded by what the installer keeps of them, fixed.h: longer product
+   texts would be cut, so they are errors here.) */
+enum { MAX_VERSION_PART = 65535 };
 
 /* Where an entry came from: the key as a path ("item[2].overwrite") and
    its position in the product file. */
@@ -274,11 +269,11 @@ const std::vector<SingleKey> &InstallKeys()
         {"package", IDS_PACKAGE, KIND_TEXT, 0}, /* the lint names the cut package name */
         {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0},
         {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0},
-        {"run_after", IDS_FOLLOWUP, KIND_TEXT, ROOM_STRING},
+        {"run_after", IDS_FOLLOWUP, KIND_TEXT, STRING_KEPT},
         {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0},
         {"show_completion", IDS_SHOW_DONE, KIND_SWITCH, 0},
-        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, ROOM_STRING},
-        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, ROOM_STRING},
+        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, STRING_KEPT},
+        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, STRING_KEPT},
         {"warn_root", IDS_WARN_ROOT, KIND_SWITCH, 0},
         {"warn_windows_dir", IDS_WARN_WINDIR, KIND_SWITCH, 0},
         {"warn_system_dir", IDS_WARN_SYSDIR, KIND_SWITCH, 0},
@@ -322,7 +317,7 @@ void DefineList(Loader *pL, const toml::node &node, const Origin &o, unsigned uC
     }
     for (size_t i = 0; i < pArr->size(); i++)
         DefineText(pL, uBase + (unsigned)i, (*pArr)[i], MakeOrigin(o.strKey + "[" + std::to_string(i) + "]",
-                                                                    (*pArr)[i].source()), ROOM_STRING);
+                                                                    (*pArr)[i].source()), STRING_KEPT);
     if (!pArr->empty())
         Define(pL, uCount, std::to_string(pArr->size()), o);
 }
@@ -395,9 +390,9 @@ void LoadProductTable(Loader *pL, const toml::table &tbl)
     ForEachKey(tbl, "product.", [pL, pVer](const std::string &strKey, const toml::node &node, const Origin &o) {
         std::string str;
         if (strKey == "description") {
-            DefineText(pL, IDS_DESCRIPTION, node, o, ROOM_STRING);
+            DefineText(pL, IDS_DESCRIPTION, node, o, STRING_KEPT);
         } else if (strKey == "name" || strKey == "publisher") {
-            if (GetText(pL, node, o, ROOM_PATH, &str))
+            if (GetText(pL, node, o, PATH_KEPT, &str))
                 (strKey == "name" ? pVer->strName : pVer->strPublisher) = str;
         } else if (strKey == "version") {
             if (node.is_number()) {
@@ -523,10 +518,10 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
         Origin oItem = MakeOrigin("item[" + std::to_string(i) + "]", elem.source());
         static const std::vector<FieldKey> vFields = {
             {"source", 0, 0, true},
-            {"destination", IDS_ITEM_DEST, ROOM_PATH, true},
-            {"name", IDS_ITEM_NAME, ROOM_PATH, false},
+            {"destination", IDS_ITEM_DEST, PATH_KEPT, true},
+            {"name", IDS_ITEM_NAME, PATH_KEPT, false},
             {"date", IDS_ITEM_DATE, 0, false},
-            {"overwrite", IDS_ITEM_RULE, ROOM_ITEM_RULE, false},
+            {"overwrite", IDS_ITEM_RULE, ITEM_RULE_KEPT, false},
         };
         LoadFields(pL, *elem.as_table(), oItem, vFields,
                    [pL, pP, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
@@ -557,11 +552,11 @@ void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
         const toml::node &elem = (*pArr)[i];
         unsigned u = (unsigned)i;
         const std::vector<FieldKey> vFields = {
-            {"file", IDS_INI_FILE + u, ROOM_STRING, true},
-            {"section", IDS_INI_SECTION + u, ROOM_STRING, true},
-            {"key", IDS_INI_KEY + u, ROOM_STRING, true},
-            {"value", IDS_INI_VALUE + u, ROOM_STRING, false},
-            {"overwrite", IDS_INI_RULE + u, ROOM_STRING, false},
+            {"file", IDS_INI_FILE + u, STRING_KEPT, true},
+            {"section", IDS_INI_SECTION + u, STRING_KEPT, true},
+            {"key", IDS_INI_KEY + u, STRING_KEPT, true},
+            {"value", IDS_INI_VALUE + u, STRING_KEPT, false},
+            {"overwrite", IDS_INI_RULE + u, STRING_KEPT, false},
         };
         LoadFields(pL, *elem.as_table(), MakeOrigin("ini[" + std::to_string(i) + "]", elem.source()), vFields,
                    [](const FieldKey &, const toml::node &, const Origin &) { return false; });
@@ -616,7 +611,7 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
             if (GetText(pL, node, o, 0, &str))
                 vGroup.push_back(DdeCommand{"[CreateGroup(" + DdeParam(str) + ")][ShowGroup(" + DdeParam(str) + ",1)]", o});
         } else if (strKey == "dde_service") {
-            DefineText(pL, IDS_DDE_SERVICE, node, o, ROOM_STRING);
+            DefineText(pL, IDS_DDE_SERVICE, node, o, STRING_KEPT);
         } else if (strKey == "icon") {
             const toml::array *pArr = GetTableArray(pL, node, o, MAX_DDE_CMDS, "[[program_group.icon]]");
             for (size_t i = 0; pArr && i < pArr->size(); i++)
@@ -644,9 +639,10 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
         return;
     }
     for (size_t i = 0; i < v.size(); i++) {
-        if (v[i].strText.size() > ROOM_STRING)
+        if (v[i].strText.size() > STRING_KEPT)
             Report(pL, v[i].origin, SEV_ERROR, "the command has " + std::to_string(v[i].strText.size()) +
-                                                   " characters; the installer reads only the first 1023");
+                                                   " characters; the installer reads only the first " +
+                                                   std::to_string((int)STRING_KEPT));
         Define(pL, IDS_DDE_CMD + (unsigned)i, v[i].strText, v[i].origin);
     }
     if (!v.empty())
@@ -681,7 +677,7 @@ void LoadNumbered(Loader *pL, const toml::table &tbl, const char *pszTable, bool
             Report(pL, o, SEV_ERROR, strKey + " is not a message ID (0, 112, 150, 300, 302-307, 400-408); "
                                               "other entries go under [entries]");
         else if (fMessages)
-            DefineText(pL, (unsigned)ul, node, o, ROOM_STRING);
+            DefineText(pL, (unsigned)ul, node, o, STRING_KEPT);
         else if (GetPlainText(pL, node, o, &str))
             Define(pL, (unsigned)ul, str, o);
     });
@@ -867,9 +863,10 @@ int FormatPackageScript(const Product &product, const std::string &strScript, st
         fs::path rel = ec ? fs::path() : abs.lexically_relative(dir);
         std::string strName = (rel.empty() ? abs : rel).generic_string();
         std::replace(strName.begin(), strName.end(), '/', '\\');
-        if (strName.size() >= 256) {
+        if (strName.size() > PATH_KEPT) {
             *pstrError = strSource + ": the path has " + std::to_string(strName.size()) +
-                         " characters from the script's folder; the builder takes at most 255";
+                         " characters from the script's folder; the builder takes at most " +
+                         std::to_string((int)PATH_KEPT);
             return 0;
         }
         str += "ITEM# \"" + strName + "\"\n";
