@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     const char *pszWin = (bFlags & 2) ? NULL : pszWinCopy.get();
     auto pszOut = ExactBuffer(cchOut);
 
-    int nResult = ExpandText(pszFmt.get(), pszPath.get(), pszSys, pszWin, pszOut.get(), cchOut);
+    int nResult = ExpandText(pszFmt.get(), pszPath.get(), pszSys, pszWin, pszOut.get(), cchOut, NULL);
 
     bool fDirsOk;
     std::string whole = ExpandWhole(fmt, path, pszSys, pszWin, &fDirsOk);

@@ -38,10 +38,10 @@ static void CheckFileName(const std::string &path, size_t cchFile)
     auto pszPath = ExactCopy(path);
     size_t nSep = path.find_last_of("\\/");
     size_t nStart = nSep == std::string::npos ? 0 : nSep + 1;
-    FUZZ_CHECK(GetFileNameOfPath(NULL, 0, pszPath.get()) == (int)nStart);
+    FUZZ_CHECK(GetFileNameOfPath(NULL, 0, pszPath.get(), NULL) == (int)nStart);
 
     auto pszFile = ExactBuffer(cchFile);
-    FUZZ_CHECK(GetFileNameOfPath(pszFile.get(), (int)cchFile, pszPath.get()) == (int)nStart);
+    FUZZ_CHECK(GetFileNameOfPath(pszFile.get(), (int)cchFile, pszPath.get(), NULL) == (int)nStart);
     if (cchFile == 0)
         return;
     std::string name = path.substr(nStart);
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t cbData)
     std::string text = in.TakeText();
     auto pszText = ExactCopy(text);
 
-    int nOk = IsSubOk(pszText.get());
+    int nOk = IsSubOk(pszText.get(), NULL);
     FUZZ_CHECK(nOk == (IsSubAccepted(text) ? 1 : 0));
     CheckFileName(text, cchFile);
     FUZZ_CHECK(IsArchiveName(pszText.get()) == (EndsInZip(text) ? 1 : 0));

@@ -4,14 +4,15 @@
 # display, GoogleTest's sources and the native compiler; Wine's own fonts
 # (dialogs and screenshots are drawn with them) and the time zone data the
 # date tests switch zones with; osslsigncode (the one version the kit signs
-# with), openssl and faketime for the signing and reproducibility tests.
-# Uses apt-get as
+# with), openssl and faketime for the signing and reproducibility tests; and
+# the Japanese locale (ja_JP.UTF-8, code page 932 under Wine) that a test
+# runs the installer in.  Uses apt-get as
 # root, sudo otherwise; installs nothing that is already there.
 set -eu
 packages=(g++ cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
           wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest e2fsprogs python3
-          libcli11-dev libtomlplusplus-dev tzdata
+          libcli11-dev libtomlplusplus-dev tzdata locales
           osslsigncode=2.5-4 openssl faketime)
 missing=()
 # A name=version entry must be installed in exactly that version (the
@@ -24,9 +25,16 @@ for p in "${packages[@]}"; do
   fi
   missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends --allow-downgrades "${missing[@]}"
+fi
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  echo "Generating the ja_JP.UTF-8 locale"
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+    echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen
+fi

@@ -6,6 +6,7 @@
 
 #include <ctype.h>
 #include <direct.h>
+#include <limits.h>
 #include <string.h>
 
 #include "logic.h"
@@ -42,39 +43,84 @@ static void EndOemFileApis(BOOL fAnsi)
         SetFileApisToANSI();
 }
 
+/* ---- Code pages -------------------------------------------------------- */
+
+void GetLeadBytes(UINT uCodePage, LeadBytes *pLead)
+{
+    memset(pLead, 0, sizeof(*pLead));
+    for (int b = 0; b <= 0xFF; b++)
+        if (IsDBCSLeadByteEx(uCodePage, (BYTE)b))
+            SetLeadByte(pLead, (unsigned char)b);
+}
+
+const LeadBytes *AnsiLeadBytes(void)
+{
+    /* The code page is the process's for its whole run. */
+    static LeadBytes lead;
+    static int fKnown;
+    if (!fKnown) {
+        GetLeadBytes(GetACP(), &lead);
+        fKnown = 1;
+    }
+    return &lead;
+}
+
+/* The way there and the way back both convert the whole text, never byte
+   by byte: a two-byte character converts only as a whole.  Every result is
+   read only as far as the conversion says it wrote. */
+int ConvertNameExact(UINT uFrom, UINT uTo, const char *psz, char *pszOut, size_t cchOut)
+{
+    enum { NAME_CCH = 512 };
+    if (cchOut == 0)
+        return 0;
+    pszOut[0] = '\0';
+    size_t cb = strlen(psz);
+    if (cb == 0)
+        return 1;
+    if (cb >= NAME_CCH || cchOut > INT_MAX)
+        return 0;
+    WCHAR wsz[NAME_CCH], wszBack[NAME_CCH];
+    char szBack[NAME_CCH];
+    int cwch = MultiByteToWideChar(uFrom, 0, psz, (int)cb, wsz, NAME_CCH);
+    int cbOut = cwch > 0 ? WideCharToMultiByte(uTo, 0, wsz, cwch, pszOut, (int)cchOut - 1, NULL, NULL)
+                         : 0;
+    if (cbOut <= 0) {
+        pszOut[0] = '\0';
+        return 0;
+    }
+    pszOut[cbOut] = '\0';
+    int cwchBack = MultiByteToWideChar(uTo, 0, pszOut, cbOut, wszBack, NAME_CCH);
+    int cbBack = cwchBack > 0 ? WideCharToMultiByte(uFrom, 0, wszBack, cwchBack, szBack,
+                                                    NAME_CCH, NULL, NULL)
+                              : 0;
+    return cbBack == (int)cb && memcmp(szBack, psz, cb) == 0;
+}
+
 /* Puts the OEM form of pszDir into szOem.  0 when it does not fit, or when
    a character has no OEM equivalent: the best-fit substitute would name a
    different directory. */
 static int ToOem(const char *pszDir)
 {
-    size_t cch = strlen(pszDir);
-    if (cch > OEM_QUERY_CCH)
-        return 0;
-    CharToOemBuffA(pszDir, szOem, (DWORD)cch);
-    szOem[cch] = '\0';
-    for (size_t k = 0; k < cch; k++) {
-        char c;
-        OemToCharBuffA(szOem + k, &c, 1);
-        if (c != pszDir[k])
-            return 0;
-    }
-    return 1;
+    return ConvertNameExact(GetACP(), GetOEMCP(), pszDir, szOem, OEM_QUERY_CCH + 1);
 }
 
 /* Converts the query result in szOem back into pszDir.  A directory longer
-   than the callers' 255 characters is refused (NULL, pszDir untouched)
-   rather than copied past the end of their buffers. */
+   than the callers' 255 characters, or one without an ANSI spelling that
+   names it, is refused (NULL, pszDir untouched) rather than copied past the
+   end of their buffers or handed back as another name. */
 static char *FromOem(char *pszDir)
 {
-    size_t cch = strlen(szOem);
+    char szAnsi[sizeof(szOem)];
+    if (!ConvertNameExact(GetOEMCP(), GetACP(), szOem, szAnsi, sizeof(szAnsi)))
+        return NULL;
     /* Some runtimes report a drive's directory with a backslash at the end;
        only a drive root keeps one. */
-    if (cch > 3 && szOem[cch - 1] == szSlash[0])
-        szOem[--cch] = '\0';
+    size_t cch = strlen(szAnsi);
+    if (cch > 3 && EndsWithChar(szAnsi, szSlash[0], AnsiLeadBytes()))
+        szAnsi[--cch] = '\0';
     if (cch >= PATH_CCH)
         return NULL;
-    OemToCharBuffA(szOem, pszDir, (DWORD)cch);
-    pszDir[cch] = '\0';
+    CopySz(pszDir, PATH_CCH, szAnsi);
     return pszDir;
 }
 
@@ -160,11 +206,21 @@ int MkDir(const char *pszDir)
 
 /* ---- Path analysis ----------------------------------------------------- */
 
-/* 1 when a path starts at a drive root or a backslash, or is a drive alone. */
+/* 1 for a character that the platform reads as a separator where a path
+   begins.  Only the form of a path's start is read this way, the way the
+   platform reads it (C:/A and /A are absolute there); the program's own
+   separator is the backslash: candidates end at one, and a slash in a name
+   to create is refused. */
+static int IsReadAsSeparator(char c)
+{
+    return c == szSlash[0] || c == '/';
+}
+
+/* 1 when a path starts at a drive root or a separator, or is a drive alone. */
 static int IsRootedPath(const char *psz)
 {
-    return psz[0] == szSlash[0] ||
-           (psz[0] != '\0' && psz[1] == ':' && (psz[2] == szSlash[0] || psz[2] == '\0'));
+    return IsReadAsSeparator(psz[0]) ||
+           (psz[0] != '\0' && psz[1] == ':' && (IsReadAsSeparator(psz[2]) || psz[2] == '\0'));
 }
 
 /* Fills pszRoot and pszSub by the form of the path before anything is
@@ -173,11 +229,13 @@ static int IsRootedPath(const char *psz)
 static size_t StartSplit(const char *pszPath, int nDrive, char *pszRoot, char *pszSub)
 {
     size_t i;
-    if (pszPath[1] == ':' && pszPath[2] == szSlash[0]) {
-        CopySzMax(pszRoot, PATH_CCH, pszPath, 3);      /* as typed, case kept */
+    if (pszPath[1] == ':' && IsReadAsSeparator(pszPath[2])) {
+        /* The drive as typed (case kept), its root spelt the program's way. */
+        CopySzMax(pszRoot, PATH_CCH, pszPath, 2);
+        AppendSz(pszRoot, PATH_CCH, szSlash);
         i = 3;
     } else {
-        i = pszPath[1] == ':' ? 2 : (pszPath[0] == szSlash[0] ? 1 : 0);
+        i = pszPath[1] == ':' ? 2 : (IsReadAsSeparator(pszPath[0]) ? 1 : 0);
         if (GetCurDirOnDrive(nDrive, pszRoot) == NULL)
             pszRoot[0] = '\0';
         else if (i == 1 && strlen(pszRoot) > 3)
@@ -189,7 +247,8 @@ static size_t StartSplit(const char *pszPath, int nDrive, char *pszRoot, char *p
 
 /* Changes into each leading part of the path from position i on, keeping in
    pszRoot the deepest directory entered and in pszSub the text after it.
-   A path from a drive root or a backslash names its leading parts itself.
+   A path from a drive root or a separator names its leading parts itself,
+   as the platform reads them (C:/A/B and /A/B are absolute).
    A relative one (A\B, C:A\B) is read from the directory where probing
    began, which the initial split left in pszRoot: every candidate is that
    directory joined with the leading part, so neither the probes' own moves
@@ -202,14 +261,13 @@ static void ProbeParts(const char *pszPath, size_t i, int nDrive, char *pszRoot,
         if (pszRoot[0] == '\0')
             return;
         CopySz(szBase, sizeof(szBase), pszRoot);
-        if (szBase[strlen(szBase) - 1] != szSlash[0])
+        if (!EndsWithChar(szBase, szSlash[0], AnsiLeadBytes()))
             AppendSz(szBase, sizeof(szBase), szSlash);
         nFrom = i;
     }
     size_t nLen = strlen(pszPath);
     do {
-        while (pszPath[i] != '\0' && pszPath[i] != szSlash[0])
-            i++;
+        i += SpanToAny(pszPath + i, szSlash, AnsiLeadBytes());
         char szCand[PATH_CCH];
         CopySz(szCand, sizeof(szCand), szBase);
         size_t nBase = strlen(szCand);
@@ -301,7 +359,7 @@ int CreatePath(const char *pszPath)
     if (szBuf[0] != '\0' && szBuf[1] == ':') {
         if (szBuf[2] == '\0')
             return 1;
-        i = 3;                      /* rooted, so the third is a backslash */
+        i = 3;                      /* rooted, so the third is a separator */
     }
     if (szBuf[0] == szSlash[0])
         i = 1;
@@ -309,8 +367,7 @@ int CreatePath(const char *pszPath)
         return 1;
     size_t nLen = strlen(szBuf);
     do {
-        while (szBuf[i] != '\0' && szBuf[i] != szSlash[0])
-            i++;
+        i += SpanToAny(szBuf + i, szSlash, AnsiLeadBytes());
         char cTmp = szBuf[i];
         szBuf[i] = '\0';
         /* An existing part is entered, a missing one made (and not entered). */
@@ -373,7 +430,7 @@ static int DateCarrier(const char *pszFile)
     }
     if (nDateCarrier == CARRIER_UNKNOWN) {
         CopySz(szDir, sizeof(szDir), pszFile);
-        int nName = GetFileNameOfPath(NULL, 0, szDir);
+        int nName = GetFileNameOfPath(NULL, 0, szDir, AnsiLeadBytes());
         CopySz(szDir + nName, sizeof(szDir) - (size_t)nName, nName == 0 ? "." : "");
         nDateCarrier = ProbeCarrierIn(szDir);
     }

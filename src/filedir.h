@@ -6,6 +6,20 @@
 
 #include <windows.h>
 
+#include "logic.h"
+
+/* The lead bytes of code page uCodePage (CP_ACP and CP_OEMCP included). */
+void GetLeadBytes(UINT uCodePage, LeadBytes *pLead);
+/* Those of the ANSI code page in force, for every scan of the program's
+   own path text. */
+const LeadBytes *AnsiLeadBytes(void);
+
+/* Converts the whole name psz from code page uFrom into uTo (pszOut holds
+   cchOut bytes with the terminator), and back again: 1 only when the way
+   back gives psz unchanged, so that no character reaches the directory
+   layer as a stand-in for another.  pszOut is always terminated. */
+int ConvertNameExact(UINT uFrom, UINT uTo, const char *psz, char *pszOut, size_t cchOut);
+
 /* Directory wrappers (ANSI in and out, OEM towards the directory layer). */
 char *GetCurDir(char *pszDir);                  /* pszDir, or NULL (untouched) */
 int GetCurDrive(void);                          /* 1 = A ..., 0 no lettered drive */

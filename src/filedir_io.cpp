@@ -57,7 +57,7 @@ static int ResolvePath(const char *pszFile, UINT uStyle, char *pszFull)
 {
     /* Only a bare name is searched for; a name with a drive or directory is
        taken as it stands, which is also all the search would do with it. */
-    if ((uStyle & OF_CREATE) || strpbrk(pszFile, "\\/:") != NULL) {
+    if ((uStyle & OF_CREATE) || pszFile[SpanToAny(pszFile, "\\/:", AnsiLeadBytes())] != '\0') {
         DWORD n = GetFullPathNameA(pszFile, FULL_PATH_SIZE, pszFull, NULL);
         return n != 0 && n < FULL_PATH_SIZE;
     }

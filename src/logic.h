@@ -26,6 +26,34 @@ int AppendSz(char *pszDst, size_t cchDst, const char *pszSrc);
 /* ASCII-only case-insensitive equality of two whole texts: 1 equal, 0 not. */
 int EqualNoCase(const char *pszA, const char *pszB);
 
+/* ---- Double-byte text -------------------------------------------------- */
+
+/* The lead bytes of the code page a text is in.  On a double-byte code page
+   (932, 936, 949, 950) a lead byte and the byte after it are one character,
+   and that second byte may equal a backslash, a bar or a bracket: a scan
+   for such characters steps over it.  All bits clear for a single-byte code
+   page, and a NULL pointer means the same.  The platform layer fills it for
+   the code page in force. */
+typedef struct LeadBytes {
+    uint8_t abBits[32];
+} LeadBytes;
+
+void SetLeadByte(LeadBytes *pLead, unsigned char b);
+int IsLeadByte(const LeadBytes *pLead, unsigned char b);
+
+/* Bytes of the character at psz: 0 at the terminator, 2 for a lead byte
+   with a byte after it, otherwise 1 (a lead byte right before the
+   terminator stands alone). */
+size_t CharBytes(const char *psz, const LeadBytes *pLead);
+
+/* Offset of the first character of psz that is one of the (single-byte)
+   characters of pszSet, or of the terminator when there is none; the second
+   byte of a two-byte character is never taken for one of them. */
+size_t SpanToAny(const char *psz, const char *pszSet, const LeadBytes *pLead);
+
+/* 1 when the last character of psz is c (0 for an empty text). */
+int EndsWithChar(const char *psz, char c, const LeadBytes *pLead);
+
 /* ---- Command line ------------------------------------------------------ */
 
 /* The text after the program's name and the blanks after it: a quoted name
@@ -48,13 +76,14 @@ int IsTrueText(const char *psz);
 
 /* Expands %D (pszPath unchanged), %S (pszSysDir) and %W (pszWinDir) in
    pszFmt into pszOut (cchOut characters).  A directory that does not end in
-   a backslash gets one.  Any other character after "%" leaves the "%" and is
+   a backslash gets one (its last character judged whole, with the lead
+   bytes pLead of its code page).  Any other character after "%" leaves the "%" and is
    then read as ordinary text.  pszSysDir / pszWinDir may be NULL when the
    platform could not report them: a text that uses that macro then fails.
    Returns 1 when the whole result fit, 0 when it was cut or a directory was
    missing (the output is terminated either way). */
 int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
-               const char *pszWinDir, char *pszOut, size_t cchOut);
+               const char *pszWinDir, char *pszOut, size_t cchOut, const LeadBytes *pLead);
 
 /* ---- Prompt formats ---------------------------------------------------- */
 
@@ -174,12 +203,13 @@ int CheckRecordSum(const PackageSums *pSums, uint32_t uRecord, const void *pv, s
 
 /* 1 when every component of the part of a path still to be created is a
    directory name the installer accepts (see the rules in logic_path.cpp). */
-int IsSubOk(const char *pszSub);
+int IsSubOk(const char *pszSub, const LeadBytes *pLead);
 
 /* Index just after the last backslash or slash of pszPath (0 when none).
    When pszFile is not NULL the file-name part is copied into it: at most
    nFileBufSize - 1 characters, the rest of the buffer zero-filled. */
-int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath);
+int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath,
+                      const LeadBytes *pLead);
 
 /* 1 when pszPath is a bare drive root such as C:\ (three characters). */
 int IsBareDriveRoot(const char *pszPath);

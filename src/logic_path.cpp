@@ -1,11 +1,50 @@
 /* logic_path.cpp - path and item-date decisions that need no platform call:
- * the names accepted for new directories, the file-name part of a path, the
- * archive test, DOS date words and free-space arithmetic.  Tested natively. */
+ * the character steps of double-byte text, the names accepted for new
+ * directories, the file-name part of a path, the archive test, DOS date
+ * words and free-space arithmetic.  Tested natively. */
 #include "logic.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+/* ---- Double-byte text -------------------------------------------------- */
+
+void SetLeadByte(LeadBytes *pLead, unsigned char b)
+{
+    pLead->abBits[b >> 3] = (uint8_t)(pLead->abBits[b >> 3] | (1u << (b & 7)));
+}
+
+int IsLeadByte(const LeadBytes *pLead, unsigned char b)
+{
+    return pLead != NULL && ((pLead->abBits[b >> 3] >> (b & 7)) & 1u) != 0;
+}
+
+size_t CharBytes(const char *psz, const LeadBytes *pLead)
+{
+    if (psz[0] == '\0')
+        return 0;
+    return IsLeadByte(pLead, (unsigned char)psz[0]) && psz[1] != '\0' ? 2 : 1;
+}
+
+size_t SpanToAny(const char *psz, const char *pszSet, const LeadBytes *pLead)
+{
+    size_t n = 0;
+    while (psz[n] != '\0' && strchr(pszSet, psz[n]) == NULL)
+        n += CharBytes(psz + n, pLead);
+    return n;
+}
+
+int EndsWithChar(const char *psz, char c, const LeadBytes *pLead)
+{
+    /* A trail byte cannot be told from the end: walk from the start. */
+    size_t n = 0, nLast = 0, cb;
+    while ((cb = CharBytes(psz + n, pLead)) != 0) {
+        nLast = n;
+        n += cb;
+    }
+    return n != 0 && n - nLast == 1 && psz[nLast] == c;
+}
 
 /* ---- Paths ------------------------------------------------------------- */
 
@@ -19,49 +58,49 @@ static int IsOneOf(char c, const char *pszSet)
     return c != '\0' && strchr(pszSet, c) != NULL;
 }
 
-/* Checks one name [psz, pszEnd): not empty, acceptable first character, no
-   forbidden character and at most one full stop (which may come last). */
-static int IsNameOk(const char *psz, const char *pszEnd)
+/* Checks the name of cch bytes at psz: not empty, acceptable first
+   character, no forbidden character and at most one full stop (which may
+   come last).  Only whole characters are compared, never a trail byte. */
+static int IsNameOk(const char *psz, size_t cch, const LeadBytes *pLead)
 {
-    if (psz == pszEnd || IsOneOf(*psz, szBadFirst))
+    if (cch == 0 || IsOneOf(*psz, szBadFirst))
         return 0;
     int nDots = 0;
-    for (const char *p = psz; p < pszEnd; p++) {
-        if (IsOneOf(*p, szBadAnywhere))
+    for (size_t k = 0; k < cch; k += CharBytes(psz + k, pLead)) {
+        if (IsOneOf(psz[k], szBadAnywhere))
             return 0;
-        if (*p == '.' && ++nDots > 1)
+        if (psz[k] == '.' && ++nDots > 1)
             return 0;
     }
     return 1;
 }
 
-int IsSubOk(const char *pszSub)
+int IsSubOk(const char *pszSub, const LeadBytes *pLead)
 {
     const char *psz = pszSub;
     while (*psz != '\0') {
-        const char *pszEnd = strchr(psz, '\\');
-        if (pszEnd == NULL)
-            pszEnd = psz + strlen(psz);
-        if (!IsNameOk(psz, pszEnd))
+        size_t cch = SpanToAny(psz, "\\", pLead);
+        if (!IsNameOk(psz, cch, pLead))
             return 0;
-        if (*pszEnd == '\0')
+        if (psz[cch] == '\0')
             break;
-        psz = pszEnd + 1;   /* a trailing backslash ends the text here */
+        psz += cch + 1;     /* a trailing backslash ends the text here */
     }
     return 1;
 }
 
-int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath)
+int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath,
+                      const LeadBytes *pLead)
 {
-    int nStart = 0;
-    for (int i = 0; pszPath[i] != '\0'; i++)
-        if (pszPath[i] == '\\' || pszPath[i] == '/')
+    size_t nStart = 0;
+    for (size_t i = 0, cb; (cb = CharBytes(pszPath + i, pLead)) != 0; i += cb)
+        if (cb == 1 && (pszPath[i] == '\\' || pszPath[i] == '/'))
             nStart = i + 1;
     if (pszFile != NULL && nFileBufSize > 0) {
         memset(pszFile, 0, (size_t)nFileBufSize);
         CopySz(pszFile, (size_t)nFileBufSize, pszPath + nStart);
     }
-    return nStart;
+    return (int)nStart;
 }
 
 int IsBareDriveRoot(const char *pszPath)

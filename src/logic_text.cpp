@@ -158,21 +158,18 @@ static const char *OutUntilPercent(OutText *pOut, const char *p)
 }
 
 /* A Windows directory followed by exactly one separating backslash. */
-static int OutDir(OutText *pOut, const char *pszDir)
+static int OutDir(OutText *pOut, const char *pszDir, const LeadBytes *pLead)
 {
     if (pszDir == NULL || pszDir[0] == '\0')
         return 0;
     OutSz(pOut, pszDir);
-    size_t n = 0;
-    while (pszDir[n] != '\0')
-        n++;
-    if (pszDir[n - 1] != '\\')
+    if (!EndsWithChar(pszDir, '\\', pLead))
         OutSz(pOut, "\\");
     return 1;
 }
 
 int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
-               const char *pszWinDir, char *pszOut, size_t cchOut)
+               const char *pszWinDir, char *pszOut, size_t cchOut, const LeadBytes *pLead)
 {
     OutText out;
     OutInit(&out, pszOut, cchOut);
@@ -186,11 +183,11 @@ int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
             p++;
             break;
         case 'S':
-            fDirsOk &= OutDir(&out, pszSysDir);
+            fDirsOk &= OutDir(&out, pszSysDir, pLead);
             p++;
             break;
         case 'W':
-            fDirsOk &= OutDir(&out, pszWinDir);
+            fDirsOk &= OutDir(&out, pszWinDir, pLead);
             p++;
             break;
         default:

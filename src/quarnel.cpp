@@ -152,15 +152,16 @@ static void InitMainDlg(HWND hWnd)
 }
 
 /* A destination always ends in a separator, so a relative item path can
-   follow it directly; "C:" keeps meaning the drive's current directory. */
+   follow it directly; "C:" keeps meaning the drive's current directory.
+   The last character is judged whole: the second byte of a double-byte
+   character may look like a backslash. */
 static void AddTrailingSlash(char *pszPath, size_t cchPath, int fColonEnds)
 {
-    size_t n = strlen(pszPath);
-    if (n == 0)
+    const LeadBytes *pLead = AnsiLeadBytes();
+    if (pszPath[0] == '\0' || EndsWithChar(pszPath, '\\', pLead) ||
+        (fColonEnds && EndsWithChar(pszPath, ':', pLead)))
         return;
-    char c = pszPath[n - 1];
-    if (c != '\\' && !(fColonEnds && c == ':'))
-        AppendSz(pszPath, cchPath, "\\");
+    AppendSz(pszPath, cchPath, "\\");
 }
 
 static void OnMainOk(HWND hWnd)
@@ -224,8 +225,7 @@ static int RebuildPath(char *pszPath)
 {
     char szJoined[256];
     AddTrailingSlash(szRootPath, sizeof(szRootPath), 0);
-    size_t nRoot = strlen(szRootPath);
-    if (nRoot == 0 || szRootPath[nRoot - 1] != '\\')
+    if (!EndsWithChar(szRootPath, '\\', AnsiLeadBytes()))
         return 0;
     CopySz(szJoined, sizeof(szJoined), szRootPath);
     if (!AppendSz(szJoined, sizeof(szJoined), szSubPath))
@@ -262,7 +262,7 @@ int VerifyPath(HWND hWnd, char *pszPath)
     SplitPath(pszPath, szRootPath, szSubPath);
     if (!IsValidDrive(szRootPath))
         return RefusePath(hWnd, MSG_BAD_DRIVE, "The selected drive is invalid.");
-    if (!IsSubOk(szSubPath) || !RebuildPath(pszPath))
+    if (!IsSubOk(szSubPath, AnsiLeadBytes()) || !RebuildPath(pszPath))
         return RefusePath(hWnd, MSG_BAD_PATH, "The entered path is invalid.");
 
     int nNeed = LoadInt(IDS_SPACE_KB, 0);
@@ -364,7 +364,7 @@ int Browse(HWND hWnd, char *pszDir, int nDirBufSize)
 {
     char szInitDir[256];
     CopySz(szInitDir, sizeof(szInitDir), pszDir);
-    int nName = GetFileNameOfPath(NULL, 0, szInitDir);
+    int nName = GetFileNameOfPath(NULL, 0, szInitDir, AnsiLeadBytes());
     szInitDir[nName > 0 ? nName - 1 : 0] = '\0';
     CopySz(pszDir, (size_t)nDirBufSize, "x");
 

@@ -141,7 +141,7 @@ static HFILE OpenPackage(void)
     DWORD n = GetModuleFileNameA(NULL, szExe, sizeof(szExe));
     if (n == 0 || n > PROGRAM_PATH_MAX)
         return HFILE_ERROR;
-    szExe[GetFileNameOfPath(NULL, 0, szExe)] = '\0';
+    szExe[GetFileNameOfPath(NULL, 0, szExe, AnsiLeadBytes())] = '\0';
 
     char szName[PACKAGE_NAME_BUF];
     ReadEntry(IDS_PACKAGE, szName, sizeof(szName));

@@ -3,6 +3,7 @@
  * here, so the buffers' lifetimes below are what the callers rely on. */
 #include "unload.h"
 
+#include "filedir.h"
 #include "logic.h"
 #include "quarnel.h"
 
@@ -80,7 +81,8 @@ char *ExpandStr(const char *pszFmt, const char *pszPath)
     char szSys[256], szWin[256];
     const char *pszSys = FetchDir(GetSystemDirectoryA, szSys, sizeof(szSys));
     const char *pszWin = FetchDir(GetWindowsDirectoryA, szWin, sizeof(szWin));
-    fExpandCut = !ExpandText(pszFmt, pszPath, pszSys, pszWin, szOut, sizeof(szOut));
+    fExpandCut =
+        !ExpandText(pszFmt, pszPath, pszSys, pszWin, szOut, sizeof(szOut), AnsiLeadBytes());
     ZeroMemory(szBuf2, sizeof(szBuf2));
     CopySz(szBuf2, sizeof(szBuf2), szOut);
     return szBuf2;

@@ -14,6 +14,13 @@ quarnel_add_test(test_driver_e2e e2e/driver_e2e_test.cpp e2e/sample_demo_test.cp
 add_dependencies(test_driver_e2e ${QUARNEL_E2E_TARGETS} quarnel)
 target_link_libraries(test_driver_e2e PRIVATE ole32 uuid shell32)
 
+# Double-byte names typed into the installer, both processes in a Japanese
+# locale (code page 932); scripts/deps.sh generates the locale.
+add_test(NAME test_driver_e2e_ja COMMAND test_driver_e2e --gtest_filter=CodePage932/*
+  WORKING_DIRECTORY ${QUARNEL_TEST_DIR})
+set_tests_properties(test_driver_e2e_ja PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300
+  ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8;QUARNEL_EXPECT_ACP=932")
+
 # The driver's own functions called directly, with manifests of their own.
 quarnel_test_manifest(manifest_driver ${CMAKE_CURRENT_SOURCE_DIR}/manifests/driver.rc)
 quarnel_test_manifest(manifest_driver_nowarn ${CMAKE_CURRENT_SOURCE_DIR}/manifests/driver_nowarn.rc)

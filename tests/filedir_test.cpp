@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "filedir.h"
@@ -48,6 +49,13 @@ protected:
 struct Split {
     std::string root, sub, pathAfter;
 };
+
+/* Names whose last byte, the second of a double-byte character, is a
+   backslash: code page 932 "\x83\x5C" (katakana so) and "\x95\x5C" (hyo,
+   table); 936 "\xD5\x5C" (cheng). */
+#define SO "\x83\x5C"
+#define HYO "\x95\x5C"
+#define CHENG "\xD5\x5C"
 
 Split RunSplit(const std::string &path)
 {
@@ -179,6 +187,76 @@ TEST_F(FileDir, NameWithoutOemEquivalentIsRefused)
     EXPECT_EQ(ChgDir((m_scratch + name).c_str()), -1);
 }
 
+/* Names are converted whole, through the platform's conversion between the
+   code pages given, and compared after the way back; the scans step over
+   double-byte characters with the platform's lead bytes of the code page. */
+TEST(FileDirCodePages, NamesConvertWholeAndScanByCharacter)
+{
+    struct Case { UINT from, to; const char *name, *out; } cases[] = {
+        {932, 932, SO, SO}, {932, 932, HYO, HYO}, {936, 936, CHENG, CHENG},
+        {932, 936, HYO, "\xB1\xED"}, {932, 936, SO, "\xA5\xBD"}, {936, 932, CHENG, "\x90\xBD"},
+        {1252, 437, "\xC4rger", "\x8Erger"},
+        /* no equivalent on the other side, or no character at all: refused,
+           and nothing read that the conversion did not write */
+        {936, 932, "\xD5\xE2", NULL}, {1252, 437, "\x80", NULL}, {932, 932, "A\x83", NULL},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " from " + std::to_string(c.from) + " to " + std::to_string(c.to));
+        char sz[16];
+        memset(sz, 'x', sizeof(sz));
+        EXPECT_EQ(ConvertNameExact(c.from, c.to, c.name, sz, sizeof(sz)), c.out != NULL ? 1 : 0);
+        if (c.out != NULL) {
+            EXPECT_STREQ(sz, c.out);
+        }
+        EXPECT_NE(memchr(sz, '\0', sizeof(sz)), nullptr) << "output not terminated";
+    }
+    char sz[2];
+    EXPECT_EQ(ConvertNameExact(932, 932, HYO, sz, sizeof(sz)), 0) << "a name that does not fit";
+    EXPECT_STREQ(sz, "");
+
+    struct Scan { UINT cp; const char *name; } scans[] = {{932, SO}, {932, HYO}, {936, CHENG}};
+    for (const Scan &c : scans) {
+        SCOPED_TRACE(std::string(c.name) + " in " + std::to_string(c.cp));
+        LeadBytes lead;
+        GetLeadBytes(c.cp, &lead);
+        std::string sub = std::string(c.name) + "\\" + c.name + "\\";
+        EXPECT_EQ(IsSubOk(sub.c_str(), &lead), 1);
+        EXPECT_EQ(EndsWithChar(c.name, '\\', &lead), 0);
+        EXPECT_EQ(GetFileNameOfPath(NULL, 0, ("C:\\D\\" + std::string(c.name)).c_str(), &lead), 5);
+    }
+    LeadBytes single;
+    GetLeadBytes(1252, &single);
+    EXPECT_EQ(IsSubOk(SO "\\" HYO "\\", &single), 0) << "a single-byte code page reads byte by byte";
+}
+
+/* In a process whose ANSI code page is double-byte (the test list runs this
+   in a Japanese locale): a name ending in the byte of a backslash is made,
+   entered, read back, split and created as one name. */
+TEST_F(FileDir, DoubleByteNamesInTheCodePageInForce)
+{
+    const char *pszCp = getenv("QUARNEL_EXPECT_ACP");
+    if (pszCp == NULL)
+        GTEST_SKIP() << "run from the test list in a Japanese locale";
+    ASSERT_EQ(GetACP(), (UINT)atoi(pszCp)) << "the locale did not reach the program";
+    ASSERT_EQ(GetOEMCP(), (UINT)atoi(pszCp));
+    std::string dir = m_scratch + HYO;
+    ASSERT_EQ(MkDir(dir.c_str()), 0);
+    ASSERT_EQ(ChgDir(dir.c_str()), 0);
+    char sz[256];
+    ASSERT_EQ(GetCurDir(sz), sz);
+    EXPECT_EQ(std::string(sz), dir);
+    ASSERT_TRUE(SetCurrentDir(m_start));
+
+    Split s = RunSplit(dir + "\\" SO "\\");
+    EXPECT_EQ(s.root, dir);
+    EXPECT_EQ(s.sub, SO "\\");
+    s = RunSplit(dir);
+    EXPECT_EQ(s.root, dir);
+    EXPECT_EQ(s.sub, "");
+    EXPECT_EQ(CreatePath((dir + "\\" SO "\\" HYO "\\").c_str()), 1);
+    EXPECT_TRUE(DirExists(dir + "\\" SO "\\" HYO));
+}
+
 /* ---- SplitPath ----------------------------------------------------------- */
 
 TEST_F(FileDir, SplitEmptyPathGivesCurrentDirectory)
@@ -298,6 +376,49 @@ TEST_F(FileDir, SplitStopsAtANameThatIsItselfAPath)
         EXPECT_EQ(s.sub, "C:\\") << path;
         EXPECT_EQ(CurrentDir(), Bare(m_scratch)) << path;
     }
+}
+
+/* The platform reads C:/A/B and /A/B as absolute paths; they are probed as
+   it reads them, from a current directory (and a drive C directory) under
+   which a relative reading would find the same names.  Candidates still end
+   at a backslash only, so a slash stays in the part to create. */
+TEST_F(FileDir, SplitForwardSlashesAsThePlatformReadsThem)
+{
+    const std::string top = "C:\\qfwd" + std::to_string(GetCurrentProcessId());
+    const std::string decoyC = top + "\\DECOY", decoyZ = m_scratch + "DECOY";
+    /* The same folders typed with slashes and without their drive. */
+    std::string cf = top.substr(2), zf = Bare(m_scratch).substr(2);
+    std::replace(cf.begin(), cf.end(), '\\', '/');
+    std::replace(zf.begin(), zf.end(), '\\', '/');
+    for (const std::string &d : {top, top + "\\A", top + "\\A\\B"})
+        ASSERT_TRUE(CreateDirectoryA(d.c_str(), NULL)) << d;
+    MakeDirs({"A", "A\\B", "DECOY"});
+    /* What a reading relative to the current directories would find. */
+    ASSERT_EQ(CreatePath((decoyC + top.substr(2) + "\\A\\B\\NEW\\").c_str()), 1);
+    ASSERT_EQ(CreatePath((decoyZ + Bare(m_scratch).substr(2) + "\\A\\B\\NEW\\").c_str()), 1);
+    ASSERT_EQ(ChgDir(decoyC.c_str()), 0);
+
+    /* after: the current directory once the drive's own is restored. */
+    struct Case { std::string path, root, sub; int subOk; std::string after; } cases[] = {
+        {"C:" + cf + "/A/B\\", top + "\\A\\B", "", 1, decoyC},
+        {"C:" + cf + "/A/B", top + "\\A\\B", "", 1, decoyC},
+        {"C:" + cf + "/A\\B\\NEW\\", top + "\\A\\B", "NEW\\", 1, decoyC},
+        {"C:" + cf + "/A/B/NEW\\", "C:\\", cf.substr(1) + "/A/B/NEW\\", 0, decoyC},
+        {zf + "/A/B\\", m_scratch + "A\\B", "", 1, decoyZ},
+        {zf + "/A\\B\\NEW\\", m_scratch + "A\\B", "NEW\\", 1, decoyZ},
+        {zf + "/A/B/NEW\\", "Z:\\", zf.substr(1) + "/A/B/NEW\\", 0, decoyZ},
+    };
+    for (const Case &k : cases) {
+        ASSERT_TRUE(SetCurrentDir(decoyZ));
+        Split s = RunSplit(k.path);
+        EXPECT_EQ(s.root, k.root) << k.path;
+        EXPECT_EQ(s.sub, k.sub) << k.path;
+        EXPECT_EQ(IsSubOk(s.sub.c_str(), AnsiLeadBytes()), k.subOk) << k.path;
+        EXPECT_EQ(s.pathAfter, k.path);
+        EXPECT_EQ(CurrentDir(), k.after) << k.path;
+    }
+    SetCurrentDir(m_start);
+    RemoveTree(top);
 }
 
 TEST_F(FileDir, SplitOnMissingDrive)

@@ -102,14 +102,14 @@ std::string Expand(const std::string &strText, const std::string &strDest, int *
 {
     char szOut[EXPAND_ROOM];
     *pfFit = ExpandText(strText.c_str(), strDest.c_str(), pszCheckSysDir, pszCheckWinDir, szOut,
-                        sizeof szOut);
+                        sizeof szOut, nullptr);
     return szOut;
 }
 
 /* The text after the last backslash of a script or manifest path. */
 std::string FileNamePart(const std::string &strPath)
 {
-    return strPath.substr((size_t)GetFileNameOfPath(nullptr, 0, strPath.c_str()));
+    return strPath.substr((size_t)GetFileNameOfPath(nullptr, 0, strPath.c_str(), nullptr));
 }
 
 std::string WithoutTrailingSlash(const std::string &str)
@@ -370,7 +370,7 @@ void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
             Add(pv, uId, SEV_WARNING, "empty subdirectory entry: it creates nothing");
             continue;
         }
-        if (!IsSubOk(str.c_str()))
+        if (!IsSubOk(str.c_str(), nullptr))
             Add(pv, uId, SEV_ERROR, Quote(str) + " is not a directory name the installer accepts");
         if (strDest.size() + str.size() > PATH_KEPT)
             Add(pv, uId, SEV_ERROR, "with the default destination the path has " +

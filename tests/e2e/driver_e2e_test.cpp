@@ -227,36 +227,83 @@ TEST(Install, FullProductEndToEnd)
 
 /* ---- Confirmations ------------------------------------------------------- */
 
+namespace {
+
 struct ConfirmCase {
     const char *pszName;
     const char *pszProduct;
     std::string typed;
     std::string shown;        /* field 210 */
-    const char *pszLast;      /* the template's own text after the path */
+    std::vector<std::string> tail;  /* the template's texts after the path */
     bool bIgnoreCase;         /* the system spells its own folders */
     std::vector<std::string> env;
 };
 
-class Confirmations : public ::testing::TestWithParam<int> {};
+const char *const TEXT_PORTION = "Portion to create:";
 
-static std::vector<ConfirmCase> ConfirmCases()
+/* Folders on drive C for destinations typed with slashes (C:/qe2e-fwd/APP),
+   and below DECOY the same names again: what a reading relative to drive
+   C's current directory, which the cases set to DECOY, would find. */
+const std::string FWD_TOP = "C:\\qe2e-fwd\\";
+const std::string FWD_DECOY = FWD_TOP + "DECOY";
+
+void MakeForwardSlashFolders()
+{
+    RemoveTree(FWD_TOP);
+    for (const std::string &d : {FWD_TOP + "APP", FWD_DECOY + "\\qe2e-fwd\\APP\\NEW",
+                                 FWD_DECOY + "\\qe2e-fwd\\NEW"})
+        ASSERT_EQ(SHCreateDirectoryExA(NULL, d.c_str(), NULL), ERROR_SUCCESS) << d;
+}
+
+/* Names whose last byte, the second of a double-byte character in code
+   page 932, is a backslash: "\x95\x5C" (hyo, table), "\x83\x5C" (so). */
+#define HYO "\x95\x5C"
+#define SO "\x83\x5C"
+
+/* The cases that run in a process of a Japanese locale (the test list runs
+   them there); elsewhere they cannot type their names. */
+bool InJapaneseRun()
+{
+    return getenv("QUARNEL_EXPECT_ACP") != NULL;
+}
+
+std::vector<ConfirmCase> ConfirmCases()
 {
     const std::string existing = ScratchDir("existing");
     const std::string win = WindowsDir(), sys = SystemDir();
+    MakeForwardSlashFolders();
+    const std::vector<std::string> fwdEnv = {"=C:=" + FWD_DECOY};
     return {
-        {"existing", "basic", existing, existing, TEXT_EXISTING, false, {}},
-        {"root", "basic", "C:\\", "C:\\", TEXT_ROOT, false, {}},
-        {"windows", "basic", Upper(NoSlash(win)), win, TEXT_WINDIR, true, {}},
-        {"system", "basic", NoSlash(sys), sys, TEXT_SYSDIR, true, {}},
-        {"root-unwarned", "partial", "C:\\", "C:\\", TEXT_EXISTING, false, {}},
+        {"existing", "basic", existing, existing, {TEXT_EXISTING}, false, {}},
+        {"root", "basic", "C:\\", "C:\\", {TEXT_ROOT}, false, {}},
+        {"windows", "basic", Upper(NoSlash(win)), win, {TEXT_WINDIR}, true, {}},
+        {"system", "basic", NoSlash(sys), sys, {TEXT_SYSDIR}, true, {}},
+        {"root-unwarned", "partial", "C:\\", "C:\\", {TEXT_EXISTING}, false, {}},
         /* "C:" keeps no backslash: it means the current directory of C:. */
-        {"drive-only", "basic", "C:", win, TEXT_WINDIR, true, {"=C:=" + NoSlash(win)}},
+        {"drive-only", "basic", "C:", win, {TEXT_WINDIR}, true, {"=C:=" + NoSlash(win)}},
+        /* Slashes after the drive are read as the platform reads them:
+           from the drive's root, not from its current directory. */
+        {"slashes", "basic", "C:/qe2e-fwd/APP", FWD_TOP + "APP\\", {TEXT_EXISTING}, false, fwdEnv},
+        {"slashes-new", "basic", "C:/qe2e-fwd/APP\\NEW", FWD_TOP + "APP\\NEW\\",
+         {TEXT_PORTION, "NEW\\"}, false, fwdEnv},
     };
 }
 
-TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
+std::vector<ConfirmCase> JapaneseCases()
 {
-    const ConfirmCase c = ConfirmCases()[GetParam()];
+    const std::string base = ScratchDir("japanese");
+    if (InJapaneseRun()) {
+        EXPECT_TRUE(CreateDirectoryA((base + HYO).c_str(), NULL));
+    }
+    return {
+        {"japanese", "basic", base + HYO, base + HYO "\\", {TEXT_EXISTING}, false, {}},
+        {"japanese-new", "basic", base + HYO "\\" SO, base + HYO "\\" SO "\\",
+         {TEXT_PORTION, SO "\\"}, false, {}},
+    };
+}
+
+void CheckConfirmation(const ConfirmCase &c)
+{
     SCOPED_TRACE(c.pszName);
     Installer inst(Exe(c.pszProduct), c.env);
     HWND hMain = inst.MainDialog();
@@ -266,13 +313,13 @@ TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
     HWND hVerify = inst.Confirmation();
     ASSERT_TRUE(hVerify != NULL);
     std::vector<std::string> texts = ChildTexts(hVerify);
-    ASSERT_EQ(texts.size(), 6u);
+    ASSERT_EQ(texts.size(), 5u + c.tail.size());
     EXPECT_EQ(texts[0], "OK");
     EXPECT_EQ(texts[1], "Cancel");
     EXPECT_EQ(texts[2], TEXT_VERIFY);
     EXPECT_EQ(texts[3], TEXT_FULLPATH);
     EXPECT_EQ(c.bIgnoreCase ? Upper(texts[4]) : texts[4], c.bIgnoreCase ? Upper(c.shown) : c.shown);
-    EXPECT_EQ(texts[5], c.pszLast);
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + 5, texts.end()), c.tail);
     EXPECT_EQ(inst.FocusId(), IDOK);
     Shot(hVerify, std::string("e2e-confirm-") + c.pszName);
 
@@ -282,7 +329,32 @@ TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
     CancelAndExit(inst, hMain);
 }
 
-INSTANTIATE_TEST_SUITE_P(Five, Confirmations, ::testing::Range(0, 6));
+} // namespace
+
+class Confirmations : public ::testing::TestWithParam<int> {};
+
+TEST_P(Confirmations, ShowTheirTextsAndCancelBack)
+{
+    CheckConfirmation(ConfirmCases()[GetParam()]);
+    RemoveTree(FWD_TOP);
+}
+
+INSTANTIATE_TEST_SUITE_P(Five, Confirmations, ::testing::Range(0, 8));
+
+/* An existing folder with a double-byte name ending in the byte of a
+   backslash is found as existing, and a new part below it is offered
+   alone, in a process of a Japanese locale. */
+class JapaneseConfirmations : public ::testing::TestWithParam<int> {};
+
+TEST_P(JapaneseConfirmations, FindDoubleByteNamesWhole)
+{
+    if (!InJapaneseRun())
+        GTEST_SKIP() << "run from the test list in a Japanese locale";
+    ASSERT_EQ(GetACP(), (UINT)atoi(getenv("QUARNEL_EXPECT_ACP"))) << "the locale did not reach the test";
+    CheckConfirmation(JapaneseCases()[GetParam()]);
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePage932, JapaneseConfirmations, ::testing::Range(0, 2));
 
 /* ---- Refused destinations -------------------------------------------------- */
 
@@ -299,8 +371,12 @@ TEST(Refused, InvalidDriveAndInvalidNameAreReported)
         {base + "BAD NAME", "The entered path is invalid."},
         {base + "OK\\.HIDDEN", "The entered path is invalid."},
         {base + "A.B.C", "The entered path is invalid."},
+        /* Candidates end at a backslash only: the slash stays in the part
+           to create, though drive C's current directory holds qe2e-fwd\NEW. */
+        {"C:/qe2e-fwd/NEW", "The entered path is invalid."},
     };
-    Installer inst(Exe("basic"));
+    MakeForwardSlashFolders();
+    Installer inst(Exe("basic"), {"=C:=" + FWD_DECOY});
     HWND hMain = inst.MainDialog();
     ASSERT_TRUE(hMain != NULL);
     for (const auto &c : cases) {
@@ -314,7 +390,9 @@ TEST(Refused, InvalidDriveAndInvalidNameAreReported)
     }
     EXPECT_FALSE(DirExists(base + "BAD NAME"));
     EXPECT_FALSE(DirExists(base + "OK"));
+    EXPECT_FALSE(DirExists(FWD_TOP + "NEW"));
     CancelAndExit(inst, hMain);
+    RemoveTree(FWD_TOP);
 }
 
 TEST(Refused, TooLittleSpaceShowsTheNoticeAndReturns)

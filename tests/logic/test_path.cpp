@@ -9,9 +9,37 @@
 
 #include "logic.h"
 
+namespace {
+
+/* The lead bytes of the double-byte code pages used below: 932 (Japanese)
+   81-9F and E0-FC, 936 (Simplified Chinese) 81-FE; 0 is a single-byte one. */
+const LeadBytes *Lead(int nCodePage)
+{
+    static LeadBytes lead932, lead936;
+    static bool fFilled;
+    if (!fFilled) {
+        for (int b = 0x81; b <= 0xFE; b++) {
+            if (b <= 0x9F || (b >= 0xE0 && b <= 0xFC))
+                SetLeadByte(&lead932, (unsigned char)b);
+            SetLeadByte(&lead936, (unsigned char)b);
+        }
+        fFilled = true;
+    }
+    return nCodePage == 932 ? &lead932 : nCodePage == 936 ? &lead936 : NULL;
+}
+
+/* Names whose second byte is a backslash, a bar or a bracket: 932
+   "\x83\x5C" (katakana so), "\x95\x5C" (hyo, table), "\x83\x7C" (po),
+   "\x83\x5B" (ze); 936 "\xD5\x5C" (cheng, sincere). */
+#define SO "\x83\x5C"
+#define HYO "\x95\x5C"
+#define CHENG "\xD5\x5C"
+
+} // namespace
+
 TEST(IsSubOk, Table)
 {
-    struct Case { const char *sub; int ok; } cases[] = {
+    struct Case { const char *sub; int ok; int cp = 0; } cases[] = {
         {"", 1}, {"A", 1}, {"A\\", 1}, {"A.\\B\\", 1}, {"A+", 1}, {"A[1]", 1},
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCD", 1},
         {"\\A", 0}, {"A\\\\B", 0}, {".A", 0}, {"+A", 0}, {"A.B.C", 0}, {"A B", 0},
@@ -26,31 +54,67 @@ TEST(IsSubOk, Table)
         {"A\\ B", 0}, {"GOOD\\BAD?\\", 0},
         /* no limits on length, extension or character codes */
         {"A.ABCDEFGHIJ", 1}, {"\xC4rger\\Stra\xDF" "e", 1}, {"A\x01", 1},
+        /* a double-byte character's second byte is no separator, bar or
+           bracket; the rules hold for the characters around it */
+        {SO "\\" HYO "\\", 1, 932}, {HYO SO, 1, 932}, {"\x83\x7C", 1, 932}, {"\x83\x5B" "A", 1, 932},
+        {"A\\" SO "\\\\", 0, 932}, {HYO " A", 0, 932}, {"." HYO, 0, 932}, {SO ".A.B", 0, 932},
+        {CHENG "\\" CHENG, 1, 936}, {"A\\" CHENG "\\\\B", 0, 936}, {"A\x83", 1, 932},
+        /* the same bytes in a single-byte code page */
+        {SO "\\" HYO "\\", 0}, {"\x83\x7C", 0}, {CHENG "\\" CHENG, 0},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(IsSubOk(c.sub), c.ok) << "text: " << c.sub;
+        EXPECT_EQ(IsSubOk(c.sub, Lead(c.cp)), c.ok) << "text: " << c.sub << " code page " << c.cp;
 }
 
 TEST(GetFileNameOfPath, IndexAfterLastSeparator)
 {
-    struct Case { const char *path; int index; } cases[] = {
+    struct Case { const char *path; int index; int cp = 0; } cases[] = {
         {"C:\\A\\B.TXT", 5}, {"C:/x/y", 5}, {"C:\\A/B\\c", 7}, {"name", 0}, {"", 0},
         {"C:\\A\\", 5}, {"\\", 1}, {"C:name", 0},
+        {"C:\\" HYO, 3, 932}, {"C:\\" HYO "\\" SO, 6, 932}, {SO, 0, 932}, {"C:\\" CHENG, 3, 936},
+        {"C:\\" HYO, 5},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(GetFileNameOfPath(NULL, 0, c.path), c.index) << "path: " << c.path;
+        EXPECT_EQ(GetFileNameOfPath(NULL, 0, c.path, Lead(c.cp)), c.index) << "path: " << c.path;
+}
+
+/* Where a scan finds a character and what a text ends with, with the
+   second byte of a double-byte character in the way. */
+TEST(DoubleByteText, TrailBytesAreNoCharactersOfTheirOwn)
+{
+    struct Case { const char *text; int cp; size_t span; int endsInSlash; } cases[] = {
+        {"A\\B", 0, 1, 0}, {"AB\\", 0, 2, 1}, {"", 0, 0, 0}, {SO, 0, 1, 1},
+        {SO, 932, 2, 0}, {SO "\\", 932, 2, 1}, {HYO SO "\\x", 932, 4, 0}, {"A\x83", 932, 2, 0},
+        {CHENG, 936, 2, 0}, {CHENG, 932, 1, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " code page " + std::to_string(c.cp));
+        EXPECT_EQ(SpanToAny(c.text, "\\|", Lead(c.cp)), c.span);
+        EXPECT_EQ(EndsWithChar(c.text, '\\', Lead(c.cp)), c.endsInSlash);
+    }
+    EXPECT_EQ(CharBytes(SO, Lead(932)), 2u);
+    EXPECT_EQ(CharBytes("\x83", Lead(932)), 1u) << "a lead byte at the end stands alone";
+    EXPECT_EQ(CharBytes("", Lead(932)), 0u);
+
+    /* A Windows directory that ends in such a character gets its separator
+       when a macro expands it. */
+    char sz[32];
+    EXPECT_EQ(ExpandText("%Wb", "", "S", "C:\\" HYO, sz, sizeof(sz), Lead(932)), 1);
+    EXPECT_STREQ(sz, "C:\\" HYO "\\b");
+    EXPECT_EQ(ExpandText("%Wb", "", "S", "C:\\" HYO, sz, sizeof(sz), NULL), 1);
+    EXPECT_STREQ(sz, "C:\\" HYO "b");
 }
 
 TEST(GetFileNameOfPath, CopyIsCutAndZeroFilled)
 {
     char sz[8];
     memset(sz, 'x', sizeof(sz));
-    EXPECT_EQ(GetFileNameOfPath(sz, sizeof(sz), "C:\\DIR\\AB"), 7);
+    EXPECT_EQ(GetFileNameOfPath(sz, sizeof(sz), "C:\\DIR\\AB", NULL), 7);
     const char abWant[8] = {'A', 'B', 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(memcmp(sz, abWant, sizeof(sz)), 0);
 
     memset(sz, 'x', sizeof(sz));
-    EXPECT_EQ(GetFileNameOfPath(sz, 4, "C:\\DIR\\LONGNAME"), 7);
+    EXPECT_EQ(GetFileNameOfPath(sz, 4, "C:\\DIR\\LONGNAME", NULL), 7);
     EXPECT_STREQ(sz, "LON");
     EXPECT_EQ(sz[4], 'x') << "wrote past the given size";
 }

@@ -103,7 +103,7 @@ TEST(ExpandText, ExampleTable)
         char sz[1024];
         memset(sz, 'Q', sizeof(sz));
         EXPECT_EQ(ExpandText(c.fmt, "C:\\APP\\", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS", sz,
-                             sizeof(sz)), 1) << c.fmt;
+                             sizeof(sz), NULL), 1) << c.fmt;
         EXPECT_STREQ(sz, c.result) << "text: " << c.fmt;
     }
 }
@@ -111,10 +111,10 @@ TEST(ExpandText, ExampleTable)
 TEST(ExpandText, SeparatorOnlyWhenMissing)
 {
     char sz[64];
-    EXPECT_EQ(ExpandText("%Sa|%Wb", "", "D:\\", "E:\\W\\", sz, sizeof(sz)), 1);
+    EXPECT_EQ(ExpandText("%Sa|%Wb", "", "D:\\", "E:\\W\\", sz, sizeof(sz), NULL), 1);
     EXPECT_STREQ(sz, "D:\\a|E:\\W\\b");
     /* %D never gets one. */
-    EXPECT_EQ(ExpandText("%Dx", "C:\\APP", "S", "W", sz, sizeof(sz)), 1);
+    EXPECT_EQ(ExpandText("%Dx", "C:\\APP", "S", "W", sz, sizeof(sz), NULL), 1);
     EXPECT_STREQ(sz, "C:\\APPx");
 }
 
@@ -122,21 +122,21 @@ TEST(ExpandText, OverflowIsCutAndReported)
 {
     char sz[12];
     memset(sz, 'Q', sizeof(sz));
-    EXPECT_EQ(ExpandText("%Dabcd", "C:\\APP\\", "S", "W", sz, 11), 0);
+    EXPECT_EQ(ExpandText("%Dabcd", "C:\\APP\\", "S", "W", sz, 11, NULL), 0);
     EXPECT_STREQ(sz, "C:\\APP\\abc");
     EXPECT_EQ(sz[11], 'Q') << "wrote past the buffer";
 
     memset(sz, 'Q', sizeof(sz));
-    EXPECT_EQ(ExpandText("0123456789%D", "x", "S", "W", sz, 11), 0);
+    EXPECT_EQ(ExpandText("0123456789%D", "x", "S", "W", sz, 11, NULL), 0);
     EXPECT_STREQ(sz, "0123456789");
     EXPECT_EQ(sz[11], 'Q');
 
     /* Exactly full is not cut. */
-    EXPECT_EQ(ExpandText("0123456789", "x", "S", "W", sz, 11), 1);
+    EXPECT_EQ(ExpandText("0123456789", "x", "S", "W", sz, 11, NULL), 1);
     EXPECT_STREQ(sz, "0123456789");
-    EXPECT_EQ(ExpandText("0123456789%", "x", "S", "W", sz, 11), 0);
+    EXPECT_EQ(ExpandText("0123456789%", "x", "S", "W", sz, 11, NULL), 0);
     EXPECT_STREQ(sz, "0123456789");
-    EXPECT_EQ(ExpandText("012345678%S", "x", "C:\\W", "W", sz, 11), 0);
+    EXPECT_EQ(ExpandText("012345678%S", "x", "C:\\W", "W", sz, 11, NULL), 0);
     EXPECT_STREQ(sz, "012345678C");
 }
 
@@ -146,7 +146,7 @@ TEST(ExpandText, LongResultIn1024)
     fmt += "%D";
     std::string path(30, 'p');
     char sz[1024];
-    EXPECT_EQ(ExpandText(fmt.c_str(), path.c_str(), "S", "W", sz, sizeof(sz)), 0);
+    EXPECT_EQ(ExpandText(fmt.c_str(), path.c_str(), "S", "W", sz, sizeof(sz), NULL), 0);
     EXPECT_EQ(strlen(sz), 1023u);
     EXPECT_EQ(std::string(sz), std::string(1000, 'a') + std::string(23, 'p'));
 }
@@ -154,12 +154,12 @@ TEST(ExpandText, LongResultIn1024)
 TEST(ExpandText, MissingDirectoryFailsOnlyWhenUsed)
 {
     char sz[64];
-    EXPECT_EQ(ExpandText("%Dx", "P\\", NULL, NULL, sz, sizeof(sz)), 1);
+    EXPECT_EQ(ExpandText("%Dx", "P\\", NULL, NULL, sz, sizeof(sz), NULL), 1);
     EXPECT_STREQ(sz, "P\\x");
-    EXPECT_EQ(ExpandText("a%Sb", "P\\", NULL, "W", sz, sizeof(sz)), 0);
+    EXPECT_EQ(ExpandText("a%Sb", "P\\", NULL, "W", sz, sizeof(sz), NULL), 0);
     EXPECT_STREQ(sz, "ab");
-    EXPECT_EQ(ExpandText("a%Wb", "P\\", "S", "", sz, sizeof(sz)), 0);
-    EXPECT_EQ(ExpandText("a%Sb", "P\\", "S", NULL, sz, sizeof(sz)), 1);
+    EXPECT_EQ(ExpandText("a%Wb", "P\\", "S", "", sz, sizeof(sz), NULL), 0);
+    EXPECT_EQ(ExpandText("a%Sb", "P\\", "S", NULL, sz, sizeof(sz), NULL), 1);
     EXPECT_STREQ(sz, "aS\\b");
 }
 

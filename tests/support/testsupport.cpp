@@ -2,6 +2,7 @@
  * Windows tests. */
 #include "testsupport.h"
 
+#include "filedir.h"
 #include "quarnel.h"
 
 #include <stdio.h>
@@ -20,7 +21,9 @@ std::string ExeDir()
 void RemoveTree(const std::string &path)
 {
     std::string dir = path;
-    if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/'))
+    /* Judged by whole characters: a double-byte name may end in the byte
+       of a backslash. */
+    if (EndsWithChar(dir.c_str(), '\\', AnsiLeadBytes()) || EndsWithChar(dir.c_str(), '/', AnsiLeadBytes()))
         dir.pop_back();
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
