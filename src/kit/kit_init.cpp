@@ -65,7 +65,7 @@ std::string CheckName(const std::string &strName, bool fFolder)
     std::string strAnsi = ConvertUtf8ToAnsi(strName, &strOutside);
     if (!strOutside.empty())
         return "the name has " + strOutside + ", outside code page 1252";
-    if (fFolder && !IsSubOk(strAnsi.c_str()))
+    if (fFolder && !IsSubOk(strAnsi.c_str(), nullptr))
         return "a folder name the installer refuses (no leading . + [ ] ; \" or comma, none of ? * : | = < > "
                "or a blank, at most one dot)";
     if (strAnsi.find_first_of("\\:*?\"<>|") != std::string::npos ||
@@ -164,7 +164,7 @@ std::string FormatProduct(const std::string &strName, const std::string &strSour
     uint64_t nTotal = 0;
     for (const FoundFile &f : vFiles)
         nTotal += f.nSize;
-    std::string strDir = IsUtf8Text(strName) && IsSubOk(strName.c_str()) && strName.find(' ') == std::string::npos
+    std::string strDir = IsUtf8Text(strName) && IsSubOk(strName.c_str(), nullptr) && strName.find(' ') == std::string::npos
                              ? strName : "PRODUCT";
     std::string str = "# Product file for the files under " + strSourceDir + ", written by quarnel-kit init.\n"
                       "# Check the names, the destination and the messages; the keys are described in\n"
