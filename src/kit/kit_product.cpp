@@ -837,7 +837,64 @@ std::string RcString(const std::string &str)
     return strOut + "\"";
 }
 
+/* The version resource as the resource compiler writes it from a
+   VERSIONINFO statement: the same fixed fields, then one string table
+   and the translation naming it. */
+std::string VersionRc(const VersionInfo &info)
+{
+    char sz[512];
+    unsigned aw[4] = {info.dwVersionMs >> 16, info.dwVersionMs & 0xffff, info.dwVersionLs >> 16,
+                      info.dwVersionLs & 0xffff};
+    snprintf(sz, sizeof sz,
+             "LANGUAGE 0x%x, 0x%x\n1 VERSIONINFO\nFILEVERSION %u, %u, %u, %u\nPRODUCTVERSION %u, %u, %u, %u\n"
+             "FILEFLAGSMASK 0x%x\nFILEFLAGS 0x%x\nFILEOS 0x%x\nFILETYPE 0x%x\nFILESUBTYPE 0x%x\n"
+             "BEGIN\n    BLOCK \"StringFileInfo\"\n    BEGIN\n        BLOCK %s\n        BEGIN\n",
+             info.wLang & 0x3ff, info.wLang >> 10, aw[0], aw[1], aw[2], aw[3], aw[0], aw[1], aw[2], aw[3],
+             (unsigned)info.dwFlagsMask, (unsigned)info.dwFlags, (unsigned)info.dwOs, (unsigned)info.dwType,
+             (unsigned)info.dwSubtype, RcString(info.strTableKey).c_str());
+    std::string str = sz;
+    for (const auto &text : info.vTexts)
+        str += "            VALUE " + RcString(text.first) + ", " + RcString(text.second) + "\n";
+    snprintf(sz, sizeof sz,
+             "        END\n    END\n    BLOCK \"VarFileInfo\"\n    BEGIN\n"
+             "        VALUE \"Translation\", 0x%x, %u\n    END\nEND\n",
+             info.wLang, info.wCodePage);
+    return str + sz;
+}
+
 } // namespace
+
+VersionInfo DescribeVersion(const ProductVersion &version)
+{
+    VersionInfo info;
+    /* US English in the western code page: the language the manifest's
+       string table has, and the code page its texts are in. */
+    info.wLang = 0x409;
+    info.wCodePage = 1252;
+    char szKey[16];
+    snprintf(szKey, sizeof szKey, "%04X%04X", info.wLang, info.wCodePage);
+    info.strTableKey = szKey;
+    info.dwVersionMs = ((uint32_t)version.awNumbers[0] << 16) | version.awNumbers[1];
+    info.dwVersionLs = ((uint32_t)version.awNumbers[2] << 16) | version.awNumbers[3];
+    info.dwFlagsMask = 0x3f; /* every flag defined, none set: a release build */
+    info.dwOs = 0x4;         /* VOS__WINDOWS32 */
+    info.dwType = 0x1;       /* VFT_APP */
+    /* All four numbers, as Windows shows a file version. */
+    std::string strDotted;
+    for (int i = 0; i < 4; i++)
+        strDotted += (i ? "." : "") + std::to_string(version.awNumbers[i]);
+    const std::pair<std::string, std::string> aTexts[] = {
+        {"CompanyName", version.strPublisher},
+        {"FileDescription", version.strName.empty() ? std::string() : version.strName + " Setup"},
+        {"FileVersion", strDotted},
+        {"ProductName", version.strName},
+        {"ProductVersion", strDotted},
+    };
+    for (const auto &text : aTexts)
+        if (!text.second.empty())
+            info.vTexts.push_back(text);
+    return info;
+}
 
 std::string FormatManifestRc(const Product &product)
 {
@@ -846,7 +903,7 @@ std::string FormatManifestRc(const Product &product)
                       "#pragma code_page(1252)\n\nSTRINGTABLE\nBEGIN\n";
     for (const auto &entry : product.manifest)
         str += "    " + std::to_string(entry.first) + ", " + RcString(entry.second) + "\n";
-    return str + "END\n";
+    return str + "END\n\n" + VersionRc(DescribeVersion(product.version));
 }
 
 int FormatPackageScript(const Product &product, const std::string &strScript, std::string *pstrText,
