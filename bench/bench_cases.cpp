@@ -16,7 +16,7 @@
 
 #include "load.h"
 #include "logic.h"
-#include "quarnel.h"
+#include "manifest.h"
 #include "resource.h"
 #include "scoped.h"
 #include "statbar.h"

@@ -4,10 +4,11 @@
 #include "load.h"
 
 #include "filedir.h"
+#include "fixed.h"
 #include "logic.h"
+#include "manifest.h"
 #include "resource.h"
 #include "scoped.h"
-#include "unload.h"
 
 long GetFileSize2(HFILE hFile)
 {
@@ -23,15 +24,6 @@ long GetFileSize2(HFILE hFile)
     return lEnd;
 }
 
-static void FreeBlock(HGLOBAL hMem, void *pv)
-{
-    if (hMem == NULL)
-        return;
-    if (pv != NULL)
-        GlobalUnlock(hMem);
-    GlobalFree(hMem);
-}
-
 void *ReadFile2(const char *pszFile, HGLOBAL *phMem, long *plSize)
 {
     OFSTRUCT ofs;
@@ -42,15 +34,15 @@ void *ReadFile2(const char *pszFile, HGLOBAL *phMem, long *plSize)
     *plSize = lSize;
     if (lSize <= 0)
         return NULL;
-    *phMem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(lSize));
-    void *pv = *phMem ? GlobalLock(*phMem) : NULL;
     /* A short read would leave zero bytes standing in for the file's own,
        so the block is given up rather than handed on. */
+    GlobalOwner block;
+    void *pv = block.Alloc(static_cast<SIZE_T>(lSize));
     if (pv == NULL || !ReadExact(file.Get(), pv, lSize)) {
-        FreeBlock(*phMem, pv);
         *phMem = NULL;
         return NULL;
     }
+    *phMem = block.Detach();
     return pv;
 }
 
@@ -94,7 +86,7 @@ static int PackItems(HFILE hPackage, const char *pText, size_t cbText, size_t nF
     ScriptName item;
     int nFound;
     while ((nFound = ScanNextItem(pText, cbText, nFrom, &item)) == 1) {
-        char szItem[256];
+        char szItem[PATH_BUF];
         if (!TakeScriptName(pText, &item, szItem, sizeof(szItem)) || !PackFile(hPackage, szItem))
             return 0;
         nFrom = item.nNext;
@@ -115,7 +107,7 @@ static int BuildPackage(const char *pszScript)
     size_t cbText = static_cast<size_t>(lSize);
 
     ScriptName package;
-    char szPackage[256];
+    char szPackage[PATH_BUF];
     if (!ScanPackageName(pText, cbText, &package) ||
         !TakeScriptName(pText, &package, szPackage, sizeof(szPackage)))
         return 0;
@@ -130,6 +122,6 @@ int PackFiles(const char *pszCmdLine)
 {
     int bOk = BuildPackage(pszCmdLine);
     if (!bOk)
-        ErrBox(MSG_BUILD_FAILED, "Didn't work.  Sorry.");
+        ErrBox(MSG_BUILD_FAILED, szTextBuildFailed);
     return bOk;
 }

@@ -74,6 +74,12 @@ int IsTrueText(const char *psz);
 
 /* ---- Destination macros ------------------------------------------------ */
 
+/* 1 when c is the letter of a macro (D, S or W, upper case only). */
+int IsMacroLetter(char c);
+
+/* 1 when the text starts with a macro: "%" and its letter. */
+int StartsWithMacro(const char *psz);
+
 /* Expands %D (pszPath unchanged), %S (pszSysDir) and %W (pszWinDir) in
    pszFmt into pszOut (cchOut characters).  A directory that does not end in
    a backslash gets one (its last character judged whole, with the lead
@@ -222,6 +228,31 @@ int IsArchiveName(const char *pszFile);
 
 enum { OVR_CANCEL = 2, OVR_WRITE = 6, OVR_SKIP = 7, OVR_ASK = -1 };
 
+/* What an overwrite rule says, read the way the installer reads it: the
+   first character chooses (case-sensitive); for items an "O" is followed by
+   a date of eight characters and, right after them, an optional "P" and a
+   prompt format.  Pointers point into the rule. */
+typedef enum RuleKind {
+    RULE_ALWAYS,            /* empty, or "A": write without looking */
+    RULE_NEVER,             /* "N" */
+    RULE_OLDER,             /* "O" + date [+ "P" + prompt], items only */
+    RULE_ASK,               /* "P" + prompt */
+    RULE_OTHER              /* any other first character: write */
+} RuleKind;
+
+typedef struct ParsedRule {
+    RuleKind kind;
+    const char *pszDate;    /* RULE_OLDER: the text after the "O" ... */
+    size_t cchDate;         /* ... of which this many (at most 8) are the date */
+    const char *pszAfterDate; /* RULE_OLDER: the text after the eight date
+                               characters ("" when the date is short) */
+    const char *pszPrompt;  /* the prompt format when the rule may ask, else NULL */
+} ParsedRule;
+
+/* Reads an item rule (fItem 1, with the "O" form) or an INI rule (fItem 0,
+   where "O" is just another letter) into *pRule. */
+void ParseRule(const char *pszRule, int fItem, ParsedRule *pRule);
+
 /* 1 when an item rule needs the destination's date (rules other than empty
    and "A"); when it does not, the item is written without looking. */
 int ItemRuleLooksAtFile(const char *pszRule);
@@ -257,6 +288,13 @@ uint16_t PackItemDate(const char *pszDate);
 /* 1 when a DOS date word names a real calendar day (month 1-12, day within
    the month); the platform's conversion refuses the others. */
 int IsValidDosDate(uint16_t uDosDate);
+
+/* ---- The destination dialog's description ------------------------------ */
+
+/* Width in pixels of a description in the destination dialog's font
+   (fixed.h), or -1 when it holds a character below 32 (a tab or a line
+   break, which the one-line field cannot show as such). */
+long DescriptionWidthPx(const char *pszText);
 
 /* ---- Progress bar ------------------------------------------------------ */
 

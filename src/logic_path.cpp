@@ -4,6 +4,8 @@
  * words and free-space arithmetic.  Tested natively. */
 #include "logic.h"
 
+#include "fixed.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -129,7 +131,7 @@ void FormatCalendarDate(unsigned uYear, unsigned uMonth, unsigned uDay, char *ps
 
 void FormatItemDate(uint16_t uDosDate, char *pszDate)
 {
-    FormatCalendarDate((unsigned)(uDosDate >> 9) + 1980u, (uDosDate >> 5) & 0x0Fu,
+    FormatCalendarDate((unsigned)(uDosDate >> 9) + ITEM_YEAR_FIRST, (uDosDate >> 5) & 0x0Fu,
                        uDosDate & 0x1Fu, pszDate);
 }
 
@@ -153,7 +155,7 @@ uint16_t PackItemDate(const char *pszDate)
     /* Read the standard way (white space, sign, digits; nothing gives 0).
        Unsigned arithmetic keeps negative parts in two's complement, so they
        spill into the higher fields exactly as the packed word always has. */
-    uint32_t uYear = (uint32_t)strtol(szYr, NULL, 10) - 1980u;
+    uint32_t uYear = (uint32_t)strtol(szYr, NULL, 10) - ITEM_YEAR_FIRST;
     uint32_t uMonth = (uint32_t)strtol(szMo, NULL, 10);
     uint32_t uDay = (uint32_t)strtol(szDy, NULL, 10);
     return (uint16_t)(((uYear << 9) | (uMonth << 5) | uDay) & 0xFFFFu);
@@ -162,7 +164,7 @@ uint16_t PackItemDate(const char *pszDate)
 int IsValidDosDate(uint16_t uDosDate)
 {
     static const unsigned char abDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    unsigned uYear = (unsigned)(uDosDate >> 9) + 1980u;
+    unsigned uYear = (unsigned)(uDosDate >> 9) + ITEM_YEAR_FIRST;
     unsigned uMonth = (uDosDate >> 5) & 0x0Fu;
     unsigned uDay = uDosDate & 0x1Fu;
     if (uMonth < 1 || uMonth > 12 || uDay < 1 || uDay > abDays[uMonth - 1])

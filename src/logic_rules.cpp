@@ -3,11 +3,7 @@
  * callers supply the file's date or the key's value and show the prompt. */
 #include "logic.h"
 
-/* Item dates compare over their first eight characters only. */
-enum { ITEM_DATE_LEN = 8 };
-
-/* An "O" rule: the letter, eight date characters, then "P" and the prompt. */
-enum { OLDER_PROMPT_MARK = 1 + ITEM_DATE_LEN, OLDER_PROMPT_FORMAT = OLDER_PROMPT_MARK + 1 };
+#include "fixed.h"
 
 static void SetPrompt(const char **ppszPrompt, const char *pszPrompt)
 {
@@ -30,48 +26,75 @@ int CompareItemDates(const char *pszA, const char *pszB)
     return 0;
 }
 
+/* "O" + date [+ "P" + prompt]: a "P" is the prompt mark only right after
+   eight date characters; a shorter date leaves the rule without a prompt. */
+static void ParseOlderRule(const char *pszRule, ParsedRule *pRule)
+{
+    pRule->kind = RULE_OLDER;
+    pRule->pszDate = pszRule + 1;
+    size_t n = 0;
+    while (n < ITEM_DATE_LEN && pRule->pszDate[n] != '\0')
+        n++;
+    pRule->cchDate = n;
+    pRule->pszAfterDate = pRule->pszDate + n;
+    if (n == ITEM_DATE_LEN && pRule->pszAfterDate[0] == RULE_MARK_ASK)
+        pRule->pszPrompt = pRule->pszAfterDate + 1;
+}
+
+void ParseRule(const char *pszRule, int fItem, ParsedRule *pRule)
+{
+    pRule->kind = RULE_OTHER;
+    pRule->pszDate = NULL;
+    pRule->cchDate = 0;
+    pRule->pszAfterDate = NULL;
+    pRule->pszPrompt = NULL;
+    switch (pszRule[0]) {
+    case '\0':
+    case RULE_MARK_ALWAYS:
+        pRule->kind = RULE_ALWAYS;
+        break;
+    case RULE_MARK_NEVER:
+        pRule->kind = RULE_NEVER;
+        break;
+    case RULE_MARK_ASK:
+        pRule->kind = RULE_ASK;
+        pRule->pszPrompt = pszRule + 1;
+        break;
+    case RULE_MARK_OLDER:
+        if (fItem)
+            ParseOlderRule(pszRule, pRule);
+        break;
+    }
+}
+
 int ItemRuleLooksAtFile(const char *pszRule)
 {
-    return pszRule[0] != '\0' && pszRule[0] != 'A';
-}
-
-/* The character at nIndex, or the terminator when the text ends before it
-   (never reads past the end of a short rule). */
-static char CharAt(const char *psz, int nIndex)
-{
-    for (int i = 0; i < nIndex; i++)
-        if (psz[i] == '\0')
-            return '\0';
-    return psz[nIndex];
-}
-
-/* "O" + date [+ "P" + prompt]: an existing file not later than the date is
-   overwritten; a later one is asked about when the prompt is there, else
-   kept. */
-static int DecideOlderRule(const char *pszRule, const char *pszFileDate, const char **ppszPrompt)
-{
-    if (CompareItemDates(pszFileDate, pszRule + 1) <= 0)
-        return OVR_WRITE;
-    if (CharAt(pszRule, OLDER_PROMPT_MARK) != 'P')
-        return OVR_SKIP;
-    SetPrompt(ppszPrompt, pszRule + OLDER_PROMPT_FORMAT);
-    return OVR_ASK;
+    ParsedRule rule;
+    ParseRule(pszRule, 1, &rule);
+    return rule.kind != RULE_ALWAYS;
 }
 
 int DecideItemRule(const char *pszRule, const char *pszFileDate, const char **ppszPrompt)
 {
+    ParsedRule rule;
+    ParseRule(pszRule, 1, &rule);
     SetPrompt(ppszPrompt, NULL);
-    switch (pszRule[0]) {
-    case 'N':
+    switch (rule.kind) {
+    case RULE_NEVER:
         return OVR_SKIP;
-    case 'O':
-        return DecideOlderRule(pszRule, pszFileDate, ppszPrompt);
-    case 'P':
-        SetPrompt(ppszPrompt, pszRule + 1);
-        return OVR_ASK;
+    case RULE_OLDER:
+        /* An existing file not later than the date is overwritten; a later
+           one is asked about when the rule has a prompt, else kept. */
+        if (CompareItemDates(pszFileDate, rule.pszDate) <= 0)
+            return OVR_WRITE;
+        break;
+    case RULE_ASK:
+        break;
     default:        /* empty, "A" and every unknown letter: overwrite */
         return OVR_WRITE;
     }
+    SetPrompt(ppszPrompt, rule.pszPrompt);
+    return rule.pszPrompt != NULL ? OVR_ASK : OVR_SKIP;
 }
 
 int DecideIniRule(const char *pszRule, const char *pszCurVal, const char **ppszPrompt)
@@ -80,11 +103,13 @@ int DecideIniRule(const char *pszRule, const char *pszCurVal, const char **ppszP
     /* A key without a value is always written, whatever the rule. */
     if (pszCurVal[0] == '\0')
         return OVR_WRITE;
-    switch (pszRule[0]) {
-    case 'N':
+    ParsedRule rule;
+    ParseRule(pszRule, 0, &rule);
+    switch (rule.kind) {
+    case RULE_NEVER:
         return OVR_SKIP;
-    case 'P':
-        SetPrompt(ppszPrompt, pszRule + 1);
+    case RULE_ASK:
+        SetPrompt(ppszPrompt, rule.pszPrompt);
         return OVR_ASK;
     default:        /* empty, "A" and every other letter: write */
         return OVR_WRITE;

@@ -2,6 +2,8 @@
  * destination macros, prompt formats and the file-error messages.
  * No platform calls: tested natively and under Wine alike. */
 #include "logic.h"
+
+#include "fixed.h"
 #include "resource.h"
 
 size_t CopySz(char *pszDst, size_t cchDst, const char *pszSrc)
@@ -152,7 +154,7 @@ static size_t SpanTo(const char *psz, char c)
    "%", or at the end of the text. */
 static const char *OutUntilPercent(OutText *pOut, const char *p)
 {
-    size_t n = SpanTo(p, '%');
+    size_t n = SpanTo(p, MACRO_MARK);
     OutSpan(pOut, p, n);
     return p + n;
 }
@@ -168,6 +170,16 @@ static int OutDir(OutText *pOut, const char *pszDir, const LeadBytes *pLead)
     return 1;
 }
 
+int IsMacroLetter(char c)
+{
+    return c == MACRO_DEST || c == MACRO_SYSDIR || c == MACRO_WINDIR;
+}
+
+int StartsWithMacro(const char *psz)
+{
+    return psz[0] == MACRO_MARK && IsMacroLetter(psz[1]);
+}
+
 int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
                const char *pszWinDir, char *pszOut, size_t cchOut, const LeadBytes *pLead)
 {
@@ -178,15 +190,15 @@ int ExpandText(const char *pszFmt, const char *pszPath, const char *pszSysDir,
     while (*(p = OutUntilPercent(&out, p)) != '\0') {
         p++; /* the "%" */
         switch (*p) {
-        case 'D':
+        case MACRO_DEST:
             OutSz(&out, pszPath);
             p++;
             break;
-        case 'S':
+        case MACRO_SYSDIR:
             fDirsOk &= OutDir(&out, pszSysDir, pLead);
             p++;
             break;
-        case 'W':
+        case MACRO_WINDIR:
             fDirsOk &= OutDir(&out, pszWinDir, pLead);
             p++;
             break;
@@ -304,18 +316,18 @@ unsigned FileErrMessage(unsigned nErr, const char **ppszDefault)
         unsigned uMsg;
         const char *pszText;
     } aMessages[] = {
-        {3, MSG_SUBDIR, "Path invalid."},
-        {4, MSG_FILE_TOOMANY, "There are too many open files."},
-        {5, MSG_FILE_DENIED, "Access denied."},
-        {15, MSG_BAD_DRIVE, "Invalid drive."},
-        {19, MSG_FILE_WPROTECT, "A write protect error occured."},
-        {32, MSG_FILE_SHARING, "A sharing violation occured."},
-        {33, MSG_FILE_LOCKING, "A locking violation occured."},
-        {53, MSG_FILE_NETWORK, "A network error occured."},
-        {54, MSG_FILE_NETWORK, "A network error occured."},
-        {58, MSG_FILE_NETWORK, "A network error occured."},
-        {59, MSG_FILE_NETWORK, "A network error occured."},
-        {65, MSG_FILE_NETWORK, "A network error occured."},
+        {3, MSG_SUBDIR, szTextFilePath},
+        {4, MSG_FILE_TOOMANY, szTextFileTooMany},
+        {5, MSG_FILE_DENIED, szTextFileDenied},
+        {15, MSG_BAD_DRIVE, szTextFileDrive},
+        {19, MSG_FILE_WPROTECT, szTextFileWriteProtect},
+        {32, MSG_FILE_SHARING, szTextFileSharing},
+        {33, MSG_FILE_LOCKING, szTextFileLocking},
+        {53, MSG_FILE_NETWORK, szTextFileNetwork},
+        {54, MSG_FILE_NETWORK, szTextFileNetwork},
+        {58, MSG_FILE_NETWORK, szTextFileNetwork},
+        {59, MSG_FILE_NETWORK, szTextFileNetwork},
+        {65, MSG_FILE_NETWORK, szTextFileNetwork},
     };
     for (const auto &m : aMessages) {
         if (m.nErr == nErr) {
@@ -323,6 +335,17 @@ unsigned FileErrMessage(unsigned nErr, const char **ppszDefault)
             return m.uMsg;
         }
     }
-    *ppszDefault = "An unusual file creation error occured.";
+    *ppszDefault = szTextFileOther;
     return MSG_FILE_OTHER;
+}
+
+long DescriptionWidthPx(const char *pszText)
+{
+    long lWidth = 0;
+    for (const unsigned char *p = (const unsigned char *)pszText; *p != '\0'; p++) {
+        if (*p < 32)
+            return -1;
+        lWidth += abDescriptionCharPx[*p - 32];
+    }
+    return lWidth;
 }

@@ -5,9 +5,9 @@
 
 #include <string.h>
 
+#include "manifest.h"
 #include "resource.h"
 #include "scoped.h"
-#include "unload.h"
 
 /* How long one command may keep the shell busy before we go on. */
 static const DWORD DDE_TIMEOUT_MS = 10000;

@@ -7,20 +7,17 @@
 #include <string.h>
 
 #include "filedir.h"
+#include "fixed.h"
 #include "load.h"
 #include "logic.h"
 #include "makeicon.h"
+#include "manifest.h"
 #include "resource.h"
 #include "statbar.h"
 #include "unload.h"
 
-static HINSTANCE hApp;
-static char szDestPath[256], szRootPath[256], szSubPath[256];
+static char szDestPath[PATH_BUF], szRootPath[PATH_BUF], szSubPath[PATH_BUF];
 static int fIcons;
-HINSTANCE GetAppInstance(void) { return hApp; }
-void SetAppInstance(HINSTANCE hInstance) { hApp = hInstance; }
-
-static const char szAppTitle[] = "Installer";
 
 /* Steps after a successful copy, in their fixed order. */
 static void FinishInstall(void)
@@ -30,25 +27,25 @@ static void FinishInstall(void)
     if (fIcons) {
         int r = AddToProgMan(szDestPath);
         if (r != 0)
-            ErrBox((UINT)r, "Attempt to make icons failed.");
+            ErrBox((UINT)r, szTextIcons);
     }
 
     if (LoadBool(IDS_SHOW_DONE, 0))
-        MessageBoxA(NULL, LoadStr(IDS_DONE_TEXT, "Installation complete."), szAppTitle,
+        MessageBoxA(NULL, LoadStr(IDS_DONE_TEXT, szTextDone), szCaptionInstaller,
                     MB_OK | MB_ICONINFORMATION);
 
     /* A follow-up command that did not fit its buffer would start something
        else than the author wrote: it is reported, never run cut. */
     const char *pszCmd = LoadStrExpand(IDS_FOLLOWUP, "", szDestPath);
     if (ExpandWasCut())
-        ErrBox(MSG_MISSING, "The cargo manifest is missing required entries.");
+        ErrBox(MSG_MISSING, szTextMissing);
     else if (pszCmd[0] != '\0')
         WinExec(pszCmd, SW_SHOWNORMAL);
 }
 
 int QuarnelMain(HINSTANCE hInstance, const char *lpszCmdLine)
 {
-    hApp = hInstance;
+    SetAppInstance(hInstance);
     if (lpszCmdLine[0] != '\0') {
         PackFiles(lpszCmdLine);
         return 0;
@@ -57,7 +54,7 @@ int QuarnelMain(HINSTANCE hInstance, const char *lpszCmdLine)
     fIcons = LoadInt(IDS_DDE_COUNT, 0);
     CopySz(szDestPath, sizeof(szDestPath), LoadStr(IDS_DEFAULT_DEST, ""));
 
-    if (DialogBoxParamA(hApp, DLG_PARVEX_ASKED, NULL, MainWndProc, 0) != 1)
+    if (DialogBoxParamA(GetAppInstance(), DLG_PARVEX_ASKED, NULL, MainWndProc, 0) != 1)
         return 0;
     FinishInstall();
     return 0;
@@ -112,7 +109,7 @@ int Unload(HWND hWnd)
 
 static int SubdirFailed(void)
 {
-    ErrBox(MSG_SUBDIR, "Subdirectory creation failed.");
+    ErrBox(MSG_SUBDIR, szTextSubdir);
     return 0;
 }
 
@@ -126,8 +123,8 @@ int CreatePaths(const char *pszPath)
         /* The destination keeps 20 characters of room for the subdirectory.
            A destination beyond its 235 or a joined path beyond 255 would
            name another directory once cut: such a path is refused. */
-        char szSub[256];
-        size_t nDest = CopySzMax(szSub, sizeof(szSub), pszPath, 235);
+        char szSub[PATH_BUF];
+        size_t nDest = CopySzMax(szSub, sizeof(szSub), pszPath, SUBDIR_DEST_KEPT);
         if (pszPath[nDest] != '\0' ||
             !AppendSz(szSub, sizeof(szSub), LoadStr((UINT)(IDS_SUBDIR + i), "")))
             return SubdirFailed();
@@ -142,7 +139,7 @@ int CreatePaths(const char *pszPath)
 static void InitMainDlg(HWND hWnd)
 {
     CenterWindow(hWnd);
-    SendDlgItemMessageA(hWnd, IDC_DESTDIR, EM_LIMITTEXT, 245, 0);
+    SendDlgItemMessageA(hWnd, IDC_DESTDIR, EM_LIMITTEXT, DEST_FIELD_LIMIT, 0);
     SetDlgItemTextA(hWnd, IDC_DESTDIR, szDestPath);
     if (fIcons)
         CheckDlgButton(hWnd, IDC_STARTMENU, BST_CHECKED);
@@ -166,7 +163,7 @@ static void AddTrailingSlash(char *pszPath, size_t cchPath, int fColonEnds)
 
 static void OnMainOk(HWND hWnd)
 {
-    GetDlgItemTextA(hWnd, IDC_DESTDIR, szDestPath, 254);
+    GetDlgItemTextA(hWnd, IDC_DESTDIR, szDestPath, DEST_READ_BUF);
     AddTrailingSlash(szDestPath, sizeof(szDestPath), 1);
     fIcons = IsDlgButtonChecked(hWnd, IDC_STARTMENU) == BST_CHECKED ? 1 : 0;
     if (!VerifyPath(hWnd, szDestPath))
@@ -181,8 +178,8 @@ static void OnMainOk(HWND hWnd)
 
 static void OnMainBrowse(HWND hWnd)
 {
-    char szDir[256];
-    GetDlgItemTextA(hWnd, IDC_DESTDIR, szDir, 236);
+    char szDir[PATH_BUF];
+    GetDlgItemTextA(hWnd, IDC_DESTDIR, szDir, BROWSE_READ_BUF);
     if (Browse(hWnd, szDir, sizeof(szDir)))
         SetDlgItemTextA(hWnd, IDC_DESTDIR, szDir);
 }
@@ -214,7 +211,7 @@ INT_PTR CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 
 static int RefusePath(HWND hWnd, UINT uId, const char *pszDefault)
 {
-    MessageBoxA(hWnd, LoadStr(uId, pszDefault), szAppTitle, MB_OK | MB_ICONSTOP);
+    MessageBoxA(hWnd, LoadStr(uId, pszDefault), szCaptionInstaller, MB_OK | MB_ICONSTOP);
     return 0;
 }
 
@@ -223,14 +220,14 @@ static int RefusePath(HWND hWnd, UINT uId, const char *pszDefault)
    what was typed; a result beyond 255 characters is refused, never cut. */
 static int RebuildPath(char *pszPath)
 {
-    char szJoined[256];
+    char szJoined[PATH_BUF];
     AddTrailingSlash(szRootPath, sizeof(szRootPath), 0);
     if (!EndsWithChar(szRootPath, '\\', AnsiLeadBytes()))
         return 0;
     CopySz(szJoined, sizeof(szJoined), szRootPath);
     if (!AppendSz(szJoined, sizeof(szJoined), szSubPath))
         return 0;
-    CopySz(pszPath, 256, szJoined);
+    CopySz(pszPath, PATH_BUF, szJoined);
     return 1;
 }
 
@@ -241,7 +238,7 @@ static void ShowDiskSpace(HWND hWnd, char cDrive, int nNeed, long lFree)
     wsprintfA(szNeed, "Space Required: %i KB", nNeed);
     wsprintfA(szFree, "Space Available: %li KB", lFree);
     DLGPARAMS params = {3, {szDrive, szNeed, szFree}};
-    DialogBoxParamA(hApp, DLG_DISKSPACE, hWnd, NotifyDlgProc, (LPARAM)&params);
+    DialogBoxParamA(GetAppInstance(), DLG_DISKSPACE, hWnd, NotifyDlgProc, (LPARAM)&params);
 }
 
 static const char *ConfirmTemplate(HWND hWnd, const char *pszPath)
@@ -261,9 +258,9 @@ int VerifyPath(HWND hWnd, char *pszPath)
 {
     SplitPath(pszPath, szRootPath, szSubPath);
     if (!IsValidDrive(szRootPath))
-        return RefusePath(hWnd, MSG_BAD_DRIVE, "The selected drive is invalid.");
+        return RefusePath(hWnd, MSG_BAD_DRIVE, szTextBadDrive);
     if (!IsSubOk(szSubPath, AnsiLeadBytes()) || !RebuildPath(pszPath))
-        return RefusePath(hWnd, MSG_BAD_PATH, "The entered path is invalid.");
+        return RefusePath(hWnd, MSG_BAD_PATH, szTextBadPath);
 
     int nNeed = LoadInt(IDS_SPACE_KB, 0);
     if (nNeed != 0) {
@@ -283,14 +280,14 @@ int VerifyPath(HWND hWnd, char *pszPath)
     } else {
         pszTemplate = ConfirmTemplate(hWnd, pszPath);
     }
-    return DialogBoxParamA(hApp, pszTemplate, hWnd, NotifyDlgProc, (LPARAM)&params) == 1 ? 1 : 0;
+    return DialogBoxParamA(GetAppInstance(), pszTemplate, hWnd, NotifyDlgProc, (LPARAM)&params) == 1 ? 1 : 0;
 }
 
 /* 1 when pszPath names the directory that pfnGetDir reports (with its
    trailing separator), compared without regard to case. */
 static int IsSystemFolder(UINT(WINAPI *pfnGetDir)(LPSTR, UINT), const char *pszPath)
 {
-    char szDir[256];
+    char szDir[PATH_BUF];
     UINT n = pfnGetDir(szDir, sizeof(szDir));
     if (n == 0 || n >= sizeof(szDir))
         return 0;
@@ -362,7 +359,7 @@ static BOOL ShowOpenDialog(OPENFILENAMEA *pOfn)
    result before the file name is the directory the user ended up in. */
 int Browse(HWND hWnd, char *pszDir, int nDirBufSize)
 {
-    char szInitDir[256];
+    char szInitDir[PATH_BUF];
     CopySz(szInitDir, sizeof(szInitDir), pszDir);
     int nName = GetFileNameOfPath(NULL, 0, szInitDir, AnsiLeadBytes());
     szInitDir[nName > 0 ? nName - 1 : 0] = '\0';
@@ -372,13 +369,13 @@ int Browse(HWND hWnd, char *pszDir, int nDirBufSize)
     ZeroMemory(&ofn, sizeof(ofn));
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = hWnd;
-    ofn.hInstance = hApp;
+    ofn.hInstance = GetAppInstance();
     ofn.lpstrFilter = "All\0*.*\0";
     ofn.nFilterIndex = 0;
     ofn.lpstrFile = pszDir;
     ofn.nMaxFile = (DWORD)nDirBufSize;
     ofn.lpstrInitialDir = szInitDir[0] != '\0' ? szInitDir : NULL;
-    ofn.lpstrTitle = "Choose Directory";
+    ofn.lpstrTitle = TEXT_CHOOSE_DIR;
     ofn.lpTemplateName = DLG_BROWSE;
     ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN;
     if (!ShowOpenDialog(&ofn))
@@ -388,8 +385,7 @@ int Browse(HWND hWnd, char *pszDir, int nDirBufSize)
     return 1;
 }
 
-char *GetDestPath(void) { return szDestPath; }
-char *GetRootPath(void) { return szRootPath; }
-char *GetSubPath(void) { return szSubPath; }
-int GetIconsFlag(void) { return fIcons; }
-void SetIconsFlag(int f) { fIcons = f; }
+char *GetDestPath(void)
+{
+    return szDestPath;
+}

@@ -1,14 +1,10 @@
 /* quarnel.h - the installer driver: program start, the install sequence, the
  * destination dialog with path verification, and the INI changes.  Holds the
- * driver's destination strings and the instance every resource comes from. */
+ * driver's destination strings. */
 #ifndef QUARNEL_QUARNEL_H
 #define QUARNEL_QUARNEL_H
 
 #include <windows.h>
-
-/* The module every resource (manifest, templates, icons) is loaded from. */
-HINSTANCE GetAppInstance(void);
-void SetAppInstance(HINSTANCE hInstance);
 
 /* The whole program after WinMain: builder mode for a non-empty command
    tail, else the interactive install.  Returns the exit code (always 0). */
@@ -22,12 +18,8 @@ int Unload(HWND hWnd);
    1 on success, 0 after an error message. */
 int CreatePaths(const char *pszPath);
 
-/* The destination strings (256 characters each) and the Start Menu flag. */
+/* The destination (a buffer of 256 characters). */
 char *GetDestPath(void);
-char *GetRootPath(void);
-char *GetSubPath(void);
-int GetIconsFlag(void);
-void SetIconsFlag(int fIcons);
 
 /* Destination dialog and its helpers. */
 INT_PTR CALLBACK MainWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);

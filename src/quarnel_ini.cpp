@@ -3,19 +3,18 @@
  * the user before replacing it. */
 #include "quarnel.h"
 
+#include "fixed.h"
 #include "logic.h"
+#include "manifest.h"
 #include "resource.h"
-#include "unload.h"
-
-static const char szMissingText[] = "The cargo manifest is missing required entries.";
 
 /* One change as read from the manifest, every text expanded. */
 typedef struct INICHANGE {
-    char szF[256];
-    char szSec[256];
-    char szKey[256];
-    char szVal[256];
-    char szOvr[256];
+    char szF[PATH_BUF];
+    char szSec[PATH_BUF];
+    char szKey[PATH_BUF];
+    char szVal[PATH_BUF];
+    char szOvr[PATH_BUF];
 } INICHANGE;
 
 /* Expanded entry uId into a 256-character buffer.  0 when the text did not
@@ -50,13 +49,13 @@ int ChgINIs(const char *pszPath)
     for (int i = 0; i < n; i++) {
         INICHANGE chg;
         if (!LoadIniChange(i, pszPath, &chg)) {
-            ErrBox(MSG_MISSING, szMissingText);
+            ErrBox(MSG_MISSING, szTextMissing);
             return 0;
         }
         int nAnswer = CanOvrINI(chg.szF, chg.szOvr, chg.szSec, chg.szKey, chg.szVal);
-        if (nAnswer == IDCANCEL)
+        if (nAnswer == OVR_CANCEL)
             return 0;
-        if (nAnswer == IDNO)
+        if (nAnswer == OVR_SKIP)
             continue;
         /* A failed write is not reported: the install itself is done. */
         WritePrivateProfileStringA(chg.szSec, chg.szKey, chg.szVal, chg.szF);
@@ -70,31 +69,24 @@ int ChgINIs(const char *pszPath)
 static int AskIni(const char *pszFormat, const char *pszCurVal, const char *pszVal)
 {
     const char *apszArgs[2] = {pszCurVal, pszVal};
-    char szMsg[512];
+    char szMsg[INI_PROMPT_BUF];
     FormatPrompt(pszFormat, apszArgs, 2, szMsg, sizeof(szMsg));
-    int nAnswer = MessageBoxA(GetActiveWindow(), szMsg, "Parvex",
-                              MB_YESNOCANCEL | MB_ICONQUESTION);
-    /* A box that could not be shown is no consent: the value stays. */
-    return nAnswer == 0 ? IDNO : nAnswer;
+    return AskOverwrite(szMsg);
 }
 
 int CanOvrINI(const char *pszFile, const char *pszOvr, const char *pszSec,
               const char *pszKey, const char *pszVal)
 {
     /* These rules write in any case, so the file is not even read. */
-    if (pszOvr[0] == '\0' || pszOvr[0] == 'A')
-        return IDYES;
+    ParsedRule rule;
+    ParseRule(pszOvr, 0, &rule);
+    if (rule.kind == RULE_ALWAYS)
+        return OVR_WRITE;
 
-    char szCurVal[100];
+    char szCurVal[INI_VALUE_BUF];
     GetPrivateProfileStringA(pszSec, pszKey, "", szCurVal, sizeof(szCurVal), pszFile);
 
     const char *pszPrompt = NULL;
-    switch (DecideIniRule(pszOvr, szCurVal, &pszPrompt)) {
-    case OVR_SKIP:
-        return IDNO;
-    case OVR_ASK:
-        return AskIni(pszPrompt, szCurVal, pszVal);
-    default:
-        return IDYES;
-    }
+    int nDecision = DecideIniRule(pszOvr, szCurVal, &pszPrompt);
+    return nDecision == OVR_ASK ? AskIni(pszPrompt, szCurVal, pszVal) : nDecision;
 }

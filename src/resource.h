@@ -20,6 +20,7 @@
 #define DLG_VERIFY_SYS    "VERIFYDLGSYSDIR"
 #define DLG_DISKSPACE     "DISKSPACEDLG"
 #define DLG_WAIT          "WAITDLG"
+#define TEXT_CHOOSE_DIR   "Choose Directory"  /* the directory chooser's caption */
 #define ICON_CARGO        "CARGO"
 #define ICON_QUARNEL      "QUARNEL"
 /* The package checksums a product build seals into its installer (type

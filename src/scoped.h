@@ -14,7 +14,6 @@ public:
     ~FileOwner() { Close(); }
     HFILE Get() const { return m_h; }
     bool IsOpen() const { return m_h != HFILE_ERROR; }
-    void Reset(HFILE h) { Close(); m_h = h; }
     HFILE Detach() { HFILE h = m_h; m_h = HFILE_ERROR; return h; }
     void Close() { if (m_h != HFILE_ERROR) { _lclose(m_h); m_h = HFILE_ERROR; } }
 private:
@@ -38,7 +37,8 @@ public:
         return m_p;
     }
     void *Get() const { return m_p; }
-    HGLOBAL Handle() const { return m_h; }
+    /* Hands the block on, still locked: the taker unlocks and frees it. */
+    HGLOBAL Detach() { HGLOBAL h = m_h; m_h = NULL; m_p = NULL; return h; }
     void Free() {
         if (m_h) {
             if (m_p) GlobalUnlock(m_h);

@@ -3,11 +3,11 @@
  * Cancel button whose question is answered inside the copy's message drain. */
 #include "statbar.h"
 
+#include "fixed.h"
 #include "logic.h"
-#include "quarnel.h"
+#include "manifest.h"
 #include "resource.h"
 #include "scoped.h"
-#include "unload.h"
 
 static HWND hStatDlg;   /* the open progress dialog, NULL when none */
 static int nPerc;       /* percentage the bar shows */
@@ -53,7 +53,7 @@ int StatDlgMsg(const char *lpszMsg, const char *lpszItem, int nPercent)
 
     /* Message, one blank, item; cut at the buffer's end rather than overrun
        it should a caller ever pass more than fits. */
-    char szBuf[356];
+    char szBuf[STATUS_BUF];
     size_t cch = CopySz(szBuf, sizeof(szBuf), lpszMsg ? lpszMsg : "");
     if (lpszItem && lpszItem[0]) {
         cch += CopySz(szBuf + cch, sizeof(szBuf) - cch, " ");
@@ -92,8 +92,8 @@ int StatDlgEnd(void)
 /* Asks whether to stop; Yes marks the install as cancelled for good. */
 static void AskCancel(HWND hDlg)
 {
-    const char *pszAsk = LoadStr(IDS_CANCEL_ASK, "Are you sure you want to\ncancel the installation?");
-    if (MessageBoxA(hDlg, pszAsk, "Install", MB_YESNO | MB_ICONQUESTION) == IDYES)
+    const char *pszAsk = LoadStr(IDS_CANCEL_ASK, szTextCancelAsk);
+    if (MessageBoxA(hDlg, pszAsk, szCaptionCancelAsk, MB_YESNO | MB_ICONQUESTION) == IDYES)
         bCancel = 1;
 }
 

@@ -6,38 +6,15 @@
 #include "unload.h"
 
 #include "filedir.h"
+#include "fixed.h"
 #include "logic.h"
-#include "quarnel.h"
+#include "manifest.h"
 #include "resource.h"
 #include "scoped.h"
 #include "statbar.h"
 
-/* Destinations and the package path live in 256-character buffers. */
-enum { PATH_BUF = 256, PATH_MAX_LEN = PATH_BUF - 1 };
-
-/* The program's own path is kept to 239 characters, so that with a package
-   name of at most 15 the package path stays within 254. */
-enum { PROGRAM_PATH_MAX = 239, PACKAGE_NAME_BUF = 16 };
-
-/* Rooms of the entries read directly from the string table. */
-enum { ITEM_NAME_BUF = 256, ITEM_DATE_BUF = 10, ITEM_RULE_BUF = 100 };
-
-/* Overwrite prompt: a rule's format (at most 98) with a destination (255). */
-enum { PROMPT_BUF = 356 };
-
 /* FileErrBox code for a path that cannot be used: "Path invalid.". */
 enum { FILE_ERR_PATH_NOT_FOUND = 3 };
-
-static const char szPromptCaption[] = "Parvex";
-static const char szMissing[] = "The cargo manifest is missing required entries.";
-static const char szBadPackage[] = "The install package file is invalid.";
-
-/* Reads entry uId straight from the string table; absent reads as empty. */
-static void ReadEntry(UINT uId, char *pszBuf, int cchBuf)
-{
-    pszBuf[0] = '\0';
-    LoadStringA(GetAppInstance(), uId, pszBuf, cchBuf);
-}
 
 /* Every failure of the copy closes the progress dialog before its message. */
 static int FailWith(UINT uId, const char *pszDefault)
@@ -58,7 +35,7 @@ static int FailWithFileError(UINT nErr)
    cut path would put the item somewhere the manifest never named. */
 static int RefuseLongPath(const char *pszFile)
 {
-    if (lstrlenA(pszFile) <= PATH_MAX_LEN)
+    if (lstrlenA(pszFile) <= PATH_KEPT)
         return 0;
     FailWithFileError(FILE_ERR_PATH_NOT_FOUND);
     return 1;
@@ -139,12 +116,12 @@ static HFILE OpenPackage(void)
 {
     char szExe[1024];
     DWORD n = GetModuleFileNameA(NULL, szExe, sizeof(szExe));
-    if (n == 0 || n > PROGRAM_PATH_MAX)
+    if (n == 0 || n > PROGRAM_PATH_KEPT)
         return HFILE_ERROR;
     szExe[GetFileNameOfPath(NULL, 0, szExe, AnsiLeadBytes())] = '\0';
 
     char szName[PACKAGE_NAME_BUF];
-    ReadEntry(IDS_PACKAGE, szName, sizeof(szName));
+    LoadEntry(IDS_PACKAGE, szName, sizeof(szName));
     if (szName[0] == '\0')
         return HFILE_ERROR;
 
@@ -162,23 +139,23 @@ static int ReadRecord(HFILE hPkg, GlobalOwner &rBlock, long *plSize)
 {
     unsigned char abHeader[RECORD_HEADER_SIZE];
     if (!ReadExact(hPkg, abHeader, sizeof(abHeader)) || !RecordFitsSums(abHeader))
-        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+        return FailWith(MSG_BAD_PACKAGE, szTextBadPackage);
     long lSize = DecodeRecordLength(abHeader);
     /* A negative length is a damaged package; asking for it as a size
        would request gigabytes, so it is refused before any allocation. */
     if (lSize < 0)
-        return FailWith(MSG_NO_MEMORY, "A memory allocation failed.");
+        return FailWith(MSG_NO_MEMORY, szTextNoMemory);
     *plSize = lSize;
     /* The builder never writes an empty record; one read here is taken
        for what it says: an empty file. */
     if (lSize > 0) {
         if (rBlock.Alloc((SIZE_T)lSize) == NULL)
-            return FailWith(MSG_NO_MEMORY, "A memory allocation failed.");
+            return FailWith(MSG_NO_MEMORY, szTextNoMemory);
         if (!ReadExact(hPkg, rBlock.Get(), lSize))
-            return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+            return FailWith(MSG_BAD_PACKAGE, szTextBadPackage);
     }
     if (!RecordMatchesSums(rBlock.Get(), lSize))
-        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+        return FailWith(MSG_BAD_PACKAGE, szTextBadPackage);
     return 1;
 }
 
@@ -215,7 +192,7 @@ int ResToFile(const char *pszFile, HFILE hPkg)
         /* A cut file would pass for installed, and on a retry an "N" or
            "O" rule would keep it; it goes, and the copy stops. */
         DeleteFileA(pszFile);
-        return FailWith(MSG_WRITE_SHORT, "A file write failed.  The disk may be full.");
+        return FailWith(MSG_WRITE_SHORT, szTextWriteShort);
     }
     return 1;
 }
@@ -227,11 +204,7 @@ int UnzipFile(const char *)
 
 int MakeDestFile(const char *pszFile, const char *pszDate, HFILE hPkg)
 {
-    if (RefuseLongPath(pszFile))
-        return 0;
-    char szTmpFile[PATH_BUF];
-    CopySz(szTmpFile, sizeof(szTmpFile), pszFile);
-    if (!ResToFile(szTmpFile, hPkg))
+    if (RefuseLongPath(pszFile) || !ResToFile(pszFile, hPkg))
         return 0;
     if (pszDate[0] != '\0')
         SetFileDate(pszFile, pszDate);
@@ -240,28 +213,28 @@ int MakeDestFile(const char *pszFile, const char *pszDate, HFILE hPkg)
     return 1;
 }
 
-/* Shows an overwrite prompt; the rule's format is manifest text, so it is
-   filled in by FormatPrompt and never handed to a printf-style call. */
-static int AskOverwrite(const char *pszFormat, const char *pszFile)
+/* Asks about an existing destination; the rule's format is manifest text,
+   so it is filled in by FormatPrompt and never handed to a printf-style call. */
+static int AskItem(const char *pszFormat, const char *pszFile)
 {
-    char szMsg[PROMPT_BUF];
+    char szMsg[ITEM_PROMPT_BUF];
     const char *apszArgs[1] = {pszFile};
     FormatPrompt(pszFormat, apszArgs, 1, szMsg, sizeof(szMsg));
-    return MessageBoxA(GetActiveWindow(), szMsg, szPromptCaption, MB_YESNOCANCEL | MB_ICONQUESTION);
+    return AskOverwrite(szMsg);
 }
 
 int CanOvr(const char *pszFile, int nItem)
 {
     char szRule[ITEM_RULE_BUF];
-    ReadEntry(IDS_ITEM_RULE + nItem, szRule, sizeof(szRule));
+    LoadEntry(IDS_ITEM_RULE + nItem, szRule, sizeof(szRule));
     if (!ItemRuleLooksAtFile(szRule))
         return OVR_WRITE;
-    char szDate[16] = "";
+    char szDate[ITEM_DATE_BUF] = "";
     if (!GetFileDate(pszFile, szDate))
         return OVR_WRITE;       /* no file there (or none we can read) */
     const char *pszFormat = NULL;
     int nDecision = DecideItemRule(szRule, szDate, &pszFormat);
-    return nDecision == OVR_ASK ? AskOverwrite(pszFormat, pszFile) : nDecision;
+    return nDecision == OVR_ASK ? AskItem(pszFormat, pszFile) : nDecision;
 }
 
 /* Item i's destination, expanded against pszPath, into pszDest (256).
@@ -270,7 +243,7 @@ static int GetItemDest(int nItem, const char *pszPath, char *pszDest)
 {
     const char *pszExpanded = LoadStrExpand(IDS_ITEM_DEST + nItem, "", pszPath);
     if (pszExpanded[0] == '\0' || ExpandWasCut())
-        return FailWith(MSG_MISSING, szMissing);
+        return FailWith(MSG_MISSING, szTextMissing);
     if (RefuseLongPath(pszExpanded))
         return 0;
     CopySz(pszDest, PATH_BUF, pszExpanded);
@@ -284,7 +257,7 @@ static int ExtractItem(int nItem, int nCount, const char *pszPath, HFILE hPkg)
     if (!GetItemDest(nItem, pszPath, szDest))
         return 0;
     char szName[ITEM_NAME_BUF];
-    ReadEntry(IDS_ITEM_NAME + nItem, szName, sizeof(szName));
+    LoadEntry(IDS_ITEM_NAME + nItem, szName, sizeof(szName));
 
     int nAnswer = CanOvr(szDest, nItem);
     if (nAnswer == OVR_CANCEL) {
@@ -296,10 +269,10 @@ static int ExtractItem(int nItem, int nCount, const char *pszPath, HFILE hPkg)
 
     /* The share of items before this one; 64 bits so no count overflows. */
     int nPercent = (int)((long long)nItem * 100 / nCount);
-    if (!StatDlgMsg("Copying ", szName, nPercent))
+    if (!StatDlgMsg(szStatusCopying, szName, nPercent))
         return 0;
     char szDate[ITEM_DATE_BUF];
-    ReadEntry(IDS_ITEM_DATE + nItem, szDate, sizeof(szDate));
+    LoadEntry(IDS_ITEM_DATE + nItem, szDate, sizeof(szDate));
     return MakeDestFile(szDest, szDate, hPkg);
 }
 
@@ -310,7 +283,7 @@ int CheckSealedLength(void)
         return 1;
     SumsScope sumsScope;
     if (!StartSumsCheck(pkg.Get()))
-        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+        return FailWith(MSG_BAD_PACKAGE, szTextBadPackage);
     return 1;
 }
 
@@ -323,11 +296,11 @@ int ResToFiles(const char *pszPath)
     }
     SumsScope sumsScope;
     if (!StartSumsCheck(pkg.Get()))
-        return FailWith(MSG_BAD_PACKAGE, szBadPackage);
+        return FailWith(MSG_BAD_PACKAGE, szTextBadPackage);
     int nCount = LoadInt(IDS_ITEM_COUNT, 0);
     for (int i = 0; i < nCount; i++)
         if (!ExtractItem(i, nCount, pszPath, pkg.Get()))
             return 0;
-    StatDlgMsg("DONE", "", 100);
+    StatDlgMsg(szStatusDone, "", 100);
     return 1;
 }

@@ -1,26 +1,41 @@
-/* unload_readers.cpp - the manifest readers, destination-macro expansion and
- * the error boxes.  Every manifest string the program uses passes through
- * here, so the buffers' lifetimes below are what the callers rely on. */
-#include "unload.h"
+/* unload_readers.cpp - the program's own module, the manifest readers,
+ * destination-macro expansion and the boxes that show manifest texts.  Every
+ * manifest string the program uses passes through here, so the buffers'
+ * lifetimes below are what the callers rely on. */
+#include "manifest.h"
 
 #include "filedir.h"
+#include "fixed.h"
 #include "logic.h"
-#include "quarnel.h"
+
+/* The module every resource is loaded from; WinMain's instance. */
+static HINSTANCE hApp;
 
 /* szBuf holds the latest plain read (LoadStr, and the text of an error box);
    szBuf2 the latest expansion, which survives plain reads and error boxes. */
-static char szBuf[1024];
-static char szBuf2[1024];
+static char szBuf[STRING_BUF];
+static char szBuf2[STRING_BUF];
 static int fExpandCut;
 
-static const char szErrCaption[] = "Installer";
+/* The overwrite answers are the message box's own, so an answer passes
+   through unchanged. */
+static_assert(OVR_WRITE == IDYES && OVR_SKIP == IDNO && OVR_CANCEL == IDCANCEL,
+              "overwrite answers are the Yes/No/Cancel box's answers");
 
-/* A manifest entry into psz (cch characters, cut to fit); empty when the
-   entry is absent. */
-static void ReadEntry(UINT uId, char *psz, int cch)
+HINSTANCE GetAppInstance(void)
+{
+    return hApp;
+}
+
+void SetAppInstance(HINSTANCE hInstance)
+{
+    hApp = hInstance;
+}
+
+void LoadEntry(UINT uId, char *psz, int cch)
 {
     psz[0] = '\0';
-    if (LoadStringA(GetAppInstance(), uId, psz, cch) <= 0)
+    if (LoadStringA(hApp, uId, psz, cch) <= 0)
         psz[0] = '\0';
 }
 
@@ -31,15 +46,15 @@ static int IsInside(const char *p, const char *pBuf, size_t cb)
 
 int LoadInt(UINT uId, int nDefault)
 {
-    char sz[32];
-    ReadEntry(uId, sz, sizeof(sz));
+    char sz[INT_BUF];
+    LoadEntry(uId, sz, sizeof(sz));
     return sz[0] == '\0' ? nDefault : ParseIntText(sz);
 }
 
 int LoadBool(UINT uId, int fDefault)
 {
-    char sz[32];
-    ReadEntry(uId, sz, sizeof(sz));
+    char sz[INT_BUF];
+    LoadEntry(uId, sz, sizeof(sz));
     return sz[0] == '\0' ? fDefault : IsTrueText(sz);
 }
 
@@ -54,7 +69,7 @@ char *LoadStr(UINT uId, const char *pszDefault)
         CopySz(szSaved, sizeof(szSaved), pszDefault);
         pszDefault = szSaved;
     }
-    ReadEntry(uId, szBuf, sizeof(szBuf));
+    LoadEntry(uId, szBuf, sizeof(szBuf));
     if (szBuf[0] == '\0')
         CopySz(szBuf, sizeof(szBuf), pszDefault);
     return szBuf;
@@ -78,7 +93,7 @@ char *ExpandStr(const char *pszFmt, const char *pszPath)
     /* Expanding into a buffer of its own keeps a text or path that happens
        to lie in szBuf2 intact while the new result is built. */
     char szOut[sizeof(szBuf2)];
-    char szSys[256], szWin[256];
+    char szSys[PATH_BUF], szWin[PATH_BUF];
     const char *pszSys = FetchDir(GetSystemDirectoryA, szSys, sizeof(szSys));
     const char *pszWin = FetchDir(GetWindowsDirectoryA, szWin, sizeof(szWin));
     fExpandCut =
@@ -96,7 +111,7 @@ int ExpandWasCut(void)
 void ErrBox(UINT uId, const char *pszDefault)
 {
     const char *pszText = LoadStr(uId, pszDefault);
-    MessageBoxA(GetActiveWindow(), pszText, szErrCaption, MB_OK | MB_ICONSTOP);
+    MessageBoxA(GetActiveWindow(), pszText, szCaptionInstaller, MB_OK | MB_ICONSTOP);
 }
 
 void FileErrBox(UINT nErr)
@@ -104,4 +119,16 @@ void FileErrBox(UINT nErr)
     const char *pszDefault;
     UINT uId = FileErrMessage(nErr, &pszDefault);
     ErrBox(uId, pszDefault);
+}
+
+int AskOverwrite(const char *pszText)
+{
+    int nAnswer = MessageBoxA(GetActiveWindow(), pszText, szCaptionPrompt,
+                              MB_YESNOCANCEL | MB_ICONQUESTION);
+    /* Yes, No and Cancel are the only answers such a box gives; anything
+       else (0, or -1 where the box's window could not be made) means it
+       was never shown, and an unasked question is no consent. */
+    if (nAnswer == OVR_WRITE || nAnswer == OVR_CANCEL)
+        return nAnswer;
+    return OVR_SKIP;
 }

@@ -5,7 +5,7 @@
 
 #include "makeicon.h"
 #include "testsupport.h"
-#include "unload.h"
+#include "manifest.h"
 
 #include <objbase.h>
 #include <objidl.h>

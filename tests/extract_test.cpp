@@ -233,6 +233,22 @@ TEST_F(ExtractRules, ExistingFiles)
     }
 }
 
+/* A question that cannot be shown is no consent: r3 and r4, which would
+   ask, keep their files, and the copy goes on. */
+TEST_F(ExtractRules, PromptThatCannotBeShownKeepsTheFile)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeExisting("20000101"));
+    ExtractOutcome out;
+    {
+        WindowsRefused refused;
+        ASSERT_TRUE(refused.IsActive());
+        out = RunExtraction(dest, {});
+    }
+    EXPECT_EQ(out.nResult, 1);
+    EXPECT_TRUE(out.boxes.empty()) << BoxTexts(out.boxes);
+    ExpectWritten({0, 5, 7});
+}
+
 TEST_F(ExtractRules, CanOvrAnswers)
 {
     ASSERT_NO_FATAL_FAILURE(MakeExisting("20000101"));

@@ -103,6 +103,25 @@ TEST(IniRuleLimits, LongPromptAndValueAreCutSafely)
     EXPECT_EQ(seen[0].text, expected);
 }
 
+/* A question that cannot be shown is no consent: the value stays. */
+TEST(IniRuleLimits, PromptThatCannotBeShownKeepsTheValue)
+{
+    std::string file = ScratchDir("ini_rule_nobox") + "app.ini";
+    ASSERT_TRUE(WriteBytes(file, szSeed));
+
+    BoxAnswerer answerer({}, GetCurrentProcessId(), 1500);
+    int r;
+    {
+        WindowsRefused refused;
+        ASSERT_TRUE(refused.IsActive());
+        r = CanOvrINI(file.c_str(), "PReplace %s with %s?", "Main", "Old", "new");
+    }
+    std::vector<SeenBox> seen = answerer.Stop();
+
+    EXPECT_EQ(r, IDNO);
+    EXPECT_TRUE(seen.empty()) << "unexpected box: " << seen[0].text;
+}
+
 /* ---- Whole change lists from a manifest --------------------------------- */
 
 const char szMissing[] = "The cargo manifest is missing required entries.";

@@ -6,7 +6,7 @@
 
 #include "resource.h"
 #include "testsupport.h"
-#include "unload.h"
+#include "manifest.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "quarnel.h"
+#include "manifest.h"
 #include "resource.h"
 #include "statbar.h"
 

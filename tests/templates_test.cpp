@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include "testsupport.h"
 
+#include "fixed.h"
+#include "logic.h"
+
 #include <algorithm>
 #include <set>
 #include <string>
@@ -482,6 +485,73 @@ TEST(Templates, EachWindowOpensWithTheFocusWhereTheUserStarts)
         EXPECT_TRUE(shown.bSaved) << c.pszName;
         EXPECT_EQ(shown.bIconShown, std::string(c.pszName) == "PARVEXDLG") << c.pszName;
     }
+}
+
+
+/* ---- The description field ---------------------------------------------- */
+
+INT_PTR CALLBACK QuietProc(HWND, UINT uMsg, WPARAM, LPARAM)
+{
+    return uMsg == WM_INITDIALOG;
+}
+
+/* What the kit reckons of a description (the figures in fixed.h) against
+   what the dialog measures on the display: the field's width, each
+   character's width in the field's own font, and whether a text stays on
+   the field's one line.  On a mismatch the measured table is printed in
+   the form fixed.h keeps it.  The dialog asks for MS Sans Serif, which every
+   Windows has and the test prefix carries (Wine's copy, with the metrics of
+   Windows'); measured in a substitute face the figures would mean nothing. */
+TEST(Templates, DescriptionFieldMeasuresAsTheKitReckons)
+{
+    HMODULE hMod = UseManifest("manifest_ui");
+    ASSERT_NE(hMod, nullptr);
+    HWND hDlg = CreateDialogParamA(hMod, "PARVEXDLG", NULL, QuietProc, 0);
+    ASSERT_NE(hDlg, nullptr);
+    HWND hField = GetDlgItem(hDlg, 203);
+    RECT rcField;
+    GetClientRect(hField, &rcField);
+    EXPECT_EQ(rcField.right, DESCRIPTION_FIELD_PX);
+
+    HDC hdc = GetDC(hField);
+    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HGDIOBJ>(SendMessageA(hField, WM_GETFONT, 0, 0)));
+    std::string table;
+    bool bSame = true;
+    for (int c = 32; c < 256; c++) {
+        char ch = static_cast<char>(c);
+        SIZE size = {0, 0};
+        GetTextExtentPoint32A(hdc, &ch, 1, &size);
+        bSame = bSame && size.cx == abDescriptionCharPx[c - 32];
+        table += std::to_string(size.cx) + (c % 16 == 15 ? ",\n" : ", ");
+    }
+    TEXTMETRICA tm;
+    GetTextMetricsA(hdc, &tm);
+    char szFace[LF_FACESIZE] = "";
+    GetTextFaceA(hdc, sizeof(szFace), szFace);
+    EXPECT_STREQ(szFace, "MS Sans Serif");
+    EXPECT_TRUE(bSame) << "field " << rcField.right << " x " << rcField.bottom << " px, font " << szFace
+                       << " " << tm.tmHeight << " px high; characters 32 to 255:\n" << table;
+    const char *const apszTexts[] = {
+        "Quarnel Sample 1.0, a small demonstration product.",
+        "Quarnel Sample 1.0, a demonstration",
+        "Quarnel Sample 1.0",
+        "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW",
+        "iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii \xC4\xD6\xDC\xE9\xFF",
+    };
+    for (const char *psz : apszTexts) {
+        SCOPED_TRACE(psz);
+        SIZE size = {0, 0};
+        GetTextExtentPoint32A(hdc, psz, lstrlenA(psz), &size);
+        EXPECT_EQ(DescriptionWidthPx(psz), size.cx);
+        /* The field wraps as DrawText does: one line exactly when it fits. */
+        RECT rc = rcField;
+        DrawTextA(hdc, psz, -1, &rc, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+        bool bOneLine = rc.bottom == tm.tmHeight && rc.right <= rcField.right;
+        EXPECT_EQ(bOneLine, DescriptionWidthPx(psz) <= DESCRIPTION_FIELD_PX);
+    }
+    SelectObject(hdc, hOld);
+    ReleaseDC(hField, hdc);
+    DestroyWindow(hDlg);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 
+#include "fixed.h"
 #include "logic.h"
 #include "resource.h"
 
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const uint64_t MAX_ITEM_SIZE = 0x7fffffffu; /* a record's signed 32-bit length */
-enum { FIRST_DOS_YEAR = 1980, LAST_DOS_YEAR = 2107, PACKAGE_STEM = 8 };
+enum { PACKAGE_STEM = 8 };
 
 struct FoundFile {
     std::string strRel; /* relative to the folder, with "/" */
@@ -85,9 +86,10 @@ std::string CheckDate(const fs::path &path, char *pszDate)
     if (!ptm)
         return "its modification time is not a date";
     unsigned uYear = (unsigned)ptm->tm_year + 1900;
-    if (ptm->tm_year + 1900 < FIRST_DOS_YEAR || uYear > LAST_DOS_YEAR)
-        return "dated " + std::to_string(ptm->tm_year + 1900) + "; the installer stamps dates from 1980 to 2107 "
-               "only (touch the file)";
+    if (ptm->tm_year + 1900 < ITEM_YEAR_FIRST || uYear > ITEM_YEAR_LAST)
+        return "dated " + std::to_string(ptm->tm_year + 1900) + "; the installer stamps dates from " +
+               std::to_string((int)ITEM_YEAR_FIRST) + " to " + std::to_string((int)ITEM_YEAR_LAST) +
+               " only (touch the file)";
     FormatCalendarDate(uYear, (unsigned)ptm->tm_mon + 1, (unsigned)ptm->tm_mday, pszDate);
     return std::string();
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <set>
 
+#include "fixed.h"
 #include "logic.h"
 #include "resource.h"
 
@@ -18,11 +19,6 @@ const char *const pszCheckWinDir = "C:\\WINDOWS";
 namespace {
 
 enum {
-    EXPAND_ROOM = 1024,   /* the installer's expansion buffer */
-    PATH_KEPT = 255,      /* characters of a path the installer keeps */
-    SUBDIR_DEST_KEPT = 235,
-    INT_ROOM = 31,
-    STRING_ROOM = 1023,
     ITEM_PROMPT_ARGS = 1, /* an item prompt receives the destination */
     INI_PROMPT_ARGS = 2,  /* an INI prompt receives the current and new value */
 };
@@ -100,7 +96,7 @@ int CheckedCount(const Manifest &m, const Family &fam)
 
 std::string Expand(const std::string &strText, const std::string &strDest, int *pfFit)
 {
-    char szOut[EXPAND_ROOM];
+    char szOut[STRING_BUF];
     *pfFit = ExpandText(strText.c_str(), strDest.c_str(), pszCheckSysDir, pszCheckWinDir, szOut,
                         sizeof szOut, nullptr);
     return szOut;
@@ -161,7 +157,7 @@ void CheckPercentBeforeMacro(unsigned uId, const std::string &str, size_t i, con
                              std::vector<Finding> *pv)
 {
     char c = i + 2 < str.size() ? str[i + 2] : '\0';
-    if (c != 'D' && c != 'S' && c != 'W')
+    if (!IsMacroLetter(c))
         return;
     int fFit = 0;
     std::string strShown = "%" + Expand(str.substr(i + 1, 2), strDest, &fFit);
@@ -183,12 +179,12 @@ void CheckPercents(unsigned uId, const std::string &str, size_t nPrompt, int nAr
         if (str[i] != '%')
             continue;
         char c = i + 1 < str.size() ? str[i + 1] : '\0';
-        bool fMacro = fExpanded && (c == 'D' || c == 'S' || c == 'W');
+        bool fMacro = fExpanded && IsMacroLetter(c);
         std::string strSeq = c ? str.substr(i, 2) : "%";
         if (i < nPrompt) {
             if (fMacro)
                 i++;
-            else if (c == 'd' || c == 's' || c == 'w')
+            else if (c >= 'a' && c <= 'z' && IsMacroLetter((char)(c - 'a' + 'A')))
                 Add(pv, uId, SEV_WARNING, Quote(strSeq) + " stays literal: the macros are %D, %S and %W, in upper case");
             else
                 Add(pv, uId, SEV_WARNING, Quote(strSeq) + " stays literal: only %D, %S and %W are macros");
@@ -215,14 +211,21 @@ void CheckPercents(unsigned uId, const std::string &str, size_t nPrompt, int nAr
         Add(pv, uId, SEV_WARNING, "the prompt is empty: the question box will show no text");
 }
 
+/* Where a parsed rule's prompt format starts in the rule's text. */
+size_t PromptOffset(const std::string &strRule, const ParsedRule &rule)
+{
+    return (size_t)(rule.pszPrompt - strRule.c_str());
+}
+
 /* Why a text is not an item date, or empty when it is one. */
 std::string DescribeBadDate(const std::string &str)
 {
-    if (str.size() != 8 || str.find_first_not_of("0123456789") != std::string::npos)
+    if (str.size() != ITEM_DATE_LEN || str.find_first_not_of("0123456789") != std::string::npos)
         return Quote(str) + " is not eight digits YYYYMMDD";
     int nYear = std::stoi(str.substr(0, 4));
-    if (nYear < 1980 || nYear > 2107)
-        return Quote(str) + " lies outside 1980-01-01 to 2107-12-31";
+    if (nYear < ITEM_YEAR_FIRST || nYear > ITEM_YEAR_LAST)
+        return Quote(str) + " lies outside " + std::to_string((int)ITEM_YEAR_FIRST) + "-01-01 to " +
+               std::to_string((int)ITEM_YEAR_LAST) + "-12-31";
     if (!IsValidDosDate(PackItemDate(str.c_str())))
         return Quote(str) + " is not a real date";
     return std::string();
@@ -230,39 +233,44 @@ std::string DescribeBadDate(const std::string &str)
 
 void CheckItemRule(unsigned uId, const std::string &strRule, std::vector<Finding> *pv)
 {
-    char c = strRule[0];
-    if (c == 'A' || c == 'N')
+    ParsedRule rule;
+    ParseRule(strRule.c_str(), 1, &rule);
+    switch (rule.kind) {
+    case RULE_ALWAYS:
+    case RULE_NEVER:
         return;
-    if (c == 'P') {
-        CheckPercents(uId, strRule, 1, ITEM_PROMPT_ARGS, false, "", pv);
+    case RULE_ASK:
+        CheckPercents(uId, strRule, PromptOffset(strRule, rule), ITEM_PROMPT_ARGS, false, "", pv);
         return;
-    }
-    if (c != 'O') {
+    case RULE_OTHER:
         Add(pv, uId, SEV_WARNING, "rule " + Quote(strRule) + " starts with none of A, N, O and P "
                                   "(they are case-sensitive): it always overwrites");
         return;
+    case RULE_OLDER:
+        break;
     }
-    std::string strDate = strRule.substr(1, 8);
-    if (strDate.size() < 8 || strDate.find_first_not_of("0123456789") != std::string::npos) {
+    std::string strDate(rule.pszDate, rule.cchDate);
+    if (strDate.size() < ITEM_DATE_LEN || strDate.find_first_not_of("0123456789") != std::string::npos) {
         Add(pv, uId, SEV_ERROR, "rule " + Quote(strRule) + ": O must be followed by eight digits YYYYMMDD");
         return;
     }
     std::string strWhy = DescribeBadDate(strDate);
     if (!strWhy.empty())
         Add(pv, uId, SEV_WARNING, "rule date " + strWhy + " (it still compares as text)");
-    if (strRule.size() > 9 && strRule[9] == 'P')
-        CheckPercents(uId, strRule, 10, ITEM_PROMPT_ARGS, false, "", pv);
-    else if (strRule.size() > 9)
+    if (rule.pszPrompt != nullptr)
+        CheckPercents(uId, strRule, PromptOffset(strRule, rule), ITEM_PROMPT_ARGS, false, "", pv);
+    else if (rule.pszAfterDate[0] != '\0')
         Add(pv, uId, SEV_WARNING, "the text after the rule's date is ignored: only a P right after "
                                   "the date makes the rule ask");
 }
 
 void CheckIniRule(const Manifest &m, unsigned uId, const std::string &strRule, std::vector<Finding> *pv)
 {
-    char c = strRule[0];
-    size_t nPrompt = c == 'P' ? 1 : NO_PROMPT;
+    ParsedRule rule;
+    ParseRule(strRule.c_str(), 0, &rule);
+    size_t nPrompt = rule.pszPrompt != nullptr ? PromptOffset(strRule, rule) : NO_PROMPT;
     CheckPercents(uId, strRule, nPrompt, INI_PROMPT_ARGS, true, DefaultDestination(m), pv);
-    if (c != 'A' && c != 'N' && c != 'P')
+    if (rule.kind == RULE_OTHER)
         Add(pv, uId, SEV_WARNING, "rule " + Quote(strRule) + " starts with none of A, N and P "
                                   "(they are case-sensitive): it always writes");
 }
@@ -278,7 +286,7 @@ void CheckExpandedLength(const Manifest &m, unsigned uId, size_t cchKept, Severi
     int fFit = 0;
     std::string strOut = Expand(str, DefaultDestination(m), &fFit);
     if (!fFit)
-        Add(pv, uId, SEV_ERROR, "expands to more than 1023 characters with the default destination");
+        Add(pv, uId, SEV_ERROR, "expands to more than " + std::to_string(STRING_KEPT) + " characters with the default destination");
     else if (strOut.size() > cchKept)
         Add(pv, uId, sevLong, "expands to " + std::to_string(strOut.size()) +
                                   " characters with the default destination; the installer keeps " +
@@ -295,36 +303,72 @@ void CheckExpanded(const Manifest &m, unsigned uId, size_t cchKept, Severity sev
 
 /* ---- Entries ----------------------------------------------------------- */
 
+/* The words of a description that the destination dialog's one-line field
+   shows: it wraps at blanks like the dialog does, so what shows is the
+   longest run of whole words that fits. */
+std::string ShownWords(const std::string &str)
+{
+    std::string strShown;
+    for (size_t nBlank = str.find(' '); nBlank != std::string::npos; nBlank = str.find(' ', nBlank + 1)) {
+        std::string strLine = str.substr(0, nBlank);
+        if (DescriptionWidthPx(strLine.c_str()) > DESCRIPTION_FIELD_PX)
+            break;
+        strShown = strLine;
+    }
+    return strShown;
+}
+
+void CheckDescription(const Manifest &m, std::vector<Finding> *pv)
+{
+    std::string str = Text(m, IDS_DESCRIPTION).substr(0, STRING_KEPT);
+    long lWidth = DescriptionWidthPx(str.c_str());
+    if (lWidth < 0) {
+        Add(pv, IDS_DESCRIPTION, SEV_WARNING, "has a tab or a line break: its field in the destination "
+                                              "dialog (control 203) shows one line");
+        return;
+    }
+    if (lWidth <= DESCRIPTION_FIELD_PX)
+        return;
+    std::string strShown = ShownWords(str);
+    Add(pv, IDS_DESCRIPTION, SEV_WARNING, "is " + std::to_string(lWidth) + " pixels wide in the destination "
+                                          "dialog's font, its field (control 203) " +
+                                          std::to_string((int)DESCRIPTION_FIELD_PX) + ": the dialog " +
+                                          (strShown.empty() ? "cuts it off" : "shows only " + Quote(strShown)));
+}
+
 void CheckSingles(const Manifest &m, std::vector<Finding> *pv)
 {
+    CheckDescription(m, pv);
     std::string strPackage = Text(m, IDS_PACKAGE);
     if (strPackage.empty())
         Add(pv, IDS_PACKAGE, SEV_ERROR, "no package file name: the installer cannot open its package");
-    else if (strPackage.size() > 15)
+    else if (strPackage.size() > PACKAGE_NAME_KEPT)
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " has " +
                                             std::to_string(strPackage.size()) +
-                                            " characters; the installer reads only the first 15, " +
-                                            Quote(strPackage.substr(0, 15)));
+                                            " characters; the installer reads only the first " +
+                                            std::to_string(PACKAGE_NAME_KEPT) + ", " +
+                                            Quote(strPackage.substr(0, PACKAGE_NAME_KEPT)));
     if (Text(m, IDS_DEFAULT_DEST).size() > PATH_KEPT)
         Add(pv, IDS_DEFAULT_DEST, SEV_WARNING, "has " + std::to_string(Text(m, IDS_DEFAULT_DEST).size()) +
-                                                   " characters; the destination field keeps the first 255");
+                                                   " characters; the destination field keeps the first " +
+                                                   std::to_string(PATH_KEPT));
     CheckInteger(m, IDS_SPACE_KB, pv);
-    CheckRoom(m, IDS_SPACE_KB, INT_ROOM, pv);
-    CheckExpanded(m, IDS_FOLLOWUP, STRING_ROOM, SEV_ERROR, pv);
-    CheckRoom(m, IDS_FOLLOWUP, STRING_ROOM, pv);
+    CheckRoom(m, IDS_SPACE_KB, INT_KEPT, pv);
+    CheckExpanded(m, IDS_FOLLOWUP, STRING_KEPT, SEV_ERROR, pv);
+    CheckRoom(m, IDS_FOLLOWUP, STRING_KEPT, pv);
     for (unsigned uId : BooleanIds()) {
         CheckBoolean(m, uId, pv);
-        CheckRoom(m, uId, INT_ROOM, pv);
+        CheckRoom(m, uId, INT_KEPT, pv);
     }
     for (unsigned uId : StringIds())
-        CheckRoom(m, uId, STRING_ROOM, pv);
+        CheckRoom(m, uId, STRING_KEPT, pv);
 }
 
 void CheckCounts(const Manifest &m, std::vector<Finding> *pv)
 {
     for (const Family &fam : Families()) {
         CheckInteger(m, fam.uCount, pv);
-        CheckRoom(m, fam.uCount, INT_ROOM, pv);
+        CheckRoom(m, fam.uCount, INT_KEPT, pv);
         int n = RawCount(m, fam.uCount);
         if (n > fam.nLimit) {
             Add(pv, fam.uCount, SEV_ERROR, std::string(fam.pszWhat) + " count " + std::to_string(n) +
@@ -358,7 +402,8 @@ void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
     int n = CheckedCount(m, Families()[0]);
     std::string strDest = DefaultDestination(m);
     if (n > 0 && strDest.size() > SUBDIR_DEST_KEPT)
-        Add(pv, IDS_DEFAULT_DEST, SEV_ERROR, "subdirectory paths are built from the first 235 characters "
+        Add(pv, IDS_DEFAULT_DEST, SEV_ERROR, "subdirectory paths are built from the first " +
+                                             std::to_string(SUBDIR_DEST_KEPT) + " characters "
                                              "of the destination, and the default destination is longer");
     std::vector<std::string> vFolded;
     for (int i = 0; i < n; i++)
@@ -374,7 +419,8 @@ void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
             Add(pv, uId, SEV_ERROR, Quote(str) + " is not a directory name the installer accepts");
         if (strDest.size() + str.size() > PATH_KEPT)
             Add(pv, uId, SEV_ERROR, "with the default destination the path has " +
-                                        std::to_string(strDest.size() + str.size()) + " characters (at most 255)");
+                                        std::to_string(strDest.size() + str.size()) + " characters (at most " +
+                                        std::to_string(PATH_KEPT) + ")");
         size_t nSlash = vFolded[i].rfind('\\');
         if (nSlash == std::string::npos)
             continue;
@@ -391,7 +437,7 @@ void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
 
 int IsAbsoluteOrMacro(const std::string &str)
 {
-    if (str.size() >= 2 && str[0] == '%' && (str[1] == 'D' || str[1] == 'S' || str[1] == 'W'))
+    if (StartsWithMacro(str.c_str()))
         return 1;
     return (str.size() >= 3 && str[1] == ':' && str[2] == '\\') || (!str.empty() && str[0] == '\\');
 }
@@ -480,7 +526,7 @@ void CheckItems(const Manifest &m, std::vector<Finding> *pv)
         std::string strRule = Text(m, IDS_ITEM_RULE + i);
         if (!strRule.empty())
             CheckItemRule(IDS_ITEM_RULE + i, strRule, pv);
-        CheckRoom(m, IDS_ITEM_RULE + i, 99, pv);
+        CheckRoom(m, IDS_ITEM_RULE + i, ITEM_RULE_KEPT, pv);
     }
 }
 
@@ -492,7 +538,7 @@ void CheckDde(const Manifest &m, std::vector<Finding> *pv)
         if (!Has(m, uId))
             Add(pv, uId, SEV_ERROR, "DDE command " + std::to_string(i) + " is missing: the program "
                                     "group step stops here with message 300");
-        CheckExpanded(m, uId, STRING_ROOM, SEV_ERROR, pv);
+        CheckExpanded(m, uId, STRING_KEPT, SEV_ERROR, pv);
     }
 }
 
@@ -543,7 +589,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
 {
     std::string strWhere = script.strScript + ":";
     std::string strName = FileNamePart(script.package.strWritten);
-    std::string strPackage = Text(m, IDS_PACKAGE).substr(0, 15);
+    std::string strPackage = Text(m, IDS_PACKAGE).substr(0, PACKAGE_NAME_KEPT);
     if (!strPackage.empty() && !EqualNoCase(strName.c_str(), strPackage.c_str()))
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " differs from " +
                                             Quote(script.package.strWritten) + " in " + strWhere +
@@ -576,7 +622,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
 std::string DestFileName(const std::string &strDest)
 {
     std::string str = FileNamePart(strDest);
-    if (str.size() >= 2 && str[0] == '%' && (str[1] == 'D' || str[1] == 'S' || str[1] == 'W'))
+    if (StartsWithMacro(str.c_str()))
         str.erase(0, 2);
     return str;
 }

@@ -563,9 +563,10 @@ const CommandText aCommands[] = {
      "Examples:\n"
      "  quarnel-kit init files -o product.toml\n"
      "  quarnel-kit init files > product.toml"},
-    {"manifest", "Write a product file's manifest as a resource script (.rc).",
+    {"manifest", "Write a product file's manifest and version as a resource script (.rc).",
      "The product file is checked first (every check of lint, with the line of each\n"
-     "key); on any error nothing is written.  Texts are written in code page 1252.\n\n"
+     "key); on any error nothing is written.  Texts are written in code page 1252.\n"
+     "The version resource is the one build writes, byte for byte, once compiled.\n\n"
      "Examples:\n"
      "  quarnel-kit manifest sample.toml -o manifest.rc"},
     {"script", "Write a product file's package script (.qps).",

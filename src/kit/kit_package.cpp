@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "fixed.h"
 #include "logic.h"
 
 namespace fs = std::filesystem;
@@ -21,7 +22,7 @@ namespace {
 
 enum {
     COPY_CHUNK = 1 << 20,
-    SCRIPT_NAME_ROOM = 256, /* the builder's name buffer: longer names fail its whole build */
+    SCRIPT_NAME_ROOM = PATH_BUF, /* the builder's name buffer: longer names fail its whole build */
 };
 const uint64_t MAX_RECORD_LENGTH = 0x7fffffffu;
 

@@ -32,7 +32,6 @@ enum {
        manifest's), and the one the checksum script names. */
     LANG_MANIFEST = 0x409,
     LANG_SUMS = 0,
-    CODEPAGE_ANSI = 1252,
 };
 
 /* The fixed dialog every installer carries: its presence tells our stub
@@ -157,34 +156,24 @@ Bytes VersionNode(const std::u16string &strKey, const Bytes &vValue, unsigned wV
     return v;
 }
 
-Bytes TextNode(const char16_t *pszKey, const std::string &strAnsi)
+Bytes TextNode(const std::string &strKey, const std::string &strAnsi)
 {
     std::u16string strText = ConvertAnsiToUtf16(strAnsi);
     Bytes vValue;
     for (char16_t c : strText)
         Append16(&vValue, c);
     Append16(&vValue, 0);
-    return VersionNode(pszKey, vValue, (unsigned)strText.size() + 1, true, {});
-}
-
-/* The numbers as Windows shows a file version: all four, dot-separated. */
-std::string DottedNumbers(const unsigned short awNumbers[4])
-{
-    std::string str;
-    for (int i = 0; i < 4; i++)
-        str += (i ? "." : "") + std::to_string(awNumbers[i]);
-    return str;
+    return VersionNode(ConvertAnsiToUtf16(strKey), vValue, (unsigned)strText.size() + 1, true, {});
 }
 
 /* VS_FIXEDFILEINFO: signature, structure version, file and product
-   version from the numbers, then mask, flags, OS (Win32), type
-   (application), subtype and a date of 0. */
-Bytes FixedFileInfo(const unsigned short awNumbers[4])
+   version, then the fields as described, and a date of 0. */
+Bytes FixedFileInfo(const VersionInfo &info)
 {
     Bytes v;
-    uint32_t dwMs = ((uint32_t)awNumbers[0] << 16) | awNumbers[1];
-    uint32_t dwLs = ((uint32_t)awNumbers[2] << 16) | awNumbers[3];
-    for (uint32_t dw : {0xfeef04bdu, 0x00010000u, dwMs, dwLs, dwMs, dwLs, 0x3fu, 0u, 0x4u, 0x1u, 0u, 0u, 0u})
+    for (uint32_t dw : {0xfeef04bdu, 0x00010000u, info.dwVersionMs, info.dwVersionLs, info.dwVersionMs,
+                        info.dwVersionLs, info.dwFlagsMask, info.dwFlags, info.dwOs, info.dwType, info.dwSubtype,
+                        0u, 0u})
         Append32(&v, dw);
     return v;
 }
@@ -524,28 +513,18 @@ Bytes Relayout(const Bytes &vStub, const PeLayout &layout, size_t r, const Bytes
 
 } // namespace
 
-std::vector<unsigned char> MakeVersionResource(const ProductVersion &version)
+std::vector<unsigned char> MakeVersionResource(const VersionInfo &info)
 {
-    std::string strDotted = DottedNumbers(version.awNumbers);
     std::vector<Bytes> vStrings;
-    const std::pair<const char16_t *, std::string> aTexts[] = {
-        {u"CompanyName", version.strPublisher},
-        {u"FileDescription", version.strName.empty() ? std::string() : version.strName + " Setup"},
-        {u"FileVersion", strDotted},            {u"ProductName", version.strName},
-        {u"ProductVersion", strDotted},
-    };
-    for (const auto &text : aTexts)
-        if (!text.second.empty())
-            vStrings.push_back(TextNode(text.first, text.second));
-    char szTable[16];
-    snprintf(szTable, sizeof szTable, "%04X%04X", (unsigned)LANG_MANIFEST, (unsigned)CODEPAGE_ANSI);
-    std::string strTable = szTable;
-    Bytes vTable = VersionNode(std::u16string(strTable.begin(), strTable.end()), {}, 0, true, vStrings);
+    for (const auto &text : info.vTexts)
+        vStrings.push_back(TextNode(text.first, text.second));
+    Bytes vTable = VersionNode(ConvertAnsiToUtf16(info.strTableKey), {}, 0, true, vStrings);
     Bytes vTranslation;
-    Append16(&vTranslation, LANG_MANIFEST);
-    Append16(&vTranslation, CODEPAGE_ANSI);
+    Append16(&vTranslation, info.wLang);
+    Append16(&vTranslation, info.wCodePage);
     Bytes vVar = VersionNode(u"Translation", vTranslation, 4, false, {});
-    return VersionNode(u"VS_VERSION_INFO", FixedFileInfo(version.awNumbers), 52, false,
+    Bytes vFixed = FixedFileInfo(info);
+    return VersionNode(u"VS_VERSION_INFO", vFixed, (unsigned)vFixed.size(), false,
                        {VersionNode(u"StringFileInfo", {}, 0, true, {vTable}),
                         VersionNode(u"VarFileInfo", {}, 0, true, {vVar})});
 }
@@ -588,8 +567,9 @@ int WriteInstallerImage(const std::vector<unsigned char> &vStub, const Installer
         PeResource res;
         res.type.uId = RT_VERSION_TYPE;
         res.name.uId = VS_VERSION_INFO_ID;
-        res.uLang = LANG_MANIFEST;
-        res.vData = MakeVersionResource(*parts.pVersion);
+        VersionInfo info = DescribeVersion(*parts.pVersion);
+        res.uLang = info.wLang;
+        res.vData = MakeVersionResource(info);
         vRes.push_back(res);
     }
     TypeMap tree;

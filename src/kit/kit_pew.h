@@ -26,9 +26,9 @@ struct InstallerParts {
 int WriteInstallerImage(const std::vector<unsigned char> &vStub, const InstallerParts &parts,
                         std::vector<unsigned char> *pvImage, std::string *pstrError);
 
-/* The VS_VERSIONINFO resource's bytes for a product's name, version and
-   publisher, in US English and code page 1252. */
-std::vector<unsigned char> MakeVersionResource(const ProductVersion &version);
+/* The VS_VERSIONINFO resource's bytes, as the resource compiler writes
+   them for the same description. */
+std::vector<unsigned char> MakeVersionResource(const VersionInfo &info);
 
 /* The PE checksum of an image, as the loader's CheckSumMappedFile counts
    it (the checksum field itself left out). */

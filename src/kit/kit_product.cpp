@@ -17,6 +17,7 @@
 #endif
 #include <toml++/toml.h>
 
+#include "fixed.h"
 #include "kit_pe.h"
 #include "logic.h"
 #include "resource.h"
@@ -25,16 +26,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* Characters the installer keeps of an entry it reads directly or through
-   LoadStr (the lint's own figures): longer product texts would be cut, so
-   they are errors here.  A version number is a 16-bit word of the version
-   resource. */
-enum {
-    ROOM_STRING = 1023,
-    ROOM_PATH = 255,
-    ROOM_ITEM_RULE = 99,
-    MAX_VERSION_PART = 65535,
-};
+/* A version number is a 16-bit word of the version resource.  (Texts are
+   bounded by what the installer keeps of them, fixed.h: longer product
+   texts would be cut, so they are errors here.) */
+enum { MAX_VERSION_PART = 65535 };
 
 /* Where an entry came from: the key as a path ("item[2].overwrite") and
    its position in the product file. */
@@ -274,11 +269,11 @@ const std::vector<SingleKey> &InstallKeys()
         {"package", IDS_PACKAGE, KIND_TEXT, 0}, /* the lint names the cut package name */
         {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0},
         {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0},
-        {"run_after", IDS_FOLLOWUP, KIND_TEXT, ROOM_STRING},
+        {"run_after", IDS_FOLLOWUP, KIND_TEXT, STRING_KEPT},
         {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0},
         {"show_completion", IDS_SHOW_DONE, KIND_SWITCH, 0},
-        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, ROOM_STRING},
-        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, ROOM_STRING},
+        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, STRING_KEPT},
+        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, STRING_KEPT},
         {"warn_root", IDS_WARN_ROOT, KIND_SWITCH, 0},
         {"warn_windows_dir", IDS_WARN_WINDIR, KIND_SWITCH, 0},
         {"warn_system_dir", IDS_WARN_SYSDIR, KIND_SWITCH, 0},
@@ -322,7 +317,7 @@ void DefineList(Loader *pL, const toml::node &node, const Origin &o, unsigned uC
     }
     for (size_t i = 0; i < pArr->size(); i++)
         DefineText(pL, uBase + (unsigned)i, (*pArr)[i], MakeOrigin(o.strKey + "[" + std::to_string(i) + "]",
-                                                                    (*pArr)[i].source()), ROOM_STRING);
+                                                                    (*pArr)[i].source()), STRING_KEPT);
     if (!pArr->empty())
         Define(pL, uCount, std::to_string(pArr->size()), o);
 }
@@ -395,9 +390,9 @@ void LoadProductTable(Loader *pL, const toml::table &tbl)
     ForEachKey(tbl, "product.", [pL, pVer](const std::string &strKey, const toml::node &node, const Origin &o) {
         std::string str;
         if (strKey == "description") {
-            DefineText(pL, IDS_DESCRIPTION, node, o, ROOM_STRING);
+            DefineText(pL, IDS_DESCRIPTION, node, o, STRING_KEPT);
         } else if (strKey == "name" || strKey == "publisher") {
-            if (GetText(pL, node, o, ROOM_PATH, &str))
+            if (GetText(pL, node, o, PATH_KEPT, &str))
                 (strKey == "name" ? pVer->strName : pVer->strPublisher) = str;
         } else if (strKey == "version") {
             if (node.is_number()) {
@@ -523,10 +518,10 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
         Origin oItem = MakeOrigin("item[" + std::to_string(i) + "]", elem.source());
         static const std::vector<FieldKey> vFields = {
             {"source", 0, 0, true},
-            {"destination", IDS_ITEM_DEST, ROOM_PATH, true},
-            {"name", IDS_ITEM_NAME, ROOM_PATH, false},
+            {"destination", IDS_ITEM_DEST, PATH_KEPT, true},
+            {"name", IDS_ITEM_NAME, PATH_KEPT, false},
             {"date", IDS_ITEM_DATE, 0, false},
-            {"overwrite", IDS_ITEM_RULE, ROOM_ITEM_RULE, false},
+            {"overwrite", IDS_ITEM_RULE, ITEM_RULE_KEPT, false},
         };
         LoadFields(pL, *elem.as_table(), oItem, vFields,
                    [pL, pP, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
@@ -557,11 +552,11 @@ void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
         const toml::node &elem = (*pArr)[i];
         unsigned u = (unsigned)i;
         const std::vector<FieldKey> vFields = {
-            {"file", IDS_INI_FILE + u, ROOM_STRING, true},
-            {"section", IDS_INI_SECTION + u, ROOM_STRING, true},
-            {"key", IDS_INI_KEY + u, ROOM_STRING, true},
-            {"value", IDS_INI_VALUE + u, ROOM_STRING, false},
-            {"overwrite", IDS_INI_RULE + u, ROOM_STRING, false},
+            {"file", IDS_INI_FILE + u, STRING_KEPT, true},
+            {"section", IDS_INI_SECTION + u, STRING_KEPT, true},
+            {"key", IDS_INI_KEY + u, STRING_KEPT, true},
+            {"value", IDS_INI_VALUE + u, STRING_KEPT, false},
+            {"overwrite", IDS_INI_RULE + u, STRING_KEPT, false},
         };
         LoadFields(pL, *elem.as_table(), MakeOrigin("ini[" + std::to_string(i) + "]", elem.source()), vFields,
                    [](const FieldKey &, const toml::node &, const Origin &) { return false; });
@@ -616,7 +611,7 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
             if (GetText(pL, node, o, 0, &str))
                 vGroup.push_back(DdeCommand{"[CreateGroup(" + DdeParam(str) + ")][ShowGroup(" + DdeParam(str) + ",1)]", o});
         } else if (strKey == "dde_service") {
-            DefineText(pL, IDS_DDE_SERVICE, node, o, ROOM_STRING);
+            DefineText(pL, IDS_DDE_SERVICE, node, o, STRING_KEPT);
         } else if (strKey == "icon") {
             const toml::array *pArr = GetTableArray(pL, node, o, MAX_DDE_CMDS, "[[program_group.icon]]");
             for (size_t i = 0; pArr && i < pArr->size(); i++)
@@ -644,9 +639,10 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
         return;
     }
     for (size_t i = 0; i < v.size(); i++) {
-        if (v[i].strText.size() > ROOM_STRING)
+        if (v[i].strText.size() > STRING_KEPT)
             Report(pL, v[i].origin, SEV_ERROR, "the command has " + std::to_string(v[i].strText.size()) +
-                                                   " characters; the installer reads only the first 1023");
+                                                   " characters; the installer reads only the first " +
+                                                   std::to_string((int)STRING_KEPT));
         Define(pL, IDS_DDE_CMD + (unsigned)i, v[i].strText, v[i].origin);
     }
     if (!v.empty())
@@ -681,7 +677,7 @@ void LoadNumbered(Loader *pL, const toml::table &tbl, const char *pszTable, bool
             Report(pL, o, SEV_ERROR, strKey + " is not a message ID (0, 112, 150, 300, 302-307, 400-408); "
                                               "other entries go under [entries]");
         else if (fMessages)
-            DefineText(pL, (unsigned)ul, node, o, ROOM_STRING);
+            DefineText(pL, (unsigned)ul, node, o, STRING_KEPT);
         else if (GetPlainText(pL, node, o, &str))
             Define(pL, (unsigned)ul, str, o);
     });
@@ -841,7 +837,64 @@ std::string RcString(const std::string &str)
     return strOut + "\"";
 }
 
+/* The version resource as the resource compiler writes it from a
+   VERSIONINFO statement: the same fixed fields, then one string table
+   and the translation naming it. */
+std::string VersionRc(const VersionInfo &info)
+{
+    char sz[512];
+    unsigned aw[4] = {info.dwVersionMs >> 16, info.dwVersionMs & 0xffff, info.dwVersionLs >> 16,
+                      info.dwVersionLs & 0xffff};
+    snprintf(sz, sizeof sz,
+             "LANGUAGE 0x%x, 0x%x\n1 VERSIONINFO\nFILEVERSION %u, %u, %u, %u\nPRODUCTVERSION %u, %u, %u, %u\n"
+             "FILEFLAGSMASK 0x%x\nFILEFLAGS 0x%x\nFILEOS 0x%x\nFILETYPE 0x%x\nFILESUBTYPE 0x%x\n"
+             "BEGIN\n    BLOCK \"StringFileInfo\"\n    BEGIN\n        BLOCK %s\n        BEGIN\n",
+             info.wLang & 0x3ff, info.wLang >> 10, aw[0], aw[1], aw[2], aw[3], aw[0], aw[1], aw[2], aw[3],
+             (unsigned)info.dwFlagsMask, (unsigned)info.dwFlags, (unsigned)info.dwOs, (unsigned)info.dwType,
+             (unsigned)info.dwSubtype, RcString(info.strTableKey).c_str());
+    std::string str = sz;
+    for (const auto &text : info.vTexts)
+        str += "            VALUE " + RcString(text.first) + ", " + RcString(text.second) + "\n";
+    snprintf(sz, sizeof sz,
+             "        END\n    END\n    BLOCK \"VarFileInfo\"\n    BEGIN\n"
+             "        VALUE \"Translation\", 0x%x, %u\n    END\nEND\n",
+             info.wLang, info.wCodePage);
+    return str + sz;
+}
+
 } // namespace
+
+VersionInfo DescribeVersion(const ProductVersion &version)
+{
+    VersionInfo info;
+    /* US English in the western code page: the language the manifest's
+       string table has, and the code page its texts are in. */
+    info.wLang = 0x409;
+    info.wCodePage = 1252;
+    char szKey[16];
+    snprintf(szKey, sizeof szKey, "%04X%04X", info.wLang, info.wCodePage);
+    info.strTableKey = szKey;
+    info.dwVersionMs = ((uint32_t)version.awNumbers[0] << 16) | version.awNumbers[1];
+    info.dwVersionLs = ((uint32_t)version.awNumbers[2] << 16) | version.awNumbers[3];
+    info.dwFlagsMask = 0x3f; /* every flag defined, none set: a release build */
+    info.dwOs = 0x4;         /* VOS__WINDOWS32 */
+    info.dwType = 0x1;       /* VFT_APP */
+    /* All four numbers, as Windows shows a file version. */
+    std::string strDotted;
+    for (int i = 0; i < 4; i++)
+        strDotted += (i ? "." : "") + std::to_string(version.awNumbers[i]);
+    const std::pair<std::string, std::string> aTexts[] = {
+        {"CompanyName", version.strPublisher},
+        {"FileDescription", version.strName.empty() ? std::string() : version.strName + " Setup"},
+        {"FileVersion", strDotted},
+        {"ProductName", version.strName},
+        {"ProductVersion", strDotted},
+    };
+    for (const auto &text : aTexts)
+        if (!text.second.empty())
+            info.vTexts.push_back(text);
+    return info;
+}
 
 std::string FormatManifestRc(const Product &product)
 {
@@ -850,7 +903,7 @@ std::string FormatManifestRc(const Product &product)
                       "#pragma code_page(1252)\n\nSTRINGTABLE\nBEGIN\n";
     for (const auto &entry : product.manifest)
         str += "    " + std::to_string(entry.first) + ", " + RcString(entry.second) + "\n";
-    return str + "END\n";
+    return str + "END\n\n" + VersionRc(DescribeVersion(product.version));
 }
 
 int FormatPackageScript(const Product &product, const std::string &strScript, std::string *pstrText,
@@ -867,9 +920,10 @@ int FormatPackageScript(const Product &product, const std::string &strScript, st
         fs::path rel = ec ? fs::path() : abs.lexically_relative(dir);
         std::string strName = (rel.empty() ? abs : rel).generic_string();
         std::replace(strName.begin(), strName.end(), '/', '\\');
-        if (strName.size() >= 256) {
+        if (strName.size() > PATH_KEPT) {
             *pstrError = strSource + ": the path has " + std::to_string(strName.size()) +
-                         " characters from the script's folder; the builder takes at most 255";
+                         " characters from the script's folder; the builder takes at most " +
+                         std::to_string((int)PATH_KEPT);
             return 0;
         }
         str += "ITEM# \"" + strName + "\"\n";

@@ -5,7 +5,10 @@
 #ifndef QUARNEL_KIT_PRODUCT_H
 #define QUARNEL_KIT_PRODUCT_H
 
+#include <stdint.h>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kit_lint.h"
@@ -18,6 +21,20 @@ struct ProductVersion {
     unsigned short awNumbers[4] = {0, 0, 0, 0};
     std::string strPublisher;
 };
+
+/* Everything the installer's version resource says, described once for
+   its two writers (the kit's resource writer and the resource script that
+   `manifest` writes), so that both installers of a product carry the same
+   bytes. */
+struct VersionInfo {
+    unsigned wLang = 0;                 /* of the resource and of its one string table */
+    unsigned wCodePage = 0;
+    std::string strTableKey;            /* the string table's name: language and code page in hex */
+    uint32_t dwVersionMs = 0, dwVersionLs = 0; /* file and product version alike */
+    uint32_t dwFlagsMask = 0, dwFlags = 0, dwOs = 0, dwType = 0, dwSubtype = 0;
+    std::vector<std::pair<std::string, std::string>> vTexts; /* key, text in code page 1252; none empty */
+};
+VersionInfo DescribeVersion(const ProductVersion &version);
 
 struct Product {
     std::string strFile;              /* the product file's own path */
@@ -49,8 +66,9 @@ int MakeStarterProduct(const std::string &strDir, const std::string &strProductD
 
 /* The two classic files of a loaded product: the manifest as a resource
    script (a STRINGTABLE whose texts LoadStringA returns as the manifest
-   holds them), and the package script strScript, its item names relative
-   to the script's folder (0 with *pstrError when a name cannot be written). */
+   holds them, and the version resource the kit's build writes), and the
+   package script strScript, its item names relative to the script's
+   folder (0 with *pstrError when a name cannot be written). */
 std::string FormatManifestRc(const Product &product);
 int FormatPackageScript(const Product &product, const std::string &strScript, std::string *pstrText,
                         std::string *pstrError);

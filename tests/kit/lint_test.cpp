@@ -164,6 +164,9 @@ const std::vector<Rule> &Rules()
         {"display name cut at 255", 1400, SEV_WARNING, {{1400, std::string(256, 'n')}},
          {{1400, std::string(255, 'n')}}},
         {"two items with one destination", 1001, SEV_WARNING, {{1001, "%Dapp.exe"}}, {{1001, "%DAPP.EX"}}},
+        {"description wider than its field", 99, SEV_WARNING, {{99, std::string(17, 'W')}},
+         {{99, std::string(16, 'W')}}},
+        {"description with a line break", 99, SEV_WARNING, {{99, "Quarnel\nSample"}}, {{99, "Quarnel Sample"}}},
     };
     return v;
 }
@@ -194,6 +197,14 @@ TEST(Lint, PercentPairBeforeAMacroSaysWhatTheBoxShows)
     EXPECT_EQ(FormatFinding(v[0]), "3200: error: the prompt has \"%%S\": the rule is expanded first, which keeps "
                                    "the first \"%\" and expands %S, so the box shows \"%C:\\WINDOWS\\SYSTEM32\\\" "
                                    "(with the default directories)");
+}
+
+TEST(Lint, WideDescriptionSaysWhatTheDialogShows)
+{
+    std::vector<Finding> v = Lint({{99, "Quarnel Sample 1.0, a small demonstration product."}});
+    ASSERT_EQ(v.size(), 1u) << Describe(v);
+    EXPECT_EQ(FormatFinding(v[0]), "99: warning: is 242 pixels wide in the destination dialog's font, its field "
+                                   "(control 203) 176: the dialog shows only \"Quarnel Sample 1.0, a small\"");
 }
 
 /* The product files of CleanManifest, with a script listing them. */

@@ -3,7 +3,7 @@
 #include "testsupport.h"
 
 #include "filedir.h"
-#include "quarnel.h"
+#include "manifest.h"
 
 #include <stdio.h>
 

@@ -668,6 +668,26 @@ std::vector<SeenBox> BoxAnswerer::Stop()
     return seen;
 }
 
+/* ---- Windows refused ----------------------------------------------------- */
+
+static LRESULT CALLBACK RefuseCreation(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_CREATEWND)
+        return 1;
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
+}
+
+WindowsRefused::WindowsRefused()
+    : m_hHook(SetWindowsHookExA(WH_CBT, RefuseCreation, NULL, GetCurrentThreadId()))
+{
+}
+
+WindowsRefused::~WindowsRefused()
+{
+    if (m_hHook)
+        UnhookWindowsHookEx(m_hHook);
+}
+
 /* ---- The shell ------------------------------------------------------------ */
 
 static HDDEDATA CALLBACK IgnoreDde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)

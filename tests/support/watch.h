@@ -155,6 +155,20 @@ private:
     CRITICAL_SECTION m_cs;
 };
 
+/* While it lives, the calling thread can create no window (a CBT hook
+   refuses each one), so a message box raised there cannot be shown and
+   MessageBoxA fails the way it does when the system cannot make its box. */
+class WindowsRefused {
+public:
+    WindowsRefused();
+    ~WindowsRefused();
+    bool IsActive() const { return m_hHook != NULL; }   /* the hook is in place */
+private:
+    WindowsRefused(const WindowsRefused &);
+    WindowsRefused &operator=(const WindowsRefused &);
+    HHOOK m_hHook;
+};
+
 /* ---- The shell ---------------------------------------------------------- */
 
 /* Waits up to dwMs until the shell answers Program Manager DDE (service

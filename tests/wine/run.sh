@@ -67,18 +67,23 @@ case "${1:-}" in
   exit 0
   ;;
 --prefix)
-  [ "$(cat "$WINEPREFIX/.quarnel-wine" 2>/dev/null)" = "$kind" ] && exit 0
-  "${in_tree[@]}" /usr/lib/wine/wineserver -k 2>/dev/null
-  rm -rf "$WINEPREFIX"
-  "${in_tree[@]}" /usr/lib/wine/wine64 wineboot -i >"$WINEPREFIX.log" 2>&1
-  "${in_tree[@]}" /usr/lib/wine/wineserver -w
-  [ -f "$WINEPREFIX/system.reg" ] || { echo "run.sh: wineboot made no prefix; see $WINEPREFIX.log" >&2; exit 1; }
-  # Window captions draw their buttons with glyphs of the Marlett font.
-  # Debian 12's Wine does not load the fonts of its own fonts folder, so a
-  # close button would show the letter "r"; a font in the prefix's Fonts
-  # folder is loaded by every Wine.
-  cp "$fonts/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/" || exit 1
-  echo "$kind" >"$WINEPREFIX/.quarnel-wine"
+  if [ "$(cat "$WINEPREFIX/.quarnel-wine" 2>/dev/null)" != "$kind" ]; then
+    "${in_tree[@]}" /usr/lib/wine/wineserver -k 2>/dev/null
+    rm -rf "$WINEPREFIX"
+    "${in_tree[@]}" /usr/lib/wine/wine64 wineboot -i >"$WINEPREFIX.log" 2>&1
+    "${in_tree[@]}" /usr/lib/wine/wineserver -w
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "run.sh: wineboot made no prefix; see $WINEPREFIX.log" >&2; exit 1; }
+    echo "$kind" >"$WINEPREFIX/.quarnel-wine"
+  fi
+  # Debian 12's Wine does not find its own fonts where the package puts
+  # them: without them the dialogs' MS Sans Serif becomes another face and
+  # the caption buttons' Marlett glyphs show as letters (a close button
+  # shows "r").  Every Wine loads the fonts of the prefix's Fonts folder,
+  # so each prefix gets a copy of its Wine's own.
+  if [ ! -f "$WINEPREFIX/.quarnel-fonts" ]; then
+    cp "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/" || exit 1
+    touch "$WINEPREFIX/.quarnel-fonts"
+  fi
   exit 0
   ;;
 wineserver)

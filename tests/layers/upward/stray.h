@@ -1,0 +1,1 @@
+/* in no layer */
