@@ -119,7 +119,7 @@ CaseRun RunCaseChild(const std::string &exe, int nCase, const std::string &setNa
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
-        run.note = "the child process did not start";
+        run.note = "the child process did not start (error " + std::to_string(GetLastError()) + ")";
         return run;
     }
     if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_TIMEOUT) {
