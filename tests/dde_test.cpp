@@ -362,35 +362,6 @@ TEST(AddToProgMan, ServiceNameTooLongReachesNobody)
 
 /* ---- Against the platform's shell ------------------------------------------ */
 
-std::string ProgramsDir()
-{
-    char sz[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, SHGFP_TYPE_CURRENT, sz);
-    return std::string(sz) + "\\";
-}
-
-/* Target path of a shortcut file, read through the shell's own link object. */
-std::string ShortcutTarget(const std::string &lnk)
-{
-    std::string target;
-    IShellLinkA *pLink = NULL;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void **>(&pLink))))
-        return target;
-    IPersistFile *pFile = NULL;
-    if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&pFile)))) {
-        wchar_t wsz[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, lnk.c_str(), -1, wsz, MAX_PATH);
-        char sz[MAX_PATH] = "";
-        if (SUCCEEDED(pFile->Load(wsz, STGM_READ)) &&
-            SUCCEEDED(pLink->GetPath(sz, MAX_PATH, NULL, 0)))
-            target = sz;
-        pFile->Release();
-    }
-    pLink->Release();
-    return target;
-}
-
 std::string Lower(std::string s)
 {
     for (char &c : s)
@@ -422,11 +393,11 @@ TEST_F(ShellGroup, ItemLinksPointIntoTheDestination)
 
     EXPECT_EQ(r, 0);
     ASSERT_TRUE(DirExists(group));
-    EXPECT_EQ(Lower(ShortcutTarget(group + "Quarnel Tool.lnk")), Lower(dest + "tool.exe"));
+    EXPECT_EQ(Lower(LinkTarget(group + "Quarnel Tool.lnk")), Lower(dest + "tool.exe"));
     /* The shell refuses an item whose program is missing; the commands
        after it are sent all the same. */
     EXPECT_FALSE(FileExists(group + "Ghost.lnk"));
-    EXPECT_EQ(Lower(ShortcutTarget(group + "Second Tool.lnk")), Lower(dest + "bin\\second.exe"));
+    EXPECT_EQ(Lower(LinkTarget(group + "Second Tool.lnk")), Lower(dest + "bin\\second.exe"));
     RemoveTree(group);
 }
 

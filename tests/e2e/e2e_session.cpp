@@ -4,8 +4,6 @@
 #include "e2e_session.h"
 
 #include <dlgs.h>
-#include <shlobj.h>
-#include <shobjidl.h>
 
 #include <string.h>
 
@@ -219,34 +217,4 @@ void Installer::TypeAndOk(HWND hMain, const std::string &dest)
 int Installer::Exit(DWORD dwMs)
 {
     return m_pi.hProcess ? WaitForExit(m_pi.hProcess, dwMs) : -1;
-}
-
-std::string ProgramsDir()
-{
-    char sz[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, 0, sz);
-    return std::string(sz) + "\\";
-}
-
-std::string LinkTarget(const std::string &link)
-{
-    std::string target;
-    CoInitialize(NULL);
-    IShellLinkA *pLink = NULL;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void **>(&pLink)))) {
-        IPersistFile *pFile = NULL;
-        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&pFile)))) {
-            WCHAR wsz[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wsz, MAX_PATH);
-            char sz[MAX_PATH];
-            if (SUCCEEDED(pFile->Load(wsz, STGM_READ)) &&
-                SUCCEEDED(pLink->GetPath(sz, MAX_PATH, NULL, 0)))
-                target = sz;
-            pFile->Release();
-        }
-        pLink->Release();
-    }
-    CoUninitialize();
-    return target;
 }

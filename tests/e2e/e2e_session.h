@@ -82,12 +82,6 @@ private:
     std::vector<HWND> m_answered;
 };
 
-/* The Start Menu's program folder, where program groups go; ends in "\". */
-std::string ProgramsDir();
-
-/* The file a shortcut (.lnk) points to, "" when it cannot be read. */
-std::string LinkTarget(const std::string &link);
-
 /* Saves a window's picture, once it has painted, under ShotPath(name); a
    test failure when there is none or it is blank. */
 void Shot(HWND hWnd, const std::string &name);

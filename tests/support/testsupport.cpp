@@ -2,6 +2,9 @@
  * Windows tests. */
 #include "testsupport.h"
 
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include "filedir.h"
 #include "manifest.h"
 
@@ -161,3 +164,32 @@ std::string ScreenshotPath(const std::string &name)
     return dir + name + ".bmp";
 }
 
+std::string ProgramsDir()
+{
+    char sz[MAX_PATH] = "";
+    SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, 0, sz);
+    return std::string(sz) + "\\";
+}
+
+std::string LinkTarget(const std::string &link)
+{
+    std::string target;
+    CoInitialize(NULL);
+    IShellLinkA *pLink = NULL;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void **>(&pLink)))) {
+        IPersistFile *pFile = NULL;
+        if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&pFile)))) {
+            WCHAR wsz[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wsz, MAX_PATH);
+            char sz[MAX_PATH];
+            if (SUCCEEDED(pFile->Load(wsz, STGM_READ)) &&
+                SUCCEEDED(pLink->GetPath(sz, MAX_PATH, NULL, 0)))
+                target = sz;
+            pFile->Release();
+        }
+        pLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}

@@ -77,4 +77,10 @@ std::string BoxTexts(const std::vector<SeenBox> &boxes);
 void ExpectErrorBox(const SeenBox &box, const char *pszText);
 void ExpectStoppedWith(const ExtractOutcome &out, const char *pszText);
 
+/* The Start Menu's program folder, where program groups go; ends in "\". */
+std::string ProgramsDir();
+
+/* The file a shortcut (.lnk) points to, "" when it cannot be read. */
+std::string LinkTarget(const std::string &link);
+
 #endif
