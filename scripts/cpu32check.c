@@ -36,7 +36,8 @@ static int RunIn32BitSegment(void)
                      : "=a"(nResult)
                      : [cs32] "i"(USER32_CS), [cs64] "i"(USER64_CS)
                      : "rbx", "rcx", "memory");
-    return nResult == 42 ? 0 : 1;
+    /* The upper half of a register is undefined after 32-bit code. */
+    return (unsigned)nResult == 42 ? 0 : 1;
 }
 
 int main(void)
