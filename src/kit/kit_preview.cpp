@@ -303,14 +303,9 @@ std::string WindowsPath(const std::string &strUnix)
 /* The whole Wine part, from a new prefix to the driver's end; the
    caller's temporary folder holds the prefix, the logs and the driver's
    output (strTemp/out). */
-int RunUnderWine(const PreviewRequest &req, const std::string &strTemp, const std::string &strExe,
-                 const Manifest &manifest, PreviewPlace *pPlace, PreviewResult *pResult, std::string *pstrWine)
+int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::string &strTemp,
+                 const std::string &strExe, const Manifest &manifest, PreviewPlace *pPlace, PreviewResult *pResult)
 {
-    WineSetup wine;
-    int nCode = ChooseWine(req, strTemp, &wine);
-    if (nCode)
-        return nCode;
-    *pstrWine = wine.strName;
     std::string strDriver = req.strKitDir + (req.nBits == 64 ? "quarnel-drive-win64.exe" : "quarnel-drive-win32.exe");
     std::error_code ec;
     if (!fs::copy_file(strDriver, strTemp + "/quarnel-drive.exe", ec))
@@ -323,7 +318,7 @@ int RunUnderWine(const PreviewRequest &req, const std::string &strTemp, const st
 
     pid_t pidX = -1, pidShell = -1;
     std::string strDisplay;
-    nCode = 0;
+    int nCode = 0;
     if (!StartDisplay(strTemp + "/xvfb.log", &pidX, &strDisplay)) {
         nCode = Fail(PREVIEW_CANNOT, "Xvfb did not start:\n" + LogTail(strTemp + "/xvfb.log"));
     } else {
@@ -411,7 +406,12 @@ int PreviewIn(const PreviewRequest &req, const std::string &strTemp)
     std::error_code ec;
     fs::create_directories(strDist, ec);
     Manifest manifest;
-    int nCode = PrepareInstaller(req, strDist, &strExe, &strPackage, &facts.strTitle);
+    /* Wine first: a machine that cannot preview says so before building. */
+    WineSetup wine;
+    int nCode = ChooseWine(req, strTemp, &wine);
+    facts.strWine = wine.strName;
+    if (!nCode)
+        nCode = PrepareInstaller(req, strDist, &strExe, &strPackage, &facts.strTitle);
     if (!nCode)
         nCode = ReadInstallerManifest(strExe, &manifest);
     if (nCode)
@@ -426,7 +426,7 @@ int PreviewIn(const PreviewRequest &req, const std::string &strTemp)
     place.strWinDir = "C:\\windows";
     place.strSysDir = req.nBits == 64 ? "C:\\windows\\system32" : "C:\\windows\\syswow64";
     PreviewResult result;
-    nCode = RunUnderWine(req, strTemp, strExe, manifest, &place, &result, &facts.strWine);
+    nCode = RunUnderWine(req, wine, strTemp, strExe, manifest, &place, &result);
     if (!nCode)
         nCode = ReadDriveLog(strTemp + "/out", &result.log);
     if (nCode)
