@@ -323,12 +323,16 @@ int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::st
         nCode = Fail(PREVIEW_CANNOT, "Xvfb did not start:\n" + LogTail(strTemp + "/xvfb.log"));
     } else {
         setenv("DISPLAY", strDisplay.c_str(), 1);
-        int nBoot = WaitFor(Start(With(wine.vRun, {"wineboot", "-i"}), strLog), BOOT_SECONDS);
-        WaitFor(Start(With(wine.vServer, {"-w"}), strLog), BOOT_SECONDS);
         /* Without Wine's own fonts in the prefix the dialogs get another
-           face than MS Sans Serif, and every measured text is off. */
-        fs::copy(wine.strFonts, strPrefix + "/drive_c/windows/Fonts", fs::copy_options::overwrite_existing, ec);
-        if (nBoot != 0 || !fs::exists(strPrefix + "/system.reg") || ec)
+           face than MS Sans Serif, and every measured text is off.  They
+           go in first, so that every Wine process finds them at its start
+           and the server that wineboot started can serve the rest. */
+        std::string strFonts = strPrefix + "/drive_c/windows/Fonts";
+        fs::create_directories(strFonts, ec);
+        if (!ec)
+            fs::copy(wine.strFonts, strFonts, fs::copy_options::overwrite_existing, ec);
+        int nBoot = ec ? -1 : WaitFor(Start(With(wine.vRun, {"wineboot", "-i"}), strLog), BOOT_SECONDS);
+        if (nBoot != 0 || !fs::is_directory(strPrefix + "/drive_c/windows/system32"))
             nCode = Fail(PREVIEW_CANNOT, "Wine could not make its prefix in " + strPrefix + ":\n" + LogTail(strLog));
     }
     if (nCode == 0) {
