@@ -131,10 +131,20 @@ pid_t Start(const std::vector<std::string> &vArgs, const std::string &strLog, in
     _exit(127);
 }
 
-/* Waits for the child, at most nSeconds; the exit status (128 + signal
-   when it was killed), or -1 when the deadline passed.  SIGCHLD is blocked
-   for the whole command, so each child's end is an event to wait for. */
-int WaitFor(pid_t pid, int nSeconds)
+/* Set by Ctrl-C or a polite kill: the steps still to come are skipped,
+   and what was started is ended as after a normal run. */
+volatile sig_atomic_t fStopAsked = 0;
+
+void AskStop(int)
+{
+    fStopAsked = 1;
+}
+
+/* Waits for the child, at most nSeconds (or, when fStoppable, until a stop
+   is asked); the exit status (128 + signal when it was killed), or -1 when
+   it did not end.  SIGCHLD is blocked for the whole command, so each
+   child's end is an event to wait for. */
+int WaitFor(pid_t pid, int nSeconds, bool fStoppable = true)
 {
     struct timespec tEnd;
     clock_gettime(CLOCK_MONOTONIC, &tEnd);
@@ -147,7 +157,7 @@ int WaitFor(pid_t pid, int nSeconds)
         pid_t got = waitpid(pid, &nStatus, WNOHANG);
         if (got == pid)
             return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-        if (got < 0)
+        if (got < 0 || (fStoppable && fStopAsked))
             return -1;
         struct timespec tNow, tLeft;
         clock_gettime(CLOCK_MONOTONIC, &tNow);
@@ -169,9 +179,9 @@ void End(pid_t pid)
     if (pid <= 0)
         return;
     kill(pid, SIGTERM);
-    if (WaitFor(pid, END_SECONDS) < 0) {
+    if (WaitFor(pid, END_SECONDS, false) < 0) {
         kill(pid, SIGKILL);
-        WaitFor(pid, END_SECONDS);
+        WaitFor(pid, END_SECONDS, false);
     }
 }
 
@@ -332,7 +342,9 @@ int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::st
         if (!ec)
             fs::copy(wine.strFonts, strFonts, fs::copy_options::overwrite_existing, ec);
         int nBoot = ec ? -1 : WaitFor(Start(With(wine.vRun, {"wineboot", "-i"}), strLog), BOOT_SECONDS);
-        if (nBoot != 0 || !fs::is_directory(strPrefix + "/drive_c/windows/system32"))
+        if (fStopAsked)
+            nCode = Fail(PREVIEW_CANNOT, "stopped");
+        else if (nBoot != 0 || !fs::is_directory(strPrefix + "/drive_c/windows/system32"))
             nCode = Fail(PREVIEW_CANNOT, "Wine could not make its prefix in " + strPrefix + ":\n" + LogTail(strLog));
     }
     if (nCode == 0) {
@@ -349,7 +361,9 @@ int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::st
                                                           "):\n" + LogTail(strTemp + "/driver.log"));
     }
     /* Wine's server ends every Wine process of the prefix, the shell too. */
-    WaitFor(Start(With(wine.vServer, {"-k"}), strLog), END_SECONDS);
+    WaitFor(Start(With(wine.vServer, {"-k"}), strLog), END_SECONDS, false);
+    if (fStopAsked && nCode == 0)
+        nCode = Fail(PREVIEW_CANNOT, "stopped");
     End(pidShell);
     End(pidX);
     return nCode;
@@ -466,6 +480,10 @@ int RunPreviewCommand(const PreviewRequest &request)
     sigemptyset(&set);
     sigaddset(&set, SIGCHLD);
     sigprocmask(SIG_BLOCK, &set, nullptr);
+    struct sigaction sa = {};
+    sa.sa_handler = AskStop;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
     int nCode = PreviewIn(request, strTemp);
     if (getenv("QUARNEL_PREVIEW_KEEP"))
         fprintf(stderr, "quarnel-kit: kept %s\n", strTemp.c_str());
