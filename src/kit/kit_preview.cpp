@@ -314,7 +314,7 @@ std::string WindowsPath(const std::string &strUnix)
    caller's temporary folder holds the prefix, the logs and the driver's
    output (strTemp/out). */
 int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::string &strTemp,
-                 const std::string &strExe, const Manifest &manifest, PreviewPlace *pPlace, PreviewResult *pResult)
+                 const std::string &strExe, const Manifest &manifest, const PreviewPlace &place, PreviewResult *pResult)
 {
     std::string strDriver = req.strKitDir + (req.nBits == 64 ? "quarnel-drive-win64.exe" : "quarnel-drive-win32.exe");
     std::error_code ec;
@@ -326,7 +326,7 @@ int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::st
     setenv("WINEDEBUG", "-all", 1);
     setenv("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d", 1);
 
-    pid_t pidX = -1, pidShell = -1;
+    pid_t pidX = -1, pidShell = -1, pidDriver = -1;
     std::string strDisplay;
     int nCode = 0;
     if (!StartDisplay(strTemp + "/xvfb.log", &pidX, &strDisplay)) {
@@ -348,12 +348,14 @@ int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::st
             nCode = Fail(PREVIEW_CANNOT, "Wine could not make its prefix in " + strPrefix + ":\n" + LogTail(strLog));
     }
     if (nCode == 0) {
-        ReadIniBefore(manifest, *pPlace, &pResult->vIni);
+        ReadIniBefore(manifest, place, &pResult->vIni);
         pidShell = Start(With(wine.vRun, {"explorer", "/desktop=quarnel,1024x768"}), strLog);
-        int nDrive = WaitFor(Start(With(wine.vRun, {WindowsPath(strTemp + "/quarnel-drive.exe"), WindowsPath(strOut),
-                                                    WindowsPath(strExe)}),
-                                   strTemp + "/driver.log"),
-                             DRIVE_SECONDS);
+        pidDriver = Start(With(wine.vRun, {WindowsPath(strTemp + "/quarnel-drive.exe"), WindowsPath(strOut),
+                                           WindowsPath(strExe)}),
+                          strTemp + "/driver.log");
+        int nDrive = WaitFor(pidDriver, DRIVE_SECONDS);
+        if (nDrive >= 0)
+            pidDriver = -1;
         if (nDrive != 0 && nDrive != 2)
             nCode = Fail(PREVIEW_CANNOT, nDrive < 0 ? "the driver did not finish within " +
                                                           std::to_string(DRIVE_SECONDS) + " seconds"
@@ -364,6 +366,7 @@ int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::st
     WaitFor(Start(With(wine.vServer, {"-k"}), strLog), END_SECONDS, false);
     if (fStopAsked && nCode == 0)
         nCode = Fail(PREVIEW_CANNOT, "stopped");
+    End(pidDriver);
     End(pidShell);
     End(pidX);
     return nCode;
@@ -444,7 +447,7 @@ int PreviewIn(const PreviewRequest &req, const std::string &strTemp)
     place.strWinDir = "C:\\windows";
     place.strSysDir = req.nBits == 64 ? "C:\\windows\\system32" : "C:\\windows\\syswow64";
     PreviewResult result;
-    nCode = RunUnderWine(req, wine, strTemp, strExe, manifest, &place, &result);
+    nCode = RunUnderWine(req, wine, strTemp, strExe, manifest, place, &result);
     if (!nCode)
         nCode = ReadDriveLog(strTemp + "/out", &result.log);
     if (nCode)
