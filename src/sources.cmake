@@ -4,7 +4,7 @@
 
 # The platform-free logic (logic.h): the installer and quarnel-kit link it.
 set(QUARNEL_LOGIC_SOURCES)
-foreach(name logic_text logic_package logic_path logic_rules logic_bar logic_integrity)
+foreach(name logic_text logic_package logic_path logic_rules logic_bar logic_integrity logic_png)
   list(APPEND QUARNEL_LOGIC_SOURCES ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp)
 endforeach()
 
