@@ -89,7 +89,7 @@ mkdir -p "$out"
 rm -f "$out/results.md"
 for tree in "${trees[@]}"; do
   bits=${tree#win}
-  ninja -C "$top/build/$tree" -j2 quarnel_stub >/dev/null
+  ninja -C "$top/build/$tree" -j2 quarnel_stub quarnel_drive >/dev/null
   if [ $preview_only -eq 0 ]; then
     bench_tree "$tree" "$bits" "$@"
   else

@@ -316,10 +316,14 @@ std::string WindowsPath(const std::string &strUnix)
 int RunUnderWine(const PreviewRequest &req, const WineSetup &wine, const std::string &strTemp,
                  const std::string &strExe, const Manifest &manifest, const PreviewPlace &place, PreviewResult *pResult)
 {
-    std::string strDriver = req.strKitDir + (req.nBits == 64 ? "quarnel-drive-win64.exe" : "quarnel-drive-win32.exe");
+    std::string strDriver = req.strKitDir + (req.nBits == 64 ? "quarnel-drive-win64" : "quarnel-drive-win32");
     std::error_code ec;
-    if (!fs::copy_file(strDriver, strTemp + "/quarnel-drive.exe", ec))
-        return Fail(PREVIEW_CANNOT, strDriver + ": the driver program is missing beside the kit (" + ec.message() + ")");
+    if (!fs::copy_file(strDriver + ".exe", strTemp + "/quarnel-drive.exe", ec))
+        return Fail(PREVIEW_CANNOT, strDriver + ".exe: the driver program is missing beside the kit (" + ec.message() + ")");
+    /* The driver's hook, which lets it see the progress dialog however
+       short it lives, lies beside it under its name; without it the
+       driver says so in its record and goes on. */
+    fs::copy_file(strDriver + ".dll", strTemp + "/quarnel-drive.dll", ec);
     std::string strPrefix = strTemp + "/prefix", strOut = strTemp + "/out", strLog = strTemp + "/wine.log";
     fs::create_directories(strOut, ec);
     setenv("WINEPREFIX", strPrefix.c_str(), 1);
