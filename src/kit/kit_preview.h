@@ -89,7 +89,7 @@ struct ShortcutState {
     std::string strTarget, strArgs;
 };
 
-enum PreviewFindingKind { PF_ITEM, PF_INI, PF_SHORTCUT, PF_CLIPPED, PF_FOLLOWUP };
+enum PreviewFindingKind { PF_ITEM, PF_INI, PF_SHORTCUT, PF_CLIPPED };
 
 struct PreviewFinding {
     PreviewFindingKind kind;

@@ -55,8 +55,7 @@ const char *KindName(PreviewFindingKind kind)
     case PF_ITEM: return "item";
     case PF_INI: return "ini";
     case PF_SHORTCUT: return "shortcut";
-    case PF_CLIPPED: return "clipped";
-    default: return "followup";
+    default: return "clipped";
     }
 }
 
