@@ -174,15 +174,20 @@ int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<uns
 /* The findings of a built installer, each at its entry, then the verdict
    naming the checked files, so that a build log shows which product they
    belong to. */
-int ReportFindings(const Options &opt, std::vector<Finding> *pv, const char *pszDone)
+void PrintInstallerFindings(const std::string &strExe, std::vector<Finding> *pv)
 {
     SortFindings(pv);
     for (const Finding &f : *pv) {
         FindingPlace place;
-        place.strFile = opt.strExe;
+        place.strFile = strExe;
         place.strKey = "entry " + std::to_string(f.uId);
         PrintFinding(place, f.severity, f.strMessage);
     }
+}
+
+int ReportFindings(const Options &opt, std::vector<Finding> *pv, const char *pszDone)
+{
+    PrintInstallerFindings(opt.strExe, pv);
     int nErrors = CountErrors(*pv);
     return ReportVerdict(opt.strExe + (opt.strPackage.empty() ? "" : ", " + opt.strPackage), nErrors,
                          (int)pv->size() - nErrors, opt.fStrict, pszDone);
@@ -307,15 +312,24 @@ int RunSeal(const Options &opt)
 
 /* ---- product file ------------------------------------------------------ */
 
-/* Loads the product, printing its warnings and errors; 0 on any error,
-   and on a warning under --strict. */
-int LoadProductReporting(const Options &opt, Product *pProduct, int *pnWarnings = nullptr)
+/* Loads the product, printing its findings; 0 on any error, counted in
+   *pnErrors, and the warnings in *pnWarnings. */
+int LoadProductPrinting(const std::string &strProduct, Product *pProduct, int *pnErrors, int *pnWarnings)
 {
     std::vector<std::string> vMessages;
-    int nWarnings = 0;
-    int fOk = LoadProduct(opt.strProduct, pProduct, &vMessages, &nWarnings);
+    int fOk = LoadProduct(strProduct, pProduct, &vMessages, pnWarnings);
     for (const std::string &str : vMessages)
         fprintf(stderr, "%s\n", str.c_str());
+    *pnErrors = fOk ? 0 : (int)vMessages.size() - *pnWarnings;
+    return fOk;
+}
+
+/* Loads the product as the writing commands do: 0 on any error, and on a
+   warning under --strict, saying that nothing was written. */
+int LoadProductReporting(const Options &opt, Product *pProduct, int *pnWarnings = nullptr)
+{
+    int nErrors = 0, nWarnings = 0;
+    int fOk = LoadProductPrinting(opt.strProduct, pProduct, &nErrors, &nWarnings);
     if (pnWarnings)
         *pnWarnings = nWarnings;
     if (!fOk)
@@ -330,12 +344,8 @@ int LoadProductReporting(const Options &opt, Product *pProduct, int *pnWarnings 
 int RunCheck(const Options &opt)
 {
     Product product;
-    std::vector<std::string> vMessages;
-    int nWarnings = 0;
-    int fOk = LoadProduct(opt.strProduct, &product, &vMessages, &nWarnings);
-    for (const std::string &str : vMessages)
-        fprintf(stderr, "%s\n", str.c_str());
-    int nErrors = fOk ? 0 : (int)vMessages.size() - nWarnings;
+    int nErrors = 0, nWarnings = 0;
+    LoadProductPrinting(opt.strProduct, &product, &nErrors, &nWarnings);
     return ReportVerdict(opt.strProduct, nErrors, nWarnings, opt.fStrict, "checked");
 }
 
@@ -455,13 +465,7 @@ int RunBuild(const Options &opt)
     BuildResult result;
     std::string strError;
     int fBuilt = BuildProduct(product, request, &result, &strError);
-    SortFindings(&result.vFindings);
-    for (const Finding &f : result.vFindings) {
-        FindingPlace place;
-        place.strFile = result.strInstaller;
-        place.strKey = "entry " + std::to_string(f.uId);
-        PrintFinding(place, f.severity, f.strMessage);
-    }
+    PrintInstallerFindings(result.strInstaller, &result.vFindings);
     if (!fBuilt) {
         if (!strError.empty())
             ReportFailure(strError);
