@@ -785,6 +785,7 @@ void AddCommands(CLI::App &app, Options *pOpt)
         p = AddCommand(app, pszName);
         p->add_option("PRODUCT", pOpt->strProduct, "the product file (TOML)")->required();
         p->add_option("-o,--output", pOpt->strOutput, "write the file here instead of to stdout");
+        p->add_flag("--strict", pOpt->fStrict, "fail on warnings too, writing nothing");
     }
 }
 

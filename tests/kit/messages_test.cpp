@@ -49,6 +49,9 @@ TEST(KitMessages, EachFindingOnceInOneFormAndEachCommandSaysHowItEnded)
         {"check ask.toml", 1, {"ask.toml:11:1: error: item[0].overwrite: rule \"Ask\"", "ask.toml: 1 error, 0 warnings"}, 0,
          nullptr},
         {"build warn.toml -o out --strict", 1, {"failed because of --strict: 1 warning; nothing written"}, 1, nullptr},
+        {"manifest warn.toml -o m.rc --strict", 1, {"failed because of --strict: 1 warning; nothing written"}, 1,
+         nullptr},
+        {"manifest warn.toml -o m2.rc", 0, {"quarnel-kit: wrote m2.rc"}, 1, nullptr},
         {"build warn.toml -o out", 0, {"quarnel-kit: wrote out/quarnel.exe and out/APP.PKG (1 warning)"}, 1, nullptr},
         {"verify out/quarnel.exe", 0,
          {"out/quarnel.exe: warning: entry 99: is ", "out/quarnel.exe, out/APP.PKG: verified (0 errors, 1 warning)"}, 1,
@@ -76,6 +79,7 @@ TEST(KitMessages, EachFindingOnceInOneFormAndEachCommandSaysHowItEnded)
         }
         EXPECT_TRUE(IsUtf8Text(run.strOut)) << c.pszArgs << ": not UTF-8\n" << run.strOut;
     }
+    EXPECT_FALSE(Exists("m.rc"));
     EXPECT_FALSE(Exists("out2"));
     EXPECT_FALSE(Exists("out3"));
 }
