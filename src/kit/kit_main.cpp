@@ -425,22 +425,17 @@ int ReadPassword(const Options &opt, std::string *pstrPassword)
     return 1;
 }
 
-/* The stub named, else the 32-bit one beside the kit: when that is
+/* A build's failure; when the default stub beside the kit is what is
    missing, where it was looked for and how to name another. */
-int FindStub(const Options &opt, std::string *pstrStub)
+void ReportBuildFailure(const Options &opt, const std::string &strStub, const std::string &strError)
 {
-    if (!opt.strStub.empty()) {
-        *pstrStub = opt.strStub;
-        return 1;
-    }
-    *pstrStub = KitDir() + "quarnel-stub-win32.exe";
-    std::ifstream in(*pstrStub, std::ios::binary);
-    if (in)
-        return 1;
-    ReportFailure("no installer stub beside the kit: looked for " + *pstrStub +
-                  "; the Windows build trees put quarnel-stub-win32.exe and quarnel-stub-win64.exe there, "
-                  "or name one with --stub FILE");
-    return 0;
+    if (opt.strStub.empty() && strError.compare(0, strStub.size() + 2, strStub + ": ") == 0 &&
+        !std::ifstream(strStub, std::ios::binary))
+        ReportFailure("no installer stub beside the kit: looked for " + strStub +
+                      "; the Windows build trees put quarnel-stub-win32.exe and quarnel-stub-win64.exe there, "
+                      "or name one with --stub FILE");
+    else if (!strError.empty())
+        ReportFailure(strError);
 }
 
 int RunBuild(const Options &opt)
@@ -456,8 +451,7 @@ int RunBuild(const Options &opt)
         return EXIT_FINDINGS;
     BuildRequest request;
     request.strOutDir = opt.strOutput;
-    if (!FindStub(opt, &request.strStub))
-        return EXIT_FINDINGS;
+    request.strStub = opt.strStub.empty() ? KitDir() + "quarnel-stub-win32.exe" : opt.strStub;
     request.fSeal = !opt.fNoSeal;
     request.sign.strPkcs12 = opt.strSignPkcs12;
     if (!ReadBuildTime(&request) || (!opt.strSignPkcs12.empty() && !ReadPassword(opt, &request.sign.strPassword)))
@@ -467,8 +461,7 @@ int RunBuild(const Options &opt)
     int fBuilt = BuildProduct(product, request, &result, &strError);
     PrintInstallerFindings(result.strInstaller, &result.vFindings);
     if (!fBuilt) {
-        if (!strError.empty())
-            ReportFailure(strError);
+        ReportBuildFailure(opt, request.strStub, strError);
         fprintf(stderr, "quarnel-kit: %s: nothing written\n", opt.strProduct.c_str());
         return EXIT_FINDINGS;
     }
