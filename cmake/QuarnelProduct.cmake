@@ -187,9 +187,15 @@ function(quarnel_add_product)
       VERBATIM)
   endif()
 
+  # A manifest written from a product file had its findings reported at
+  # the product's lines already; verify does not repeat them.
+  set(from_product "")
+  if(ARG_PRODUCT)
+    set(from_product --from-product "${product}")
+  endif()
   set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
   add_custom_command(OUTPUT "${stamp}"
-    COMMAND "${kit}" verify "$<TARGET_FILE:${target}>" "${package}" --script "${script}" ${strict}
+    COMMAND "${kit}" verify "$<TARGET_FILE:${target}>" "${package}" --script "${script}" ${strict} ${from_product}
     COMMAND ${CMAKE_COMMAND} -E touch "${stamp}"
     WORKING_DIRECTORY "${workdir}"
     DEPENDS ${target} "${package}" "${script}" ${items} "${kit}"

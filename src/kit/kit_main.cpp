@@ -42,6 +42,7 @@ const uint64_t PROGRESS_FROM = 16u << 20; /* packages smaller than this pack sil
 struct Options {
     std::string strScript, strOutput, strPackage, strExe, strProduct, strDir;
     std::string strStub, strSignPkcs12, strPasswordFile;
+    std::string strFromProduct; /* verify: the product file the manifest was written from */
     bool fDryRun = false;
     bool fStrict = false;
     bool fNoSeal = false;
@@ -193,6 +194,22 @@ int ReportFindings(const Options &opt, std::vector<Finding> *pv, const char *psz
                          (int)pv->size() - nErrors, opt.fStrict, pszDone);
 }
 
+/* A manifest written from a product file had its own findings reported
+   then, at the product's lines (quarnel_add_product runs `manifest`, then
+   `verify --from-product`): only what the script and the package add is
+   new here, and each finding is printed once. */
+void DropReportedFindings(const Manifest &manifest, std::vector<Finding> *pv)
+{
+    std::vector<Finding> vOwn;
+    LintManifest(manifest, nullptr, &vOwn);
+    for (const Finding &own : vOwn)
+        for (size_t i = 0; i < pv->size(); i++)
+            if ((*pv)[i].uId == own.uId && (*pv)[i].severity == own.severity && (*pv)[i].strMessage == own.strMessage) {
+                pv->erase(pv->begin() + (std::ptrdiff_t)i);
+                break;
+            }
+}
+
 int LintInto(const Options &opt, Manifest *pManifest, std::vector<unsigned char> *pvImage, ScriptInfo *pScript,
              std::vector<Finding> *pv)
 {
@@ -206,6 +223,8 @@ int LintInto(const Options &opt, Manifest *pManifest, std::vector<unsigned char>
         }
     }
     LintManifest(*pManifest, opt.strScript.empty() ? nullptr : pScript, pv);
+    if (!opt.strFromProduct.empty())
+        DropReportedFindings(*pManifest, pv);
     return 1;
 }
 
@@ -764,6 +783,9 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("PACKAGE", pOpt->strPackage, "the product's package file; default: the one the manifest names, "
                                                 "beside EXE");
     p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
+    p->add_option("--from-product", pOpt->strFromProduct,
+                  "the product file the manifest was written from, whose findings were reported at its lines: "
+                  "they are not repeated");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
 
     p = AddCommand(app, "init");

@@ -56,6 +56,8 @@ TEST(KitMessages, EachFindingOnceInOneFormAndEachCommandSaysHowItEnded)
         {"verify out/quarnel.exe", 0,
          {"out/quarnel.exe: warning: entry 99: is ", "out/quarnel.exe, out/APP.PKG: verified (0 errors, 1 warning)"}, 1,
          nullptr},
+        {"verify out/quarnel.exe --from-product warn.toml", 0,
+         {"out/quarnel.exe, out/APP.PKG: verified (0 errors, 0 warnings)"}, 0, nullptr},
         {"lint out/quarnel.exe --strict", 1, {"out/quarnel.exe: failed because of --strict: 1 warning"}, 1, nullptr},
         {"lint out/quarnel.exe 2>/dev/null", 0, {}, 0, "entry"},
         {"list out/quarnel.exe", 0, {"%DA.TXT", "out/APP.PKG: 1 records"}, 0, nullptr},
