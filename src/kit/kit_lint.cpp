@@ -84,6 +84,13 @@ std::string Quote(const std::string &str)
     return QuoteText(str);
 }
 
+/* A name from a package script, which the kit reads as the file system's
+   own bytes, quoted as it is. */
+std::string QuotePath(const std::string &str)
+{
+    return "\"" + str + "\"";
+}
+
 /* The count as the installer reads it (absent: 0). */
 int RawCount(const Manifest &m, unsigned uCount)
 {
@@ -594,7 +601,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
     std::string strPackage = Text(m, IDS_PACKAGE).substr(0, PACKAGE_NAME_KEPT);
     if (!strPackage.empty() && !EqualNoCase(strName.c_str(), strPackage.c_str()))
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " differs from " +
-                                            Quote(script.package.strWritten) + " in " + strWhere +
+                                            QuotePath(script.package.strWritten) + " in " + strWhere +
                                             std::to_string(script.package.nLine));
     int n = RawCount(m, IDS_ITEM_COUNT);
     if ((size_t)std::max(n, 0) != script.vItems.size())
@@ -603,7 +610,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
     for (size_t i = 0; i < script.vItems.size(); i++) {
         const ScriptEntry &item = script.vItems[i];
         unsigned uId = i < MAX_ITEMS ? IDS_ITEM_DEST + (unsigned)i : IDS_ITEM_COUNT;
-        std::string strAt = "item file " + Quote(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
+        std::string strAt = "item file " + QuotePath(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
         std::string strWhy = item.strProblem;
         if (strWhy.empty() && MeasureItem(item.strPath, &strWhy) > 0)
             strWhy.clear();
