@@ -540,7 +540,11 @@ void CheckInstalled(const Manifest &manifest, const std::string &strPackage, con
     for (const DriveEvent &e : pResult->log.vEvents) {
         if (e.strKind == "failed" && e.nRun == 1) {
             pResult->fFailed = true;
-            pResult->strFailure = e.strText;
+            /* A package that cannot be opened ends the copy without a word:
+               the user finds the destination dialog again. */
+            pResult->strFailure = e.strText.empty() ? "the installer showed no message; its destination dialog came back "
+                                                      "(is the package it names beside it?)"
+                                                    : e.strText;
         } else if (e.strKind == "followup" && pResult->strFollowupGot.empty()) {
             pResult->strFollowupGot = e.strText;
         }

@@ -91,7 +91,7 @@ grep -q 'class="mark"' out/index.html || bad "index.html marks no clipped contro
 "$kit" build product.toml -o dist --stub "$(dirname "$kit")/quarnel-stub-win${bits#--}.exe" >/dev/null 2>&1 ||
   bad "the faulty product does not build"
 mkdir -p other && printf 'xx\r\n' >other/FAULTS.PKG && cp dist/FAULTS.PKG other/ELSE.PKG
-for case in "other/ELSE.PKG|the install failed" "other/FAULTS.PKG|The install package file is invalid."; do
+for case in "other/ELSE.PKG|the installer showed no message" "other/FAULTS.PKG|The install package file is invalid."; do
   package=${case%%|*} word=${case#*|}
   "$kit" preview dist/quarnel.exe "$package" -o "out-${package##*/}" "$bits" >failed.log 2>&1
   rc=$?

@@ -277,6 +277,12 @@ TEST(CheckInstalled, AFailedInstallIsNotComparedWithTheProduct)
     EXPECT_TRUE(result.fFailed);
     EXPECT_EQ(result.strFailure, "The install package file is invalid.");
     EXPECT_TRUE(result.vFindings.empty());
+
+    PreviewResult silent;
+    ASSERT_TRUE(ParseDriveLog("event\t1\tfailed\t\n", &silent.log, &strError));
+    CheckInstalled(ProductManifest(), cwd.Path("none.pkg"), place, &silent);
+    EXPECT_TRUE(silent.fFailed);
+    EXPECT_NE(silent.strFailure.find("the installer showed no message"), std::string::npos) << silent.strFailure;
 }
 
 TEST(PreviewPage, MarksTheClippedControlOnItsPictureAndEscapesTexts)
