@@ -118,9 +118,6 @@ std::string ExpandAtPlace(const std::string &str, const PreviewPlace &place);
    with); the path as it would be when nothing matches. */
 std::string PrefixPath(const std::string &strPrefix, const std::string &strWinPath);
 
-/* Code page 1252 -> UTF-8. */
-std::string AnsiToUtf8(const std::string &str);
-
 /* The shortcuts a list of Program Manager commands makes, in order. */
 std::vector<ShortcutState> ExpectedShortcuts(const std::vector<std::string> &vCommands);
 

@@ -13,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "kit_pe.h"
 #include "kit_preview.h"
 #include "fixed.h"
 #include "logic.h"
@@ -207,25 +206,6 @@ int ParseDriveLog(const std::string &strText, DriveLog *pLog, std::string *pstrE
 
 /* ---- places in the prefix ------------------------------------------------ */
 
-std::string AnsiToUtf8(const std::string &str)
-{
-    std::string s;
-    for (char16_t ch : ConvertAnsiToUtf16(str)) {
-        unsigned u = ch;
-        if (u < 0x80) {
-            s += (char)u;
-        } else if (u < 0x800) {
-            s += (char)(0xc0 | (u >> 6));
-            s += (char)(0x80 | (u & 0x3f));
-        } else {
-            s += (char)(0xe0 | (u >> 12));
-            s += (char)(0x80 | ((u >> 6) & 0x3f));
-            s += (char)(0x80 | (u & 0x3f));
-        }
-    }
-    return s;
-}
-
 std::string ExpandAtPlace(const std::string &str, const PreviewPlace &place)
 {
     std::vector<char> v(STRING_BUF);
@@ -299,7 +279,7 @@ int ReadIniAt(const PreviewPlace &place, const IniState &ini, std::string *pstrV
     std::string strAnsi;
     if (!FindIniValue(strText, ini.strSection, ini.strKey, &strAnsi))
         return 0;
-    *pstrValue = AnsiToUtf8(strAnsi);
+    *pstrValue = ConvertAnsiToUtf8(strAnsi);
     return 1;
 }
 
@@ -406,7 +386,9 @@ void ReadIniBefore(const Manifest &manifest, const PreviewPlace &place, std::vec
     int n = Count(manifest, IDS_INI_COUNT, MAX_INI_CHANGES);
     for (int i = 0; i < n; i++) {
         IniState ini;
-        auto field = [&](unsigned uBase) { return AnsiToUtf8(ExpandAtPlace(Entry(manifest, uBase + i), place)); };
+        auto field = [&](unsigned uBase) {
+            return ConvertAnsiToUtf8(ExpandAtPlace(Entry(manifest, uBase + i), place));
+        };
         ini.strFile = field(IDS_INI_FILE);
         if (ini.strFile.empty())
             break; /* where the installer stops its INI changes */
@@ -435,8 +417,8 @@ void CheckItems(const Manifest &manifest, const std::string &strPackage, const P
         ItemState item;
         item.nIndex = i;
         std::string strDest = ExpandAtPlace(Entry(manifest, IDS_ITEM_DEST + i), place);
-        item.strDest = AnsiToUtf8(strDest);
-        item.strName = AnsiToUtf8(Entry(manifest, IDS_ITEM_NAME + i));
+        item.strDest = ConvertAnsiToUtf8(strDest);
+        item.strName = ConvertAnsiToUtf8(Entry(manifest, IDS_ITEM_NAME + i));
         std::string strDate = Entry(manifest, IDS_ITEM_DATE + i).substr(0, ITEM_DATE_LEN);
         item.strWantDate = strDate.size() == ITEM_DATE_LEN ? strDate : std::string();
         if ((size_t)i < layout.vRecords.size() && IsSoundRecord(layout.vRecords[i]) &&
@@ -491,7 +473,7 @@ void CheckShortcuts(const Manifest &manifest, const PreviewPlace &place, Preview
     std::vector<std::string> vCommands;
     int n = Count(manifest, IDS_DDE_COUNT, MAX_DDE_CMDS);
     for (int i = 0; i < n; i++)
-        vCommands.push_back(AnsiToUtf8(ExpandAtPlace(Entry(manifest, IDS_DDE_CMD + i), place)));
+        vCommands.push_back(ConvertAnsiToUtf8(ExpandAtPlace(Entry(manifest, IDS_DDE_CMD + i), place)));
     pResult->vShortcuts = ExpectedShortcuts(vCommands);
     for (ShortcutState &s : pResult->vShortcuts) {
         for (const DriveShortcut &d : pResult->log.vShortcuts)
@@ -549,7 +531,7 @@ void CheckInstalled(const Manifest &manifest, const std::string &strPackage, con
             pResult->strFollowupGot = e.strText;
         }
     }
-    pResult->strFollowupWant = AnsiToUtf8(ExpandAtPlace(Entry(manifest, IDS_FOLLOWUP), place));
+    pResult->strFollowupWant = ConvertAnsiToUtf8(ExpandAtPlace(Entry(manifest, IDS_FOLLOWUP), place));
     CheckScreens(pResult);
     if (pResult->fFailed)
         return; /* nothing was meant to be installed */
