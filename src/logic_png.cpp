@@ -40,7 +40,7 @@ struct Out {
     size_t cb, n;
     void Bytes(const void *pv, size_t cbData)
     {
-        if (pb && n + cbData <= cb)
+        if (pb && cbData > 0 && n + cbData <= cb)
             memcpy(pb + n, pv, cbData);
         n += cbData;
     }

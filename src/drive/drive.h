@@ -2,7 +2,7 @@
  * calls them: the record file, the screens with their controls, the
  * follow-up command and the Start Menu's shortcuts.  The driver runs a
  * product's installer the way a person would, through its windows only,
- * and writes what it saw for quarnel-kit's preview (docs/preview.md). */
+ * and writes what it saw for quarnel-kit's preview (docs/drive.md). */
 #ifndef QUARNEL_DRIVE_H
 #define QUARNEL_DRIVE_H
 

@@ -5,12 +5,32 @@
  * from its own memory, where the system keeps it. */
 #include "drive.h"
 
+#include "watch.h"
+
 #include <tlhelp32.h>
 #include <winternl.h>
 
 #include <set>
 
-static std::set<DWORD> handled;
+/* Processes dealt with, by ID and start time: the system reuses an ended
+   process's ID, and the next run's follow-up may well get it. */
+typedef std::pair<DWORD, ULONGLONG> ProcessKey;
+static std::set<ProcessKey> handled;
+
+/* How long a new process may take to set itself up. */
+static const DWORD READ_MS = 10000;
+
+static bool FirstSeen(DWORD dwPid)
+{
+    ProcessKey key(dwPid, 0);
+    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid);
+    FILETIME ftStart, ftEnd, ftKernel, ftUser;
+    if (hProcess && GetProcessTimes(hProcess, &ftStart, &ftEnd, &ftKernel, &ftUser))
+        key.second = (static_cast<ULONGLONG>(ftStart.dwHighDateTime) << 32) | ftStart.dwLowDateTime;
+    if (hProcess)
+        CloseHandle(hProcess);
+    return handled.insert(key).second;
+}
 
 /* The command line of a process, from its process parameters. */
 static bool CommandLineOf(HANDLE hProcess, std::wstring *pText)
@@ -52,7 +72,7 @@ static std::vector<DWORD> ChildrenOf(DWORD dwParentPid)
 static void EndTree(DWORD dwPid)
 {
     for (DWORD dwKid : ChildrenOf(dwPid))
-        if (handled.insert(dwKid).second)
+        if (FirstSeen(dwKid))
             EndTree(dwKid);
     HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, dwPid);
     if (hProcess) {
@@ -62,21 +82,35 @@ static void EndTree(DWORD dwPid)
     }
 }
 
+namespace {
+struct Reading {
+    HANDLE hProcess;
+    std::wstring cmd;
+};
+
+/* A process just made sets up its parameters itself: until then there is
+   nothing to read. */
+bool CommandLineRead(void *pv)
+{
+    Reading *p = static_cast<Reading *>(pv);
+    return CommandLineOf(p->hProcess, &p->cmd) && !p->cmd.empty();
+}
+} // namespace
+
 void EndChildrenOf(DWORD dwParentPid, int nRun)
 {
     for (DWORD dwKid : ChildrenOf(dwParentPid)) {
-        if (!handled.insert(dwKid).second)
+        if (!FirstSeen(dwKid))
             continue;
-        HANDLE hProcess = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, dwKid);
-        std::wstring cmd;
-        bool bRead = hProcess && CommandLineOf(hProcess, &cmd);
-        if (hProcess)
-            CloseHandle(hProcess);
-        if (bRead)
-            RecordEvent(nRun, "followup", AnsiOfWide(cmd));
+        Reading reading = {OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, dwKid),
+                           std::wstring()};
+        if (reading.hProcess && WaitUntil(CommandLineRead, &reading, READ_MS, reading.hProcess))
+            RecordEvent(nRun, "followup", AnsiOfWide(reading.cmd));
         else
             RecordEvent(nRun, "note", "the installer started a process (" + std::to_string(dwKid) +
-                                          ") that ended before its command line could be read");
+                                          ") whose command line could not be read");
+        if (reading.hProcess)
+            CloseHandle(reading.hProcess);
         EndTree(dwKid);
     }
 }
