@@ -163,7 +163,7 @@ const std::vector<Rule> &Rules()
         {"entry the installer never reads", 103, SEV_WARNING, {{103, "x"}}, {{112, "Really cancel?"}}},
         {"display name cut at 255", 1400, SEV_WARNING, {{1400, std::string(256, 'n')}},
          {{1400, std::string(255, 'n')}}},
-        {"two items with one destination", 1001, SEV_WARNING, {{1001, "%Dapp.exe"}}, {{1001, "%DAPP.EX"}}},
+        {"two items with one destination", 1001, SEV_ERROR, {{1001, "%Dapp.exe"}}, {{1001, "%DAPP.EX"}}},
         {"description wider than its field", 99, SEV_WARNING, {{99, std::string(17, 'W')}},
          {{99, std::string(16, 'W')}}},
         {"description with a line break", 99, SEV_WARNING, {{99, "Quarnel\nSample"}}, {{99, "Quarnel Sample"}}},

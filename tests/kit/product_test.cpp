@@ -63,7 +63,7 @@ TEST(ProductInit, FolderBecomesAProductThatBuilds)
     ASSERT_EQ(RunTool("init in > stdout.toml").nExit, 0);
     /* Run again with the product file inside the folder: not an item. */
     ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
-    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    ASSERT_EQ(RunTool("init in -o in/again.toml --force").nExit, 0);
     Bytes vAgain = ReadAll("in/again.toml");
     EXPECT_EQ(std::string(vAgain.begin(), vAgain.end()).find("again.toml"), std::string::npos);
     std::filesystem::remove("in/again.toml");
