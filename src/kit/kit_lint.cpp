@@ -146,19 +146,19 @@ void CheckDestinationFolders(const Manifest &m, std::vector<Finding> *pv)
             vNames.push_back(str.substr(n, nEnd - n));
         n = nEnd + 1;
     }
-    for (size_t i = 0; i < vNames.size(); i++) {
+    if (vNames.empty())
+        return;
+    for (size_t i = 0; i + 1 < vNames.size(); i++) {
         if (IsSubOk(vNames[i].c_str(), nullptr))
             continue;
-        if (i + 1 == vNames.size()) {
-            Add(pv, IDS_DEFAULT_DEST, SEV_ERROR, "the product's own folder " + Quote(vNames[i]) + " breaks " +
-                                                     NewFolderRule() + ": wherever it does not exist yet the "
-                                                     "installer refuses the default destination (message 302)");
-            return;
-        }
         Add(pv, IDS_DEFAULT_DEST, SEV_WARNING, Quote(vNames[i]) + " breaks " + NewFolderRule() +
                                                    ": the default destination works only where that folder exists");
-        return;
+        break;
     }
+    if (!IsSubOk(vNames.back().c_str(), nullptr))
+        Add(pv, IDS_DEFAULT_DEST, SEV_ERROR, "the product's own folder " + Quote(vNames.back()) + " breaks " +
+                                                 NewFolderRule() + ": wherever it does not exist yet the "
+                                                 "installer refuses the default destination (message 302)");
 }
 
 /* Control characters in a text the installer shows or stops at.  A NUL
