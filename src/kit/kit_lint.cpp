@@ -912,7 +912,8 @@ std::string CheckPathNames(const std::string &strPath, unsigned uFaults)
     NameFault fault = CheckWindowsPath(strPath.c_str(), uFaults, nullptr, &nStart, &nLen);
     if (fault == NAME_OK && strPath.find('\0') != std::string::npos && (uFaults & NAME_CONTROL))
         return DescribeControl(strPath, strPath.find('\0'));
-    return DescribeNameFault(fault, strPath.substr(nStart, nLen));
+    /* A control character is shown in the whole text, as the author wrote it. */
+    return DescribeNameFault(fault, fault == NAME_CONTROL ? strPath : strPath.substr(nStart, nLen));
 }
 
 std::string CheckCommandPaths(const std::string &strCommand, unsigned uFaults)

@@ -384,7 +384,9 @@ const std::vector<Mistake> &Mistakes()
          "7:1: warning: install.completion_message: \xE2\x98\x83 not in code page 1252",
          "completion_message = \"\xE2\x82\xAC\"", "", ""},
         {"a Windows path in double quotes", "destination = \"C:\\tools\\rWidget Studio\"", "", "",
-         "7:1: error: install.destination: \"\\tools\\rWidget Studio\" holds the control character \"\\t\"",
+         "7:1: error: install.destination: \"C:\\tools\\rWidget Studio\" holds the control character \"\\t\" at "
+         "character 3, which Windows takes in no name; in double quotes TOML reads \\t as that character: write "
+         "paths in single quotes",
          "destination = 'C:\\tools\\rWidget'", "", ""},
         {"the product's own folder with a blank", "destination = 'C:\\Program Files\\Widget Studio'", "", "",
          "7:1: error: install.destination: the product's own folder \"Widget Studio\" breaks the installer's "
