@@ -241,6 +241,9 @@ NameFault CheckWindowsName(const char *psz, size_t cch, unsigned uFaults, const 
 NameFault CheckWindowsPath(const char *pszPath, unsigned uFaults, const LeadBytes *pLead, size_t *pnStart,
                            size_t *pnLen);
 
+/* 1 for a control character: codes 0-31 and 127. */
+int IsControlChar(unsigned char c);
+
 /* A code page 1252 character as Windows folds it to compare names: upper
    case, accented letters included (a and A are one, and so are 0xE4 and 0xC4). */
 unsigned char FoldNameChar(unsigned char c);

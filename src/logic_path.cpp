@@ -105,7 +105,7 @@ unsigned char FoldNameChar(unsigned char c)
     }
 }
 
-static int IsControlChar(unsigned char c)
+int IsControlChar(unsigned char c)
 {
     return c < 32 || c == 127;
 }

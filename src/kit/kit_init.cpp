@@ -170,8 +170,9 @@ void WalkFolder(Walker *pW, const fs::path &dir, const std::string &strRelDir)
     fs::directory_iterator it(dir, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         if (++pW->nEntries > MAX_WALK_ENTRIES) {
-            pW->vProblems.push_back(dir.string() + ": more than " + std::to_string((int)MAX_WALK_ENTRIES) +
-                                    " files and folders (through links?); stopped here");
+            if (pW->nEntries == MAX_WALK_ENTRIES + 1) /* said once, where the walk stopped */
+                pW->vProblems.push_back(dir.string() + ": more than " + std::to_string((int)MAX_WALK_ENTRIES) +
+                                        " files and folders (through links?); stopped here");
             break;
         }
         std::string strName = it->path().filename().string();
@@ -294,7 +295,7 @@ int MakeStarterProduct(const InitRequest &request, std::string *pstrText, std::v
     }
     if (w.nLeftOut)
         pvNotes->push_back(strDir + ": left out " + std::to_string(w.nLeftOut) + " hidden file" +
-                           (w.nLeftOut == 1 ? "" : "s") + " and folders (names starting with a dot); "
+                           (w.nLeftOut == 1 ? " or folder" : "s and folders") + " (names starting with a dot); "
                            "pass --hidden to take them");
     /* Byte order of the relative paths: the same on every machine, and a
        parent folder always before its children. */

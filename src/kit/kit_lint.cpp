@@ -168,13 +168,9 @@ void CheckDestinationFolders(const Manifest &m, std::vector<Finding> *pv)
 void CheckControls(const Manifest &m, unsigned uId, bool fLines, std::vector<Finding> *pv)
 {
     std::string str = Text(m, uId);
-    for (size_t i = 0; i < str.size(); i++) {
-        unsigned char c = (unsigned char)str[i];
-        if (!(c < 32 || c == 127) || (fLines && (c == '\t' || c == '\r' || c == '\n')))
-            continue;
+    size_t i = FindControl(str, fLines);
+    if (i != std::string::npos)
         Add(pv, uId, SEV_ERROR, DescribeControl(str, i));
-        return;
-    }
 }
 
 /* ---- Value syntax ------------------------------------------------------ */
@@ -385,9 +381,7 @@ std::string ShownWords(const std::string &str)
 void CheckDescription(const Manifest &m, std::vector<Finding> *pv)
 {
     std::string str = Text(m, IDS_DESCRIPTION).substr(0, STRING_KEPT);
-    if (std::any_of(str.begin(), str.end(), [](char c) {
-            return ((unsigned char)c < 32 || c == 127) && c != '\t' && c != '\r' && c != '\n';
-        }))
+    if (FindControl(str, true) != std::string::npos)
         return; /* a control character of another kind is an error of its own */
     long lWidth = DescriptionWidthPx(str.c_str());
     if (lWidth < 0) {
@@ -837,7 +831,7 @@ std::string Shown(const std::string &str)
         char sz[8];
         if (c == '\t' || c == '\r' || c == '\n')
             strOut += c == '\t' ? "\\t" : c == '\r' ? "\\r" : "\\n";
-        else if (c < 32 || c == 127) {
+        else if (IsControlChar(c)) {
             snprintf(sz, sizeof sz, "\\x%02X", c);
             strOut += sz;
         } else
@@ -862,6 +856,16 @@ const char *EscapeOf(unsigned char c)
 
 } // namespace
 
+size_t FindControl(const std::string &str, bool fLineBreaks)
+{
+    for (size_t i = 0; i < str.size(); i++) {
+        unsigned char c = (unsigned char)str[i];
+        if (IsControlChar(c) && !(fLineBreaks && (c == '\t' || c == '\r' || c == '\n')))
+            return i;
+    }
+    return std::string::npos;
+}
+
 std::string DescribeControl(const std::string &str, size_t i)
 {
     unsigned char c = (unsigned char)str[i];
@@ -879,9 +883,7 @@ std::string DescribeNameFault(NameFault fault, const std::string &strName)
 {
     switch (fault) {
     case NAME_CONTROL: {
-        size_t i = 0;
-        while (i < strName.size() && !((unsigned char)strName[i] < 32 || strName[i] == 127))
-            i++;
+        size_t i = FindControl(strName, false);
         std::string strWhy = DescribeControl(strName, i);
         return strWhy.substr(0, strWhy.find(": the installer")) + ", which Windows takes in no name" +
                (EscapeOf((unsigned char)strName[i]) ? strWhy.substr(strWhy.find(';')) : "");

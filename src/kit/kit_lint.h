@@ -47,6 +47,11 @@ std::string CheckCommandPaths(const std::string &strCommand, unsigned uFaults);
 /* Why a name has the fault, for a message that names it. */
 std::string DescribeNameFault(NameFault fault, const std::string &strName);
 
+/* The offset of str's first control character, or npos; with fLineBreaks
+   a tab, carriage return or line feed is passed over (a message box shows
+   them as what they are). */
+size_t FindControl(const std::string &str, bool fLineBreaks);
+
 /* Why str's control character at i is one too many, with the hint that a
    double-quoted TOML string reads "\t" in "C:\tools" as a tab. */
 std::string DescribeControl(const std::string &str, size_t i);

@@ -224,12 +224,9 @@ std::string CheckTextUse(const std::string &str, TextUse use)
         return std::string();
     if (use == TEXT_PATH)
         return CheckPathNames(str, PATH_FAULTS_WRITTEN);
-    for (size_t i = 0; i < str.size(); i++) {
-        unsigned char c = (unsigned char)str[i];
-        bool fLineBreak = c == '\t' || c == '\r' || c == '\n';
-        if ((c < 32 || c == 127) && !(use == TEXT_SHOWN && fLineBreak))
-            return DescribeControl(str, i);
-    }
+    size_t i = FindControl(str, use == TEXT_SHOWN);
+    if (i != std::string::npos)
+        return DescribeControl(str, i);
     return use == TEXT_COMMAND ? CheckCommandPaths(str, PATH_FAULTS_WRITTEN) : std::string();
 }
 
