@@ -304,6 +304,28 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
         << v[0];
 }
 
+/* A path may be written with / or \; the kit writes \, which is all the
+   installer's own checks know.  A command line is left as written: a / may
+   start an option there. */
+TEST(ProductFile, PathsAreWrittenWithBackslashes)
+{
+    ScratchCwd cwd;
+    WriteText("A.TXT", "a");
+    WriteText("product.toml",
+              "[install]\npackage = \"A.PKG\"\ndestination = 'C:/APPS/TOOL'\nrun_after = '%DDOCS/A.TXT /x'\n"
+              "subdirectories = [\"DOCS\", \"DOCS/EXTRA\"]\n"
+              "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS/EXTRA/A.TXT'\n"
+              "[[ini]]\nfile = '%DDOCS/A.INI'\nsection = \"S\"\nkey = \"K\"\n");
+    Product p;
+    std::vector<std::string> v;
+    ASSERT_TRUE(LoadProduct("product.toml", &p, &v)) << Joined(v);
+    const std::pair<unsigned, const char *> aWant[] = {
+        {100, "C:\\APPS\\TOOL"}, {102, "%DDOCS/A.TXT /x"}, {501, "DOCS\\EXTRA"},
+        {1000, "%DDOCS\\EXTRA\\A.TXT"}, {3000, "%DDOCS\\A.INI"}};
+    for (const auto &want : aWant)
+        EXPECT_EQ(p.manifest.at(want.first), want.second) << "entry " << want.first;
+}
+
 /* ---- mistakes in a product file ----------------------------------------- */
 
 /* A small product; a case adds one line to [install] (line 7; a package
