@@ -136,7 +136,8 @@ int CheckPathEntry(unsigned uId, const std::string &strPath, unsigned uFaults, s
 void CheckDestinationFolders(const Manifest &m, std::vector<Finding> *pv)
 {
     std::string str = Text(m, IDS_DEFAULT_DEST).substr(0, PATH_KEPT);
-    if (str.empty() || CheckPathEntry(IDS_DEFAULT_DEST, str, LINT_FAULTS, pv))
+    /* Entry 100 is never expanded: a macro in it is text like any other. */
+    if (str.empty() || CheckPathEntry(IDS_DEFAULT_DEST, str, LINT_FAULTS & ~NAME_MACRO, pv))
         return;
     size_t nStart = str.size() >= 2 && str[1] == ':' ? 2 : 0;
     std::vector<std::string> vNames;

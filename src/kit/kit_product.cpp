@@ -214,7 +214,9 @@ enum TextUse {
     TEXT_SHOWN,     /* shown in a message box, where a tab or line break works */
     TEXT_PATH,      /* a path the installer creates or opens: every name one
                        Windows takes, written with backslashes */
-    TEXT_COMMAND    /* a command line: one line, its path words as TEXT_PATH */
+    TEXT_COMMAND,   /* a command line: one line, its path words as TEXT_PATH */
+    TEXT_DEST       /* the default destination: a path that is never
+                       expanded, so a macro in it stays text */
 };
 
 /* Why a text cannot be used as use says, or empty. */
@@ -222,8 +224,8 @@ std::string CheckTextUse(const std::string &str, TextUse use)
 {
     if (use == TEXT_RAW)
         return std::string();
-    if (use == TEXT_PATH)
-        return CheckPathNames(str, PATH_FAULTS_WRITTEN);
+    if (use == TEXT_PATH || use == TEXT_DEST)
+        return CheckPathNames(str, use == TEXT_DEST ? PATH_FAULTS_WRITTEN & ~NAME_MACRO : PATH_FAULTS_WRITTEN);
     size_t i = FindControl(str, use == TEXT_SHOWN);
     if (i != std::string::npos)
         return DescribeControl(str, i);
@@ -256,7 +258,7 @@ int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom,
         return 0;
     }
     /* Windows reads / as \; the installer's own checks know only \. */
-    if (use == TEXT_PATH)
+    if (use == TEXT_PATH || use == TEXT_DEST)
         std::replace(pstrText->begin(), pstrText->end(), '/', '\\');
     return 1;
 }
@@ -302,7 +304,7 @@ const std::vector<SingleKey> &InstallKeys()
 {
     static const std::vector<SingleKey> v = {
         {"package", IDS_PACKAGE, KIND_TEXT, 0, TEXT_LINE}, /* the lint names the cut package name */
-        {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0, TEXT_PATH},
+        {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0, TEXT_DEST},
         {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0, TEXT_RAW},
         {"run_after", IDS_FOLLOWUP, KIND_TEXT, STRING_KEPT, TEXT_COMMAND},
         {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0, TEXT_RAW},

@@ -180,6 +180,8 @@ const std::vector<Rule> &Rules()
          {{1001, "%DDOCS/EXTRA/X.BIN"}}},
         {"two items with one destination in accented letters", 1001, SEV_ERROR,
          {{1000, "%D\xC4PP.EXE"}, {1001, "%D\xE4pp.exe"}}, {{1000, "%D\xC4PP.EXE"}, {1001, "%D\xC3pp.exe"}}},
+        {"default destination with a character Windows refuses (a macro there stays text)", 100, SEV_ERROR,
+         {{100, "C:\\APP?"}}, {{100, "C:\\50%DAPP"}}},
         {"default destination's own folder with a blank", 100, SEV_ERROR, {{100, "C:\\MY APP"}},
          {{100, "C:\\MY_APP"}}},
         {"default destination below a folder the installer cannot create", 100, SEV_WARNING,
