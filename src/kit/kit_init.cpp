@@ -308,9 +308,6 @@ int MakeStarterProduct(const InitRequest &request, std::string *pstrText, std::v
     std::string strSourceDir = (rel.empty() ? abs : rel).generic_string();
     if (!strSourceDir.empty() && strSourceDir.back() == '/')
         strSourceDir.pop_back();
-    if (request.strProductFile.empty())
-        pvNotes->push_back("written to standard output, so the product file's folder is unknown: the source "
-                           "paths start from the current folder; save the product file there, or fix them");
     /* The product file's own name says best what the product is called;
        on standard output the folder's name is the guess. */
     std::string strName = request.strProductFile.empty()
