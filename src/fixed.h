@@ -130,6 +130,11 @@ inline constexpr char szNameRefused[] = "<>:\"|?*";
 inline constexpr char szCaptionInstaller[] = "Installer";   /* error boxes, completion */
 inline constexpr char szCaptionCancelAsk[] = "Install";     /* the progress dialog's question */
 inline constexpr char szCaptionPrompt[] = "Parvex";         /* overwrite questions */
+/* The dialogs' captions, as their templates in quarnel.rc carry them (the
+   trailing blanks are part of them), for those who find the windows. */
+inline constexpr char szCaptionMain[] = "Install";           /* destination and progress */
+inline constexpr char szCaptionVerify[] = "Install Verification  ";
+inline constexpr char szCaptionSpace[] = "Install  ";         /* disk-space notice */
 
 /* Built-in texts by the message ID they are shown under (resource.h). */
 inline constexpr char szTextBuildFailed[] = "Didn't work.  Sorry.";
