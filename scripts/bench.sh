@@ -9,6 +9,10 @@
 # runs.csv and the plot bench.svg / bench.png; build/bench/results.md holds
 # both.  Ratios compare cases within one build; the goals are judged on the
 # 32-bit build, the one users run.  The bulk data is deleted at the end.
+# The peer, NSIS 3 from Debian's nsis package (installed here when it is
+# missing), is built natively by makensis for the build's architecture
+# (x86 or amd64 stub), in store mode, from the same item files, and run by
+# the benchmark beside the Quarnel cases.
 # Usage: scripts/bench.sh [--32 | --64] [quarnel_bench arguments...]
 #   e.g.  scripts/bench.sh --sets 4k,1m --reps 4k=3,1m=3
 set -eu
@@ -21,6 +25,11 @@ case "${1:-}" in
 esac
 
 bash "$top/scripts/deps.sh"
+if ! command -v makensis >/dev/null; then
+  if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends nsis ||
+    echo "NSIS could not be installed: the peer's cases are not measured"
+fi
 . "$top/scripts/trees.sh"
 configure_trees >/dev/null
 
@@ -32,6 +41,52 @@ machine() { # tree bits
   echo "Machine: $cpu, $(nproc) cores, $mem RAM, $fs file system, Linux $(uname -r)," \
        "$("$top/tests/wine/run.sh" "$top/build/$1" --describe), $2-bit build." \
        "Run $(date -u '+%Y-%m-%d %H:%M UTC'), load average at start $(cut -d' ' -f1-3 /proc/loadavg)."
+}
+
+# The peer's store-mode installer of one item set ("empty": no files, its
+# time is taken off the others'), made natively from the set's files, which
+# quarnel_bench writes; they are deleted once the installer holds them.
+peer_installer() { # tree bin target set
+  local build=$1 bin=$2 target=$3 set=$4 work="$2/peer-$4" files=""
+  rm -rf "$work"
+  mkdir -p "$work"
+  if [ "$set" != empty ]; then
+    "$top/tests/wine/run.sh" "$build" "$bin/quarnel_bench.exe" --make-set "$set" "Z:${work//\//\\}" || return 1
+    files='File "src/*.bin"'
+  fi
+  cat >"$work/peer.nsi" <<EOF
+Target $target
+Name "Quarnel benchmark $set"
+OutFile "$bin/nsis_$set.exe"
+SetCompress off
+RequestExecutionLevel user
+InstallDir "\$TEMP\\quarnel-bench"
+AutoCloseWindow true
+Page instfiles
+Section
+SetOutPath "\$INSTDIR"
+$files
+SectionEnd
+EOF
+  local rc=0
+  (cd "$work" && makensis -V1 peer.nsi >/dev/null) || rc=$?
+  rm -rf "$work"
+  return $rc
+}
+
+# The peer for the sets whose figures it is compared with.  Without
+# makensis or a stub for the build's architecture it is left out, and the
+# benchmark's table says so.
+make_peers() { # tree bits bin
+  local build=$1 bits=$2 bin=$3 target=x86-unicode
+  [ "$bits" = 64 ] && target=amd64-unicode
+  if ! command -v makensis >/dev/null || ! ls -d /usr/share/nsis/Stubs/*-"$target" >/dev/null 2>&1; then
+    echo "  no makensis with a $target stub: the NSIS cases are not measured"
+    return 0
+  fi
+  for set in empty 4k 1m; do
+    peer_installer "$build" "$bin" "$target" "$set" || echo "  the NSIS installer of $set could not be made"
+  done
 }
 
 bench_tree() { # tree bits
@@ -46,6 +101,7 @@ bench_tree() { # tree bits
   machine "$tree" "$bits" >"$dir/machine.md"
   cat "$dir/machine.md"
   bash "$top/tests/wine/session.sh" start "$build" >/dev/null
+  make_peers "$build" "$bits" "$dir/bin"
   local rc=0
   "$top/tests/wine/run.sh" "$build" "$dir/bin/quarnel_bench.exe" --out "Z:${dir//\//\\}" "$@" || rc=$?
   bash "$top/tests/wine/session.sh" stop "$build"
