@@ -12,6 +12,10 @@
 # Each build's results also time `quarnel-kit preview` of both example
 # products (both installs and every screen, from the product file to the
 # page), in preview.md; --preview-only measures that alone.
+# The peer, NSIS 3 from Debian's nsis package (installed here when it is
+# missing), is built natively by makensis for the build's architecture
+# (x86 or amd64 stub), in store mode, from the same item files, and run by
+# the benchmark beside the Quarnel cases.
 # Usage: scripts/bench.sh [--32 | --64] [--preview-only] [quarnel_bench arguments...]
 #   e.g.  scripts/bench.sh --sets 4k,1m --reps 4k=3,1m=3
 set -eu
@@ -29,6 +33,11 @@ if [ "${1:-}" = --preview-only ]; then
 fi
 
 bash "$top/scripts/deps.sh"
+if ! command -v makensis >/dev/null; then
+  if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends nsis ||
+    echo "NSIS could not be installed: the peer's cases are not measured"
+fi
 . "$top/scripts/trees.sh"
 configure_trees >/dev/null
 
@@ -65,6 +74,52 @@ preview_tree() { # tree bits
   cat "$dir/preview.md"
 }
 
+# The peer's store-mode installer of one item set ("empty": no files, its
+# time is taken off the others'), made natively from the set's files, which
+# quarnel_bench writes; they are deleted once the installer holds them.
+peer_installer() { # tree bin target set
+  local build=$1 bin=$2 target=$3 set=$4 work="$2/peer-$4" files=""
+  rm -rf "$work"
+  mkdir -p "$work"
+  if [ "$set" != empty ]; then
+    "$top/tests/wine/run.sh" "$build" "$bin/quarnel_bench.exe" --make-set "$set" "Z:${work//\//\\}" || return 1
+    files='File "src/*.bin"'
+  fi
+  cat >"$work/peer.nsi" <<EOF
+Target $target
+Name "Quarnel benchmark $set"
+OutFile "$bin/nsis_$set.exe"
+SetCompress off
+RequestExecutionLevel user
+InstallDir "\$TEMP\\quarnel-bench"
+AutoCloseWindow true
+Page instfiles
+Section
+SetOutPath "\$INSTDIR"
+$files
+SectionEnd
+EOF
+  local rc=0
+  (cd "$work" && makensis -V1 peer.nsi >/dev/null) || rc=$?
+  rm -rf "$work"
+  return $rc
+}
+
+# The peer for the sets whose figures it is compared with.  Without
+# makensis or a stub for the build's architecture it is left out, and the
+# benchmark's table says so.
+make_peers() { # tree bits bin
+  local build=$1 bits=$2 bin=$3 target=x86-unicode
+  [ "$bits" = 64 ] && target=amd64-unicode
+  if ! command -v makensis >/dev/null || ! ls -d /usr/share/nsis/Stubs/*-"$target" >/dev/null 2>&1; then
+    echo "  no makensis with a $target stub: the NSIS cases are not measured"
+    return 0
+  fi
+  for set in empty 4k 1m; do
+    peer_installer "$build" "$bin" "$target" "$set" || echo "  the NSIS installer of $set could not be made"
+  done
+}
+
 bench_tree() { # tree bits
   local tree=$1 bits=$2
   shift 2
@@ -77,6 +132,7 @@ bench_tree() { # tree bits
   machine "$tree" "$bits" >"$dir/machine.md"
   cat "$dir/machine.md"
   bash "$top/tests/wine/session.sh" start "$build" >/dev/null
+  make_peers "$build" "$bits" "$dir/bin"
   local rc=0
   "$top/tests/wine/run.sh" "$build" "$dir/bin/quarnel_bench.exe" --out "Z:${dir//\//\\}" "$@" || rc=$?
   bash "$top/tests/wine/session.sh" stop "$build"
@@ -85,9 +141,18 @@ bench_tree() { # tree bits
   { cat "$dir/machine.md"; echo; tr -d '\r' <"$dir/table.md"; } >"$dir/results.md"
 }
 
+# A machine that cannot run 32-bit code (wow64.sh's status 3) measures the
+# 64-bit build only, and the results say so.
+rc32=0
+[[ " ${trees[*]} " == *" win32 "* ]] && { bash "$top/scripts/wow64.sh" check >/dev/null 2>&1 || rc32=$?; }
 mkdir -p "$out"
 rm -f "$out/results.md"
+if [ "$rc32" -eq 3 ]; then
+  trees=("${trees[@]/win32/}")
+  echo "This machine cannot run 32-bit code: the 32-bit build is not measured." | tee "$out/results.md"
+fi
 for tree in "${trees[@]}"; do
+  [ -n "$tree" ] || continue
   bits=${tree#win}
   ninja -C "$top/build/$tree" -j2 quarnel_stub quarnel_drive >/dev/null
   if [ $preview_only -eq 0 ]; then
