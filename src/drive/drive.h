@@ -53,6 +53,11 @@ void EndChildrenOf(DWORD dwParentPid, int nRun);
 /* Records every shortcut under the Start Menu's Programs folder. */
 void RecordShortcuts();
 
+/* Closes the folder windows the shell opened for program groups (a window
+   titled like a folder of the Programs folder): they would stand over the
+   next run's windows, and belong to no screen of the installer. */
+void CloseGroupWindows();
+
 /* ---- The scenario (drive_run.cpp) --------------------------------------- */
 
 /* Runs the three installs; the driver's exit code (0, 1 or 2). */

@@ -6,6 +6,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "watch.h"
+
 static void RecordLink(IShellLinkA *pLink, const std::string &path, const std::string &rel)
 {
     IPersistFile *pFile = NULL;
@@ -41,10 +43,38 @@ static void Walk(IShellLinkA *pLink, const std::string &dir, const std::string &
     FindClose(hFind);
 }
 
-void RecordShortcuts()
+static std::string ProgramsDir()
 {
     char szPrograms[MAX_PATH] = "";
-    if (FAILED(SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, SHGFP_TYPE_CURRENT, szPrograms))) {
+    if (FAILED(SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, SHGFP_TYPE_CURRENT, szPrograms)))
+        return std::string();
+    return szPrograms;
+}
+
+void CloseGroupWindows()
+{
+    std::string programs = ProgramsDir();
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = programs.empty() ? INVALID_HANDLE_VALUE : FindFirstFileA((programs + "\\*").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || fd.cFileName[0] == '.')
+            continue;
+        WindowQuery q;
+        q.pszCaption = fd.cFileName;
+        for (HWND hWnd = FindShownWindow(q); hWnd; hWnd = FindShownWindow(q)) {
+            PostMessageA(hWnd, WM_CLOSE, 0, 0);
+            q.skip.push_back(hWnd);
+        }
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+}
+
+void RecordShortcuts()
+{
+    std::string programs = ProgramsDir();
+    if (programs.empty()) {
         RecordEvent(0, "note", "the Start Menu's Programs folder is unknown");
         return;
     }
@@ -52,7 +82,7 @@ void RecordShortcuts()
     IShellLinkA *pLink = NULL;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                    reinterpret_cast<void **>(&pLink)))) {
-        Walk(pLink, std::string(szPrograms) + "\\", "");
+        Walk(pLink, programs + "\\", "");
         pLink->Release();
     }
     if (SUCCEEDED(hrInit))

@@ -291,6 +291,7 @@ bool DoRun(Run &run, const std::string &installer)
     int nCode = WaitForExit(run.pi.hProcess, WINDOW_MS);
     EndChildrenOf(run.pi.dwProcessId, run.nRun);
     RecordEvent(run.nRun, "exit", std::to_string(nCode));
+    CloseGroupWindows();
     CloseHandle(run.pi.hThread);
     CloseHandle(run.pi.hProcess);
     return true;

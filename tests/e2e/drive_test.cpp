@@ -122,6 +122,8 @@ TEST(Drive, SampleProductsThreeRuns)
     RemoveTree("C:\\QSAMPLE");
     const std::string out = ScratchDir("drive-sample");
     ASSERT_EQ(Drive(ExeDir() + "..\\quarnel.exe", out), 0);
+    /* The shell may open the group's folder after the driver looked. */
+    CloseWindowsTitled("Quarnel Sample", 4000);
     std::vector<Record> records = ReadRecords(out + "drive.tsv");
 
     /* Run 1 installs with its progress caught on an item, run 2 again over
@@ -191,9 +193,11 @@ TEST(Drive, PromptsFollowUpAndClippedDescription)
     Record desc = ControlOf(records, "1", IDC_DESCRIPTION);
     ASSERT_FALSE(desc.empty());
     EXPECT_EQ(desc[10], "1");
-    EXPECT_GT(std::stoi(desc[8]), std::stoi(desc[6]));
+    /* The field wraps: the text takes more lines than it has room for. */
+    EXPECT_GT(std::stoi(desc[9]), std::stoi(desc[7]));
     for (const Record &ctrl : OfKind(records, "control")) {
-        if (ctrl[2] != std::to_string(IDC_DESCRIPTION))
+        if (ctrl[2] != std::to_string(IDC_DESCRIPTION)) {
             EXPECT_EQ(ctrl[10], "0") << ctrl[11];
+        }
     }
 }
