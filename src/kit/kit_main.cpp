@@ -523,7 +523,7 @@ const CommandText aCommands[] = {
      "signing time; unset, the installer has no time stamp.  The signing\n"
      "certificate's password comes from --sign-password-file or from the\n"
      "environment variable QUARNEL_SIGN_PASSWORD, never from the command line.\n"
-     "A failed build leaves no file behind.\n\n"
+     "A failed build leaves the output folder as it was, earlier outputs included.\n\n"
      "Examples:\n"
      "  quarnel-kit build sample.toml -o dist\n"
      "  quarnel-kit build sample.toml -o dist --stub quarnel-stub-win64.exe\n"
