@@ -572,8 +572,8 @@ TEST(OutputTool, TextOutputsAreWrittenBesideAndRenamedLast)
     }
 }
 
-/* An osslsigncode on PATH that copies -in to -out as the real one does
-   (refusing an -out that exists), records its arguments and environment
+/* An osslsigncode on PATH that copies -in to -out with " signed" added,
+   as the real one writes a new file (refusing an -out that exists), records its arguments and environment
    in the scratch folder, and exits with the code in FAKE_SIGNER_EXIT. */
 class FakeSigner {
 public:
@@ -586,7 +586,7 @@ public:
                                       "  case $1 in -in) in=$2; shift;; -out) out=$2; shift;; esac; shift\n"
                                       "done\n"
                                       "[ -e \"$out\" ] && exit 9\n"
-                                      "cat \"$in\" > \"$out\" && exit \"${FAKE_SIGNER_EXIT:-0}\"\n");
+                                      "{ cat \"$in\"; printf ' signed'; } > \"$out\" && exit \"${FAKE_SIGNER_EXIT:-0}\"\n");
         fs::permissions("bin/osslsigncode", fs::perms::owner_all);
         const char *pszPath = getenv("PATH");
         m_strPath = pszPath ? pszPath : "";
@@ -647,8 +647,10 @@ TEST(SignExecutable, ReadsTheSignerRightAndKeepsWhatIsNotItsOwn)
         EXPECT_EQ(fs::status("app.exe").permissions() & fs::perms::all,
                   fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec)
             << c.pszCase;
-        Bytes v = ReadAll("app.exe.signed");
+        Bytes v = ReadAll("app.exe.signed"), vExe = ReadAll("app.exe");
         EXPECT_EQ(std::string(v.begin(), v.end()), "someone's file") << c.pszCase;
+        EXPECT_EQ(std::string(vExe.begin(), vExe.end()), c.fSigned ? "MZ unsigned signed" : "MZ unsigned")
+            << c.pszCase;
         EXPECT_EQ(NamesIn("."), (std::vector<std::string>{"app.exe", "app.exe.signed", "bin", "signer.args",
                                                            "signer.env"}))
             << c.pszCase;
