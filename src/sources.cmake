@@ -10,6 +10,6 @@ endforeach()
 
 # quarnel-kit's modules, without its command line (kit_main.cpp).
 set(QUARNEL_KIT_SOURCES)
-foreach(name kit_pe kit_pew kit_package kit_lint kit_seal kit_product kit_init kit_build kit_preview kit_preview_check kit_preview_page)
+foreach(name kit_pe kit_pew kit_package kit_lint kit_seal kit_product kit_init kit_output kit_build kit_preview kit_preview_check kit_preview_page)
   list(APPEND QUARNEL_KIT_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kit/${name}.cpp)
 endforeach()

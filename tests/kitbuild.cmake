@@ -35,3 +35,11 @@ add_test(NAME kit_console_cannot_sign
   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/examples/sample)
 set_tests_properties(kit_console_cannot_sign PROPERTIES FIXTURES_REQUIRED wine
   PASS_REGULAR_EXPRESSION "signing is done by the native quarnel-kit")
+
+# The console kit rebuilds into a folder that holds a build, and writes
+# over its earlier outputs.
+add_test(NAME kit_console_rebuilds
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/kit/console_rebuild.sh ${CMAKE_CURRENT_SOURCE_DIR}/wine/run.sh
+          ${CMAKE_BINARY_DIR} $<TARGET_FILE:quarnel-kit> $<TARGET_FILE:quarnel_stub>
+          ${CMAKE_SOURCE_DIR}/examples/sample ${QUARNEL_TEST_DIR}/kitconsole)
+set_tests_properties(kit_console_rebuilds PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)

@@ -1,7 +1,8 @@
 /* kit_build.cpp - quarnel-kit build: the product's package and installer
  * written side by side, checked, and signed when asked.  Both files are
- * written under temporary names and renamed only when everything
- * succeeded, so a failed build leaves the output folder as it found it. */
+ * written under new names beside their targets and renamed over them only
+ * when everything succeeded (kit_output.h), so a failed build leaves the
+ * output folder as it found it. */
 #include "kit_build.h"
 
 #include <errno.h>
@@ -12,13 +13,16 @@
 #include <fstream>
 #include <iterator>
 
+#include "kit_output.h"
 #include "kit_package.h"
 #include "kit_pe.h"
 #include "kit_pew.h"
 #include "kit_seal.h"
 
 #ifndef _WIN32
+#include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char **environ;
@@ -28,7 +32,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* The files a build may leave: removed again unless it succeeds. */
+/* The files a build made beside its targets, and the folder when it made
+   that: removed again unless it succeeds. */
 struct Outputs {
     std::vector<std::string> vParts;
     std::string strCreatedDir; /* the output folder, when this build made it */
@@ -63,16 +68,20 @@ int ReadBytes(const std::string &strPath, std::vector<unsigned char> *pv, std::s
     return 1;
 }
 
-int WriteBytes(const std::string &strPath, const std::vector<unsigned char> &v, std::string *pstrError)
+/* v written to strPath, a file beside the output strShown. */
+int WriteBytes(const std::string &strPath, const std::string &strShown, const std::vector<unsigned char> &v,
+               std::string *pstrError)
 {
+    errno = 0;
     std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
     if (!out.write((const char *)v.data(), (std::streamsize)v.size()) || !out.flush())
-        return Fail(pstrError, strPath + ": cannot write: " + strerror(errno));
+        return Fail(pstrError, strShown + ": cannot write: " + (errno ? strerror(errno) : "the write failed"));
     return 1;
 }
 
-int PrepareOutDir(const std::string &strDir, Outputs *pOut, std::string *pstrError)
+int PrepareOutDir(const std::string &strOutDir, Outputs *pOut, std::string *pstrError)
 {
+    std::string strDir = TrimFolderName(strOutDir);
     std::error_code ec;
     if (fs::is_directory(strDir, ec))
         return 1;
@@ -148,8 +157,6 @@ int CheckInstaller(const Product &product, const std::vector<unsigned char> &vIm
 }
 
 #ifndef _WIN32
-enum { MAX_PASSWORD = 4096 }; /* well below a pipe's buffer */
-
 /* A pipe that already holds the whole password, its writing end closed:
    the signer reads it to the end without the kit writing while it runs,
    so a signer that exits early cannot stop the kit with SIGPIPE.  Returns
@@ -157,8 +164,10 @@ enum { MAX_PASSWORD = 4096 }; /* well below a pipe's buffer */
 int MakePasswordPipe(const std::string &strPassword, std::string *pstrError)
 {
     int afd[2];
-    if (strPassword.size() > MAX_PASSWORD) {
-        Fail(pstrError, "the certificate's password is longer than " + std::to_string(MAX_PASSWORD) + " bytes");
+    static_assert(MAX_SIGN_PASSWORD < 4096, "the password fits a pipe's buffer");
+    if (strPassword.size() > MAX_SIGN_PASSWORD) {
+        Fail(pstrError, "the certificate's password is longer than " + std::to_string(MAX_SIGN_PASSWORD) +
+                            " bytes, the most osslsigncode reads");
         return -1;
     }
     if (pipe(afd) != 0) {
@@ -166,25 +175,63 @@ int MakePasswordPipe(const std::string &strPassword, std::string *pstrError)
         return -1;
     }
     ssize_t cb = write(afd[1], strPassword.data(), strPassword.size());
+    int nError = errno;
     close(afd[1]);
     if (cb != (ssize_t)strPassword.size()) {
         close(afd[0]);
-        Fail(pstrError, std::string("cannot hand the password over: ") + strerror(errno));
+        Fail(pstrError, std::string("cannot hand the password over: ") + strerror(nError));
         return -1;
     }
     return afd[0];
 }
 
-/* Runs osslsigncode with the password in a pipe that the child inherits,
-   named as /dev/fd/N, so it never shows on a command line. */
-int RunSigner(const SignRequest &request, const std::string &strIn, const std::string &strOut,
-              std::string *pstrError)
+/* The kit's environment without the password's variable: the signer and
+   whatever it starts have no business with it. */
+std::vector<char *> SignerEnvironment()
 {
-    int fdPassword = MakePasswordPipe(request.strPassword, pstrError);
-    if (fdPassword < 0)
+    const std::string strSkip = SIGN_PASSWORD_VARIABLE "=";
+    std::vector<char *> v;
+    for (char **pp = environ; *pp; pp++)
+        if (strncmp(*pp, strSkip.c_str(), strSkip.size()) != 0)
+            v.push_back(*pp);
+    v.push_back(nullptr);
+    return v;
+}
+
+/* Waits for the signer and tells how it ended: 1 when it exited with 0.
+   SIGCHLD is the default while it runs, since a parent that ignores it
+   would have the child reaped unseen and waitpid fail; a wait that still
+   fails is an error, never taken for success. */
+int WaitForSigner(pid_t pid, const struct sigaction &saEarlier, const std::string &strWhat, std::string *pstrError)
+{
+    int nStatus = 0;
+    pid_t pidDone;
+    do
+        pidDone = waitpid(pid, &nStatus, 0);
+    while (pidDone < 0 && errno == EINTR);
+    int nError = errno;
+    sigaction(SIGCHLD, &saEarlier, nullptr);
+    if (pidDone != pid)
+        return Fail(pstrError, "cannot learn whether osslsigncode signed " + strWhat + ": " + strerror(nError));
+    if (WIFSIGNALED(nStatus))
+        return Fail(pstrError, "osslsigncode was ended by signal " + std::to_string(WTERMSIG(nStatus)) +
+                                   " while signing " + strWhat);
+    return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
+}
+
+/* Runs osslsigncode with the password in a pipe that the child inherits,
+   named as /dev/fd/N, so it never shows on a command line; a certificate
+   without a password is given none (osslsigncode takes an empty pipe for
+   a wrong password).  strShown names the file in messages. */
+int RunSigner(const SignRequest &request, const std::string &strIn, const std::string &strOut,
+              const std::string &strShown, std::string *pstrError)
+{
+    int fdPassword = -1;
+    if (!request.strPassword.empty() && (fdPassword = MakePasswordPipe(request.strPassword, pstrError)) < 0)
         return 0;
-    std::vector<std::string> vArgs = {"osslsigncode", "sign", "-pkcs12", request.strPkcs12,
-                                      "-readpass",    "/dev/fd/" + std::to_string(fdPassword)};
+    std::vector<std::string> vArgs = {"osslsigncode", "sign", "-pkcs12", request.strPkcs12};
+    if (fdPassword >= 0)
+        vArgs.insert(vArgs.end(), {"-readpass", "/dev/fd/" + std::to_string(fdPassword)});
     if (!request.strTime.empty())
         vArgs.insert(vArgs.end(), {"-time", request.strTime});
     vArgs.insert(vArgs.end(), {"-in", strIn, "-out", strOut});
@@ -192,19 +239,41 @@ int RunSigner(const SignRequest &request, const std::string &strIn, const std::s
     for (std::string &str : vArgs)
         vArgv.push_back(&str[0]);
     vArgv.push_back(nullptr);
+    std::vector<char *> vEnv = SignerEnvironment();
+    struct sigaction saDefault = {}, saEarlier = {};
+    saDefault.sa_handler = SIG_DFL;
+    sigaction(SIGCHLD, &saDefault, &saEarlier);
     pid_t pid = 0;
-    int nSpawn = posix_spawnp(&pid, "osslsigncode", nullptr, nullptr, vArgv.data(), environ);
-    close(fdPassword);
-    if (nSpawn != 0)
+    int nSpawn = posix_spawnp(&pid, "osslsigncode", nullptr, nullptr, vArgv.data(), vEnv.data());
+    if (fdPassword >= 0)
+        close(fdPassword);
+    if (nSpawn != 0) {
+        sigaction(SIGCHLD, &saEarlier, nullptr);
         return Fail(pstrError, std::string("cannot run osslsigncode (needed for --sign-pkcs12): ") +
                                    strerror(nSpawn));
-    int nStatus = 0;
-    waitpid(pid, &nStatus, 0);
-    if (!WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
-        return Fail(pstrError, request.strPkcs12 + ": osslsigncode could not sign " + strIn +
-                                   " (wrong password or not a PKCS#12 file?)");
-    return 1;
+    }
+    pstrError->clear();
+    if (WaitForSigner(pid, saEarlier, strShown, pstrError))
+        return 1;
+    if (pstrError->empty())
+        Fail(pstrError, request.strPkcs12 + ": osslsigncode could not sign " + strShown +
+                            (request.strPassword.empty() ? " (the certificate needs a password, or is not a PKCS#12 file?)"
+                                                         : " (wrong password or not a PKCS#12 file?)"));
+    return 0;
 }
+
+/* A folder of its own beside the signed file for osslsigncode's output,
+   which it will only create anew; removed with whatever is left in it. */
+struct SigningFolder {
+    std::string strDir, strFile;
+    ~SigningFolder()
+    {
+        if (!strFile.empty())
+            remove(strFile.c_str());
+        if (!strDir.empty())
+            rmdir(strDir.c_str());
+    }
+};
 #endif
 
 /* Signing needs osslsigncode, which the Windows build does not run. */
@@ -242,11 +311,15 @@ int BuildInto(const Product &product, const BuildRequest &request, Outputs *pOut
         return 0;
     pResult->strInstaller = (fs::path(request.strOutDir) / INSTALLER_NAME).string();
     pResult->strPackage = (fs::path(request.strOutDir) / product.strPackageName).string();
-    std::string strPackagePart = (fs::path(request.strOutDir) / ("." + product.strPackageName + ".part")).string();
-    std::string strInstallerPart = (fs::path(request.strOutDir) / ("." INSTALLER_NAME ".part")).string();
-    out.vParts = {strPackagePart, strInstallerPart};
     if (!CheckOutputsApart(product, *pResult, pstrError))
         return 0;
+    for (const std::string *pTarget : {&pResult->strPackage, &pResult->strInstaller}) {
+        std::string strPart = CreateFileBeside(*pTarget, pstrError);
+        if (strPart.empty())
+            return 0;
+        out.vParts.push_back(strPart);
+    }
+    const std::string &strPackagePart = out.vParts[0], &strInstallerPart = out.vParts[1];
     if (!PackScript(ScriptOf(product, strPackagePart), strPackagePart, nullptr, pstrError))
         return 0;
     if (request.fSeal && !MakePackageSums(strPackagePart, &vSums, pstrError))
@@ -259,18 +332,17 @@ int BuildInto(const Product &product, const BuildRequest &request, Outputs *pOut
     std::string strError;
     if (!WriteInstallerImage(vStub, parts, &vImage, &strError))
         return Fail(pstrError, request.strStub + ": " + strError);
-    if (!WriteBytes(strInstallerPart, vImage, pstrError))
+    if (!WriteBytes(strInstallerPart, pResult->strInstaller, vImage, pstrError))
         return 0;
-    if (!request.sign.strPkcs12.empty() && !SignExecutable(strInstallerPart, request.sign, pstrError))
+    if (!request.sign.strPkcs12.empty() &&
+        !SignExecutable(strInstallerPart, pResult->strInstaller, request.sign, pstrError))
         return 0;
     if (!ReadBytes(strInstallerPart, &vImage, pstrError) ||
         !CheckInstaller(product, vImage, strPackagePart, pResult, pstrError))
         return 0;
-    if (rename(strPackagePart.c_str(), pResult->strPackage.c_str()) != 0 ||
-        rename(strInstallerPart.c_str(), pResult->strInstaller.c_str()) != 0) {
-        remove(pResult->strPackage.c_str());
-        return Fail(pstrError, request.strOutDir + ": cannot put the files in place: " + strerror(errno));
-    }
+    if (!PutFilesInPlace({{strPackagePart, pResult->strPackage}, {strInstallerPart, pResult->strInstaller}},
+                         pstrError))
+        return 0;
     out.fKeep = true;
     return 1;
 }
@@ -286,21 +358,35 @@ int BuildProduct(const Product &product, const BuildRequest &request, BuildResul
     return fOk;
 }
 
-
-int SignExecutable(const std::string &strExe, const SignRequest &sign, std::string *pstrError)
+int SignExecutable(const std::string &strExe, const std::string &strShown, const SignRequest &sign,
+                   std::string *pstrError)
 {
     if (!CanSign(sign, pstrError))
         return 0;
 #ifndef _WIN32
-    Outputs out;
-    std::string strSigned = strExe + ".signed";
-    out.vParts.push_back(strSigned);
-    if (!RunSigner(sign, strExe, strSigned, pstrError))
+    fs::path exe(strExe);
+    std::string strTemplate = (exe.parent_path() / ("." + exe.filename().string() + ".signing-XXXXXX")).string();
+    SigningFolder folder;
+    if (!mkdtemp(&strTemplate[0]))
+        return Fail(pstrError, strShown + ": cannot sign it beside itself: " + strerror(errno));
+    folder.strDir = strTemplate;
+    folder.strFile = (fs::path(folder.strDir) / exe.filename()).string();
+    if (!RunSigner(sign, strExe, folder.strFile, strShown, pstrError))
         return 0;
-    if (rename(strSigned.c_str(), strExe.c_str()) != 0)
-        return Fail(pstrError, strExe + ": cannot replace it with its signed copy: " + strerror(errno));
+    /* The signed copy is a new file: it gets the mode of the one it replaces. */
+    std::error_code ec;
+    fs::perms perms = fs::status(strExe, ec).permissions();
+    if (!ec)
+        fs::permissions(folder.strFile, perms, ec);
+    if (ec)
+        return Fail(pstrError, strShown + ": cannot give its signed copy its mode: " + ec.message());
+    std::string strWhy;
+    if (!MoveOver(folder.strFile, strExe, &strWhy))
+        return Fail(pstrError, strShown + ": cannot replace it with its signed copy: " + strWhy);
+    folder.strFile.clear();
 #else
     (void)strExe; /* CanSign has refused already */
+    (void)strShown;
 #endif
     return 1;
 }

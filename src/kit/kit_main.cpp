@@ -16,6 +16,7 @@
 #include "fixed.h"
 #include "kit_build.h"
 #include "kit_lint.h"
+#include "kit_output.h"
 #include "kit_package.h"
 #include "kit_pe.h"
 #include "kit_preview.h"
@@ -52,10 +53,6 @@ struct Options {
     bool fForce = false;    /* init: replace an existing product file */
     bool fHidden = false;   /* init: take names starting with a dot */
 };
-
-/* The variable that holds the signing certificate's password, unless a
-   file is named: never a command-line argument, which others can read. */
-const char *const pszPasswordVariable = "QUARNEL_SIGN_PASSWORD";
 
 int ReportFailure(const std::string &strMessage)
 {
@@ -293,23 +290,6 @@ int RunVerify(const Options &optGiven)
 
 /* ---- seal -------------------------------------------------------------- */
 
-/* Writes the whole text or nothing: a half-written script must not be
-   taken for a finished one by the next build step. */
-int WriteFileWhole(const std::string &strPath, const std::string &strText)
-{
-    std::string strTemp = strPath + ".tmp";
-    {
-        std::ofstream out(strTemp, std::ios::binary | std::ios::trunc);
-        if (!(out << strText) || !out.flush())
-            return 0;
-    }
-    if (rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        remove(strTemp.c_str());
-        return 0;
-    }
-    return 1;
-}
-
 /* Standard output without -o; else the whole file or none. */
 int WriteOutput(const Options &opt, const std::string &strText)
 {
@@ -317,8 +297,9 @@ int WriteOutput(const Options &opt, const std::string &strText)
         fputs(strText.c_str(), stdout);
         return 0;
     }
-    if (!WriteFileWhole(opt.strOutput, strText))
-        return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
+    std::string strError;
+    if (!WriteFileWhole(opt.strOutput, strText, &strError))
+        return ReportFailure(strError);
     ReportDone("wrote " + opt.strOutput);
     return 0;
 }
@@ -432,20 +413,29 @@ int ReadBuildTime(BuildRequest *pRequest)
    environment; a file's one trailing line end is not part of it. */
 int ReadPassword(const Options &opt, std::string *pstrPassword)
 {
+    std::string strFrom = "the environment variable " SIGN_PASSWORD_VARIABLE;
     if (opt.strPasswordFile.empty()) {
-        const char *psz = getenv(pszPasswordVariable);
+        const char *psz = getenv(SIGN_PASSWORD_VARIABLE);
         *pstrPassword = psz ? psz : "";
-        return 1;
+    } else {
+        std::ifstream in(opt.strPasswordFile, std::ios::binary);
+        if (!in) {
+            ReportFailure(opt.strPasswordFile + ": cannot open the password file");
+            return 0;
+        }
+        pstrPassword->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        for (const char *pszEnd : {"\n", "\r"})
+            if (!pstrPassword->empty() && pstrPassword->back() == *pszEnd)
+                pstrPassword->pop_back();
+        strFrom = opt.strPasswordFile;
     }
-    std::ifstream in(opt.strPasswordFile, std::ios::binary);
-    if (!in) {
-        ReportFailure(opt.strPasswordFile + ": cannot open the password file");
+    /* Refused before anything is built: osslsigncode would read a part of
+       it and fail as if it were wrong. */
+    if (pstrPassword->size() > MAX_SIGN_PASSWORD) {
+        ReportFailure(strFrom + ": the certificate's password is " + std::to_string(pstrPassword->size()) +
+                      " bytes; osslsigncode reads at most " + std::to_string(MAX_SIGN_PASSWORD));
         return 0;
     }
-    pstrPassword->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    for (const char *pszEnd : {"\n", "\r"})
-        if (!pstrPassword->empty() && pstrPassword->back() == *pszEnd)
-            pstrPassword->pop_back();
     return 1;
 }
 
@@ -503,7 +493,7 @@ int RunSign(const Options &opt)
     if (!ReadBuildTime(&request) || !ReadPassword(opt, &request.sign.strPassword))
         return EXIT_FINDINGS;
     std::string strError;
-    if (!SignExecutable(opt.strExe, request.sign, &strError))
+    if (!SignExecutable(opt.strExe, opt.strExe, request.sign, &strError))
         return ReportFailure(strError);
     ReportDone("signed " + opt.strExe);
     return 0;
@@ -714,8 +704,8 @@ const CommandText aCommands[] = {
      "signing time; unset, the installer has no time stamp.  The signing\n"
      "certificate's password comes from --sign-password-file or from the\n"
      "environment variable QUARNEL_SIGN_PASSWORD, never from the command line.\n"
-     "A failed build leaves no file behind; with --strict a warning fails it too,\n"
-     "as quarnel_add_product(... STRICT) does.\n\n"
+     "A failed build leaves the output folder as it was, earlier outputs included;\n"
+     "with --strict a warning fails it too, as quarnel_add_product(... STRICT) does.\n\n"
      "Examples:\n"
      "  quarnel-kit build sample.toml -o dist\n"
      "  quarnel-kit build sample.toml -o dist --strict\n"

@@ -7,6 +7,8 @@
 #include <ctype.h>
 #include <stdio.h>
 
+#include <set>
+
 namespace {
 
 enum {
@@ -20,6 +22,11 @@ enum {
     STRINGS_PER_BLOCK = 16,
     LANG_NEUTRAL_ID = 0,
     LANG_EN_US = 0x409,
+    /* Directory entries a resource tree may have in all.  A product's
+       string table needs at most 4096 blocks of one language each, two
+       entries a block, and the stub brings a few dozen of its own; a tree
+       beyond this was crafted, and walking it would cost without end. */
+    MAX_RESOURCE_ENTRIES = 1 << 16,
 };
 
 /* The image with bounds-checked little-endian reads; the first read that
@@ -28,14 +35,29 @@ struct Image {
     const std::vector<unsigned char> *pvBytes;
     PeLayout layout;
     std::string strError;
-    uint64_t cbCopied = 0; /* resource bytes copied out so far */
+    /* What the walk of the resource tree has taken so far: a sound tree
+       reads each directory once and copies out each byte of data, text or
+       name once, so these bound the work on a crafted one. */
+    uint64_t cbCopied = 0;
+    uint64_t nEntries = 0;
+    std::set<uint64_t> setDirectories; /* file offsets of the directories read */
 };
 
-int Fail(Image *pImg, const char *pszWhat)
+int Fail(Image *pImg, const std::string &strWhat)
 {
     if (pImg->strError.empty())
-        pImg->strError = pszWhat;
+        pImg->strError = strWhat;
     return 0;
+}
+
+/* Counts cb more bytes copied out of the resources: more than the file
+   holds means entries share their bytes over and over. */
+int Take(Image *pImg, uint64_t cb)
+{
+    pImg->cbCopied += cb;
+    if (pImg->cbCopied > pImg->pvBytes->size())
+        return Fail(pImg, "resource entries overlap (more resource data than the file holds)");
+    return 1;
 }
 
 int ReadU16(Image *pImg, uint64_t nOffset, uint32_t *pValue, const char *pszWhat)
@@ -132,6 +154,13 @@ int ReadHeaders(Image *pImg)
         const std::vector<unsigned char> &v = *pImg->pvBytes;
         for (uint64_t c = n; c < n + 8 && v[c] != 0; c++)
             s.strName += (char)v[c];
+        /* Checked here, once, so that nothing later reads or copies a
+           section by offsets the file does not hold; an empty section's
+           offset must lie inside too, since a writer splits the file there. */
+        if ((uint64_t)s.dwRawOffset + s.dwRawSize > v.size())
+            return Fail(pImg, "section " + s.strName + " lies beyond the end of the file (its data at offset " +
+                                  std::to_string(s.dwRawOffset) + ", " + std::to_string(s.dwRawSize) +
+                                  " bytes, the file has " + std::to_string(v.size()) + ")");
         l.vSections.push_back(s);
     }
     return 1;
@@ -156,7 +185,7 @@ int ReadEntryName(Image *pImg, uint64_t nBase, DirEntry *pEntry)
 {
     uint64_t n = nBase + (pEntry->dwId & 0x7fffffffu);
     uint32_t cch = 0;
-    if (!ReadU16(pImg, n, &cch, "resource name cut short"))
+    if (!ReadU16(pImg, n, &cch, "resource name cut short") || !Take(pImg, 2 * (uint64_t)cch))
         return 0;
     std::vector<uint16_t> vText(cch);
     for (uint32_t c = 0; c < cch; c++) {
@@ -180,6 +209,16 @@ int ReadDirectory(Image *pImg, uint64_t nBase, uint32_t dwDirOffset, std::vector
     if (!ReadU16(pImg, nDir + 12, &uNamed, "resource directory cut short") ||
         !ReadU16(pImg, nDir + 14, &uIds, "resource directory cut short"))
         return 0;
+    /* The tree is three levels, each directory under one parent; one
+       reached twice means entries point back up or across, and walking on
+       would multiply the resources without end. */
+    if (!pImg->setDirectories.insert(nDir).second)
+        return Fail(pImg, "resource directories point at each other (the directory at offset " +
+                              std::to_string(nDir) + " is reached twice)");
+    pImg->nEntries += uNamed + uIds;
+    if (pImg->nEntries > MAX_RESOURCE_ENTRIES)
+        return Fail(pImg, "the resource tree has more than " + std::to_string(MAX_RESOURCE_ENTRIES) +
+                              " entries; not a sound image");
     for (uint32_t k = 0; k < uNamed + uIds; k++) {
         uint64_t n = nDir + RES_DIR_SIZE + (uint64_t)k * RES_ENTRY_SIZE;
         DirEntry e = {};
@@ -215,7 +254,7 @@ int ReadStringBlock(Image *pImg, uint64_t nBase, uint32_t dwEntryOffset, unsigne
 {
     uint32_t dwSize = 0;
     uint64_t nData = 0;
-    if (!MapDataEntry(pImg, nBase, dwEntryOffset, &nData, &dwSize))
+    if (!MapDataEntry(pImg, nBase, dwEntryOffset, &nData, &dwSize) || !Take(pImg, dwSize))
         return 0;
     uint64_t nEnd = nData + dwSize, n = nData;
     for (unsigned k = 0; k < STRINGS_PER_BLOCK; k++) {
@@ -351,7 +390,7 @@ int ReadChosenLanguage(Image *pImg, uint64_t nBase, const DirEntry &name, std::v
         return nFound == 0 ? Fail(pImg, "named resource without a language") : 0;
     uint64_t nData = 0;
     uint32_t dwSize = 0;
-    if (!MapDataEntry(pImg, nBase, lang.dwTarget, &nData, &dwSize))
+    if (!MapDataEntry(pImg, nBase, lang.dwTarget, &nData, &dwSize) || !Take(pImg, dwSize))
         return 0;
     pvData->assign(pImg->pvBytes->begin() + (std::ptrdiff_t)nData,
                    pImg->pvBytes->begin() + (std::ptrdiff_t)(nData + dwSize));
@@ -400,9 +439,8 @@ int ReadSubdirectory(Image *pImg, uint64_t nBase, const DirEntry &e, std::vector
 }
 
 /* Every resource of the image, leaf by leaf.  The directories are a fixed
-   three levels, but their entries may point anywhere, also at each other:
-   the bytes copied are limited to the image's size, which a sound image
-   never reaches, so a crafted one cannot make the copy grow without end. */
+   three levels, but their entries may point anywhere: ReadDirectory and
+   Take refuse a tree whose walk would not end in proportion to its size. */
 int ReadAllResources(Image *pImg, std::vector<PeResource> *pv)
 {
     uint64_t nBase = 0;
@@ -427,11 +465,9 @@ int ReadAllResources(Image *pImg, std::vector<PeResource> *pv)
                 if ((lang.dwTarget & 0x80000000u) || lang.dwId > 0xffff)
                     return Fail(pImg, "malformed resource data entry");
                 if (!MapDataEntry(pImg, nBase, lang.dwTarget, &nData, &dwSize) ||
-                    !ReadU32(pImg, nBase + lang.dwTarget + 8, &res.dwCodePage, "resource data entry cut short"))
+                    !ReadU32(pImg, nBase + lang.dwTarget + 8, &res.dwCodePage, "resource data entry cut short") ||
+                    !Take(pImg, dwSize))
                     return 0;
-                pImg->cbCopied += dwSize;
-                if (pImg->cbCopied > pImg->pvBytes->size())
-                    return Fail(pImg, "resource entries overlap (more resource data than the file holds)");
                 res.vData.assign(pImg->pvBytes->begin() + (std::ptrdiff_t)nData,
                                  pImg->pvBytes->begin() + (std::ptrdiff_t)(nData + dwSize));
                 pv->push_back(res);

@@ -375,6 +375,9 @@ int FindResourceSection(const PeLayout &layout, size_t *pnIndex, std::string *ps
     if (r == layout.vSections.size())
         return RefuseStub(pstrError, "the resources do not start a section of their own; not a stub the kit can use");
     const PeSection &rsrc = layout.vSections[r];
+    if (rsrc.dwRawSize < layout.vDirectories[DIR_RESOURCE].dwSize)
+        return RefuseStub(pstrError, "the resource section holds fewer bytes in the file than its directory; not a "
+                                     "stub the kit can use");
     uint64_t nHeadersEnd = layout.nOpt + layout.uOptSize + 40 * (uint64_t)layout.vSections.size();
     if (nHeadersEnd > rsrc.dwRawOffset || layout.nDirs + 8 * (DIR_BASERELOC + 1) > rsrc.dwRawOffset)
         return RefuseStub(pstrError, "the headers overlap the resources; not a stub the kit can use");
@@ -382,7 +385,9 @@ int FindResourceSection(const PeLayout &layout, size_t *pnIndex, std::string *ps
         const PeSection &s = layout.vSections[i];
         bool fAfter = s.dwVirtualAddress > rsrc.dwVirtualAddress;
         bool fRawAfter = s.dwRawSize && s.dwRawOffset > rsrc.dwRawOffset;
-        bool fOverlaps = (uint64_t)s.dwVirtualAddress + s.dwVirtualSize > rsrc.dwVirtualAddress ||
+        /* A virtual size of 0 means the raw size, as the loader reads it. */
+        uint64_t cbVirtual = s.dwVirtualSize ? s.dwVirtualSize : s.dwRawSize;
+        bool fOverlaps = s.dwVirtualAddress + cbVirtual > rsrc.dwVirtualAddress ||
                          (s.dwRawSize && (uint64_t)s.dwRawOffset + s.dwRawSize > rsrc.dwRawOffset);
         if (i == r || (!fAfter && !fRawAfter && i < r && !fOverlaps))
             continue;

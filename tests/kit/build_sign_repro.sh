@@ -118,5 +118,19 @@ cmp -s "$work/one/out-plain/quarnel.exe" "$work/two-other/out-plain/quarnel.exe"
 grep -q -- "-readpass /dev/fd/" "$work/signer-args" || fail "osslsigncode was not given the password through a pipe"
 grep -q s3cret "$work/signer-args" && fail "the password is on a command line"
 
+# A certificate without a password signs, with no password set, and the
+# installer keeps its mode through a later `sign`.
+openssl pkcs12 -export -in signer.pem -inkey signer.key -out nopass.p12 -passout pass: 2>/dev/null
+out=$( (cd "$work/one" && env -i PATH="$work/bin" SOURCE_DATE_EPOCH=$epoch quarnel-kit build sample.toml \
+  -o out-nopass --sign-pkcs12 "$work/nopass.p12") 2>&1) || fail "a certificate without a password did not sign: $out"
+osslsigncode verify -CAfile "$work/ca.pem" -in "$work/one/out-nopass/quarnel.exe" >/dev/null 2>&1 ||
+  fail "the installer signed without a password does not verify"
+cp "$work/one/out-plain/quarnel.exe" "$work/resign.exe"
+chmod 750 "$work/resign.exe"
+out=$( (cd "$work" && env -i PATH="$work/bin" quarnel-kit sign resign.exe --sign-pkcs12 nopass.p12) 2>&1) ||
+  fail "sign with a certificate without a password: $out"
+[ "$(stat -c %a "$work/resign.exe")" = 750 ] || fail "sign changed the installer's mode to $(stat -c %a "$work/resign.exe")"
+osslsigncode verify -CAfile "$work/ca.pem" -in "$work/resign.exe" >/dev/null 2>&1 || fail "the re-signed installer does not verify"
+
 [ $fails -eq 0 ] && echo "build, signing and reproducibility: all checks passed"
 exit $((fails > 0))

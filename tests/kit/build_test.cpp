@@ -4,6 +4,10 @@
  * kit cannot use are refused; a failed build leaves nothing behind. */
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+
 #include <algorithm>
 
 #include "kit_build.h"
@@ -448,6 +452,241 @@ TEST(BuildTool, FullProductReadsAsTheLinkedOne)
     for (const auto &entry : kit.table.mapEntries)
         fCopyright |= entry.second.find('\xa9') != std::string::npos;
     EXPECT_TRUE(fCopyright) << "the full example's message carries a (c) sign";
+}
+
+} // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+/* Every name in a folder, sorted, to show that a failure left none of its
+   own files behind and took none away. */
+std::vector<std::string> NamesIn(const std::string &strDir)
+{
+    std::vector<std::string> v;
+    for (const auto &e : fs::directory_iterator(strDir))
+        v.push_back(e.path().filename().string());
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+/* A build whose last step fails (the installer's name is taken by a
+   folder, so its rename fails after the package's succeeded) keeps the
+   earlier package, names the failing call's own error, and takes no file
+   it did not make: files named as the kit's temporaries stay. */
+TEST(BuildProduct, LastStepFailingKeepsEarlierOutputs)
+{
+    ScratchCwd cwd;
+    Product product = TwoItems();
+    BuildRequest request;
+    request.strStub = StubPath("win32");
+    request.strOutDir = "out/";
+    BuildResult result;
+    std::string strError;
+    ASSERT_TRUE(BuildProduct(product, request, &result, &strError)) << strError << " (a new folder named with a /)";
+    Bytes vEarlier = ReadAll("out/TWO.PKG");
+    WriteText("src/a.txt", "alpha, changed");
+    struct Case {
+        const char *pszCase;
+        std::vector<std::string> vDirs;  /* taken by folders */
+        std::vector<std::string> vFiles; /* someone else's files, beside */
+        const char *pszWhy;              /* empty: built */
+    } cases[] = {
+        {"the installer's name is a folder", {"out/quarnel.exe"}, {}, "out/quarnel.exe: cannot put the file in place: "},
+        {"the package's name is a folder", {"out/TWO.PKG"}, {}, "out/TWO.PKG: cannot put the file in place: "},
+        {"files named as temporaries",
+         {},
+         {"out/.TWO.PKG.part", "out/.quarnel.exe.part", "out/.TWO.PKG.old", "out/quarnel.exe.signed"},
+         ""},
+        {"files named as temporaries, and a failure",
+         {"out/quarnel.exe"},
+         {"out/.TWO.PKG.part", "out/.quarnel.exe.part", "out/.TWO.PKG.old"},
+         "out/quarnel.exe: cannot put the file in place: "},
+    };
+    for (const Case &c : cases) {
+        fs::remove_all("out");
+        fs::create_directory("out");
+        WriteBytesTo("out/TWO.PKG", vEarlier);
+        WriteText("out/quarnel.exe", "earlier installer");
+        for (const std::string &str : c.vDirs) {
+            fs::remove(str);
+            fs::create_directories(str + "/inside");
+        }
+        for (const std::string &str : c.vFiles)
+            WriteText(str, "not the kit's: " + str);
+        std::vector<std::string> vBefore = NamesIn("out");
+        strError.clear();
+        int fBuilt = BuildProduct(product, request, &result, &strError);
+        EXPECT_EQ(NamesIn("out"), vBefore) << c.pszCase;
+        for (const std::string &str : c.vFiles) {
+            Bytes v = ReadAll(str);
+            EXPECT_EQ(std::string(v.begin(), v.end()), "not the kit's: " + str) << c.pszCase;
+        }
+        if (!*c.pszWhy) {
+            EXPECT_TRUE(fBuilt) << c.pszCase << ": " << strError;
+            EXPECT_NE(ReadAll("out/TWO.PKG"), vEarlier) << c.pszCase;
+            continue;
+        }
+        EXPECT_FALSE(fBuilt) << c.pszCase;
+        EXPECT_EQ(strError.find(c.pszWhy), 0u) << c.pszCase << ": " << strError;
+        EXPECT_NE(strError.find(strerror(EISDIR)), std::string::npos) << c.pszCase << ": " << strError;
+        for (const std::string &str : c.vDirs)
+            EXPECT_TRUE(fs::is_directory(str + "/inside")) << c.pszCase;
+        Bytes vPackage = fs::is_directory("out/TWO.PKG") ? vEarlier : ReadAll("out/TWO.PKG");
+        EXPECT_EQ(vPackage, vEarlier) << c.pszCase;
+        Bytes vInstaller = fs::is_directory("out/quarnel.exe") ? Bytes() : ReadAll("out/quarnel.exe");
+        EXPECT_TRUE(vInstaller.empty() || std::string(vInstaller.begin(), vInstaller.end()) == "earlier installer")
+            << c.pszCase;
+    }
+}
+
+/* manifest -o and script -o leave an earlier output and the files beside
+   it as they were when the last step fails, and say why. */
+TEST(OutputTool, TextOutputsAreWrittenBesideAndRenamedLast)
+{
+    ScratchCwd cwd;
+    CopySample();
+    for (const char *pszCommand : {"manifest", "script"}) {
+        std::string strCase = pszCommand;
+        fs::remove_all("o");
+        fs::create_directories("o/out.txt/inside");
+        for (const char *pszBeside : {"o/out.txt.tmp", "o/.out.txt.part"})
+            WriteText(pszBeside, "mine");
+        std::vector<std::string> vBefore = NamesIn("o");
+        ToolRun run = RunTool(strCase + " sample.toml -o o/out.txt");
+        EXPECT_EQ(run.nExit, 1) << strCase << "\n" << run.strOut;
+        EXPECT_NE(run.strOut.find("o/out.txt: cannot write: " + std::string(strerror(EISDIR))), std::string::npos)
+            << strCase << "\n" << run.strOut;
+        EXPECT_EQ(NamesIn("o"), vBefore) << strCase;
+        fs::remove_all("o/out.txt");
+        WriteText("o/out.txt", "earlier");
+        run = RunTool(strCase + " sample.toml -o o/out.txt");
+        EXPECT_EQ(run.nExit, 0) << strCase << "\n" << run.strOut;
+        EXPECT_EQ(NamesIn("o"), vBefore) << strCase;
+        for (const char *pszBeside : {"o/out.txt.tmp", "o/.out.txt.part"}) {
+            Bytes v = ReadAll(pszBeside);
+            EXPECT_EQ(std::string(v.begin(), v.end()), "mine") << strCase << ": " << pszBeside;
+        }
+        EXPECT_GT(ReadAll("o/out.txt").size(), 100u) << strCase;
+    }
+}
+
+/* An osslsigncode on PATH that copies -in to -out with " signed" added,
+   as the real one writes a new file (refusing an -out that exists), records its arguments and environment
+   in the scratch folder, and exits with the code in FAKE_SIGNER_EXIT. */
+class FakeSigner {
+public:
+    FakeSigner()
+    {
+        WriteText("bin/osslsigncode", "#!/bin/sh\n"
+                                      "printf '%s\\n' \"$*\" > \"$FAKE_SIGNER_LOG.args\"\n"
+                                      "env > \"$FAKE_SIGNER_LOG.env\"\n"
+                                      "while [ $# -gt 0 ]; do\n"
+                                      "  case $1 in -in) in=$2; shift;; -out) out=$2; shift;; esac; shift\n"
+                                      "done\n"
+                                      "[ -e \"$out\" ] && exit 9\n"
+                                      "{ cat \"$in\"; printf ' signed'; } > \"$out\" && exit \"${FAKE_SIGNER_EXIT:-0}\"\n");
+        fs::permissions("bin/osslsigncode", fs::perms::owner_all);
+        const char *pszPath = getenv("PATH");
+        m_strPath = pszPath ? pszPath : "";
+        setenv("PATH", (fs::absolute("bin").string() + ":" + m_strPath).c_str(), 1);
+        setenv("FAKE_SIGNER_LOG", fs::absolute("signer").string().c_str(), 1);
+    }
+    ~FakeSigner()
+    {
+        setenv("PATH", m_strPath.c_str(), 1);
+        for (const char *psz : {"FAKE_SIGNER_LOG", "FAKE_SIGNER_EXIT", "QUARNEL_SIGN_PASSWORD"})
+            unsetenv(psz);
+    }
+    static std::string Log(const char *pszKind)
+    {
+        Bytes v = ReadAll(std::string("signer.") + pszKind);
+        return std::string(v.begin(), v.end());
+    }
+
+private:
+    std::string m_strPath;
+};
+
+TEST(SignExecutable, ReadsTheSignerRightAndKeepsWhatIsNotItsOwn)
+{
+    ScratchCwd cwd;
+    FakeSigner signer;
+    struct Case {
+        const char *pszCase;
+        const char *pszExit;   /* the signer's exit code */
+        bool fIgnoreChild;     /* SIGCHLD ignored, as some parents leave it */
+        const char *pszPassword;
+        bool fSigned;
+    } cases[] = {
+        {"signed", "0", false, "pw", true},
+        {"signed with SIGCHLD ignored", "0", true, "pw", true},
+        {"refused", "1", false, "pw", false},
+        {"refused with SIGCHLD ignored", "1", true, "pw", false},
+        {"a certificate without a password", "0", false, "", true},
+    };
+    for (const Case &c : cases) {
+        WriteText("app.exe", "MZ unsigned");
+        fs::permissions("app.exe", fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec |
+                                       fs::perms::group_read | fs::perms::group_exec);
+        WriteText("app.exe.signed", "someone's file");
+        setenv("FAKE_SIGNER_EXIT", c.pszExit, 1);
+        SignRequest request;
+        request.strPkcs12 = "me.p12";
+        request.strPassword = c.pszPassword;
+        std::string strError;
+        struct sigaction saIgnore = {}, saEarlier = {};
+        saIgnore.sa_handler = c.fIgnoreChild ? SIG_IGN : SIG_DFL;
+        sigaction(SIGCHLD, &saIgnore, &saEarlier);
+        int fSigned = SignExecutable("app.exe", "app.exe", request, &strError);
+        sigaction(SIGCHLD, &saEarlier, nullptr);
+        EXPECT_EQ(fSigned, c.fSigned) << c.pszCase << ": " << strError;
+        EXPECT_EQ(fSigned ? 0u : strError.find("me.p12: osslsigncode could not sign app.exe"), 0u)
+            << c.pszCase << ": " << strError;
+        EXPECT_EQ(fs::status("app.exe").permissions() & fs::perms::all,
+                  fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec)
+            << c.pszCase;
+        Bytes v = ReadAll("app.exe.signed"), vExe = ReadAll("app.exe");
+        EXPECT_EQ(std::string(v.begin(), v.end()), "someone's file") << c.pszCase;
+        EXPECT_EQ(std::string(vExe.begin(), vExe.end()), c.fSigned ? "MZ unsigned signed" : "MZ unsigned")
+            << c.pszCase;
+        EXPECT_EQ(NamesIn("."), (std::vector<std::string>{"app.exe", "app.exe.signed", "bin", "signer.args",
+                                                           "signer.env"}))
+            << c.pszCase;
+        EXPECT_EQ(FakeSigner::Log("args").find("-readpass") != std::string::npos, *c.pszPassword != 0) << c.pszCase;
+    }
+}
+
+/* The password reaches the signer through its pipe alone, never in its
+   environment; one longer than osslsigncode reads is refused before
+   anything is built. */
+TEST(SignTool, PasswordStaysOutOfTheSignersEnvironmentAndWithinItsLimit)
+{
+    ScratchCwd cwd;
+    CopySample();
+    FakeSigner signer;
+    setenv("QUARNEL_SIGN_PASSWORD", "s3cret-in-env", 1);
+    ToolRun run = RunTool("build sample.toml -o dist --sign-pkcs12 me.p12");
+    ASSERT_EQ(run.nExit, 0) << run.strOut;
+    EXPECT_EQ(FakeSigner::Log("env").find("s3cret"), std::string::npos) << FakeSigner::Log("env");
+    EXPECT_NE(FakeSigner::Log("env").find("FAKE_SIGNER_LOG="), std::string::npos) << "the rest of it is passed on";
+    EXPECT_NE(FakeSigner::Log("args").find("-readpass /dev/fd/"), std::string::npos) << FakeSigner::Log("args");
+    unsetenv("QUARNEL_SIGN_PASSWORD");
+    struct Case {
+        size_t cb;
+        bool fTaken;
+    } cases[] = {{4095, true}, {4096, false}, {100000, false}};
+    for (const Case &c : cases) {
+        WriteText("pw.txt", std::string(c.cb, 'p') + "\n");
+        fs::remove_all("out");
+        run = RunTool("build sample.toml -o out --sign-pkcs12 me.p12 --sign-password-file pw.txt");
+        EXPECT_EQ(run.nExit, c.fTaken ? 0 : 1) << c.cb << "\n" << run.strOut;
+        EXPECT_EQ(Exists("out"), c.fTaken) << c.cb;
+        std::string strSays = "pw.txt: the certificate's password is " + std::to_string(c.cb) +
+                              " bytes; osslsigncode reads at most 4095";
+        EXPECT_EQ(run.strOut.find(strSays) != std::string::npos, !c.fTaken) << run.strOut;
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "kit_pe.h"
+#include "kit_pew.h"
 #include "kit_testutil.h"
 
 namespace {
@@ -198,10 +199,12 @@ Bytes BuildResources(const std::vector<Block> &vBlocks, uint32_t dwRva)
     return v;
 }
 
-Bytes BuildImage(const std::vector<Block> &vBlocks, bool fPe32Plus)
+const uint32_t RES_RVA = 0x1000;
+
+/* An image of one section, at RES_RVA, holding the resource bytes vRes. */
+Bytes WrapResources(const Bytes &vRes, bool fPe32Plus)
 {
-    const uint32_t dwRva = 0x1000, dwRaw = 0x400;
-    Bytes vRes = BuildResources(vBlocks, dwRva);
+    const uint32_t dwRva = RES_RVA, dwRaw = 0x400;
     Bytes v(dwRaw, 0);
     Put16(&v, 0, 0x5a4d);
     Put32(&v, 0x3c, 0x80);
@@ -224,6 +227,11 @@ Bytes BuildImage(const std::vector<Block> &vBlocks, bool fPe32Plus)
     Put32(&v, nSection + 20, dwRaw);
     v.insert(v.end(), vRes.begin(), vRes.end());
     return v;
+}
+
+Bytes BuildImage(const std::vector<Block> &vBlocks, bool fPe32Plus)
+{
+    return WrapResources(BuildResources(vBlocks, RES_RVA), fPe32Plus);
 }
 
 /* The first strings of block 63 (IDs 992-1007) up to entry 1000. */
@@ -296,6 +304,121 @@ TEST(ReadPeStringTable, EmptyStringDirectoryGivesAnEmptyTable)
     std::string strError;
     ASSERT_TRUE(ReadPeStringTable(v, &table, &strError)) << strError;
     EXPECT_TRUE(table.mapEntries.empty());
+}
+
+} // namespace
+
+namespace {
+
+/* Resource trees whose walk would not end in proportion to their size. */
+
+/* A type directory with nNames numbered entries of type uType, each with a
+   language directory, a data entry and 32 bytes (an empty string block) of
+   its own: 1 + 2 * nNames entries in all, nothing shared. */
+Bytes WideTree(unsigned uType, size_t nNames)
+{
+    Bytes v;
+    const size_t cbLeaf = 24 + 16 + 32;
+    size_t nNameDir = 24, nLeaves = nNameDir + 16 + 8 * nNames;
+    Put16(&v, 14, 1);
+    Put32(&v, 16, uType);
+    Put32(&v, 20, 0x80000000u | (uint32_t)nNameDir);
+    Put16(&v, nNameDir + 14, (unsigned)nNames);
+    for (size_t k = 0; k < nNames; k++) {
+        size_t nLang = nLeaves + cbLeaf * k;
+        Put32(&v, nNameDir + 16 + 8 * k, (unsigned)(k % 4096) + 1);
+        Put32(&v, nNameDir + 20 + 8 * k, 0x80000000u | (uint32_t)nLang);
+        Put16(&v, nLang + 14, 1);
+        Put32(&v, nLang + 16, 0x409);
+        Put32(&v, nLang + 20, (uint32_t)nLang + 24);
+        Put32(&v, nLang + 24, RES_RVA + (uint32_t)nLang + 40);
+        Put32(&v, nLang + 28, 32);
+    }
+    v.resize(nLeaves + cbLeaf * nNames, 0);
+    return v;
+}
+
+/* The root's only entry points back at the root. */
+Bytes SelfTree()
+{
+    Bytes v;
+    Put16(&v, 14, 1);
+    Put32(&v, 16, 6);
+    Put32(&v, 20, 0x80000000u);
+    return v;
+}
+
+/* nTypes named types, every name the same text of cch characters, each
+   type with an empty directory of its own: the names are read over and
+   over from one place. */
+Bytes SharedNameTree(size_t nTypes, size_t cch)
+{
+    Bytes v;
+    size_t nName = 16 + 8 * nTypes, nDirs = nName + 2 + 2 * cch;
+    Put16(&v, 12, (unsigned)nTypes);
+    for (size_t k = 0; k < nTypes; k++) {
+        Put32(&v, 16 + 8 * k, 0x80000000u | (uint32_t)nName);
+        Put32(&v, 20 + 8 * k, 0x80000000u | (uint32_t)(nDirs + 16 * k));
+    }
+    Put16(&v, nName, (unsigned)cch);
+    for (size_t c = 0; c < cch; c++)
+        Put16(&v, nName + 2 + 2 * c, 'N');
+    Put16(&v, nDirs + 16 * nTypes - 2, 0);
+    return v;
+}
+
+/* A crafted image of the fuzz corpus (its first byte picks the mode). */
+Bytes CorpusImage(const char *pszName)
+{
+    Bytes v = ReadAll(std::string(KIT_SOURCE_DIR) + "/fuzz/corpus/pe/" + pszName);
+    EXPECT_GT(v.size(), 1024u) << pszName;
+    return v.empty() ? v : Bytes(v.begin() + 1, v.end());
+}
+
+TEST(ReadPeResources, RefusesTreesAndSectionsThatWouldRunAway)
+{
+    struct Case {
+        const char *pszCase;
+        Bytes v;
+        const char *pszWhy; /* empty: read */
+        bool fStrings;      /* the string-table reader refuses it too */
+    } cases[] = {
+        {"the resource section's data lies near 2 GiB, past the file", CorpusImage("rsrc_beyond_end"),
+         "section .rsrc lies beyond the end of the file", true},
+        {"three directories of 80 entries pointing at each other", CorpusImage("resource_loop"),
+         "resource directories point at each other", true},
+        {"the root pointing at itself", WrapResources(SelfTree(), false), "resource directories point at each other",
+         true},
+        {"80,001 entries, none shared", WrapResources(WideTree(6, 40000), true), "more than 65536 entries", true},
+        {"one name of 20,000 characters read by 100 types", WrapResources(SharedNameTree(100, 20000), false),
+         "more resource data than the file holds", false},
+        {"60,001 entries", WrapResources(WideTree(6, 30000), false), "", false},
+        {"one name read by 2 types", WrapResources(SharedNameTree(2, 20), false), "", false},
+    };
+    for (const Case &c : cases) {
+        PeLayout layout;
+        std::vector<PeResource> vRes;
+        StringTable table;
+        std::string strError, strStrings;
+        int fRead = ReadPeResources(c.v, &layout, &vRes, &strError);
+        int fStrings = ReadPeStringTable(c.v, &table, &strStrings);
+        if (!*c.pszWhy) {
+            EXPECT_TRUE(fRead && fStrings) << c.pszCase << ": " << strError << strStrings;
+            continue;
+        }
+        EXPECT_FALSE(fRead) << c.pszCase << " (" << vRes.size() << " resources read)";
+        EXPECT_NE(strError.find(c.pszWhy), std::string::npos) << c.pszCase << ": " << strError;
+        EXPECT_EQ(!fStrings, c.fStrings) << c.pszCase << ": " << strStrings;
+        /* The writer reads its stub with the same reader before it copies
+           a byte, and says why it refuses. */
+        Manifest manifest = {{98, "A.PKG"}, {100, "C:\\A"}, {999, "0"}};
+        InstallerParts parts;
+        parts.pManifest = &manifest;
+        Bytes vImage;
+        strError.clear();
+        EXPECT_FALSE(WriteInstallerImage(c.v, parts, &vImage, &strError)) << c.pszCase;
+        EXPECT_NE(strError.find(c.pszWhy), std::string::npos) << c.pszCase << ": " << strError;
+    }
 }
 
 } // namespace
