@@ -177,17 +177,15 @@ void InstallSample(const std::string &exe, const std::string &dest, Found *pFoun
     EXPECT_EQ(inst.Exit(), 0) << exe;
     CloseWindowsTitled("Quarnel Sample", 4000);
     CollectFiles(dest, dest, pFound);
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((group + "*.lnk").c_str(), &fd);
-    ASSERT_NE(hFind, INVALID_HANDLE_VALUE) << "no program group " << group;
+    std::map<std::string, std::string> links = GroupShortcuts(group);
+    ASSERT_FALSE(links.empty()) << "no program group " << group;
     std::string upperDest = dest;
     CharUpperA(&upperDest[0]);
-    do {
-        std::string target = LinkTarget(group + fd.cFileName);
+    for (auto &link : links) {
+        std::string target = link.second;
         CharUpperA(&target[0]);
-        (*pFound)[std::string("group: ") + fd.cFileName] = Relative(target, upperDest);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+        (*pFound)["group: " + link.first] = Relative(target, upperDest);
+    }
 }
 
 /* The kit's installer unsigned and signed, and the linked one signed by

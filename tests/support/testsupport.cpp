@@ -193,3 +193,17 @@ std::string LinkTarget(const std::string &link)
     CoUninitialize();
     return target;
 }
+
+std::map<std::string, std::string> GroupShortcuts(const std::string &groupDir)
+{
+    std::map<std::string, std::string> links;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((groupDir + "*.lnk").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return links;
+    do {
+        links[fd.cFileName] = LinkTarget(groupDir + fd.cFileName);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+    return links;
+}

@@ -8,6 +8,7 @@
 
 #include "watch.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -82,5 +83,9 @@ std::string ProgramsDir();
 
 /* The file a shortcut (.lnk) points to, "" when it cannot be read. */
 std::string LinkTarget(const std::string &link);
+
+/* The shortcuts in a program group's folder (ends in "\"): each .lnk
+   file's name and the file it points to. */
+std::map<std::string, std::string> GroupShortcuts(const std::string &groupDir);
 
 #endif
