@@ -10,6 +10,7 @@
 #include <set>
 
 #include "fixed.h"
+#include "kit_pe.h"
 #include "logic.h"
 #include "resource.h"
 
@@ -77,7 +78,15 @@ void Add(std::vector<Finding> *pv, unsigned uId, Severity sev, const std::string
     pv->push_back(Finding{uId, sev, strMessage});
 }
 
+/* Manifest texts are in code page 1252; messages are UTF-8. */
 std::string Quote(const std::string &str)
+{
+    return QuoteText(str);
+}
+
+/* A name from a package script, which the kit reads as the file system's
+   own bytes, quoted as it is. */
+std::string QuotePath(const std::string &str)
 {
     return "\"" + str + "\"";
 }
@@ -592,7 +601,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
     std::string strPackage = Text(m, IDS_PACKAGE).substr(0, PACKAGE_NAME_KEPT);
     if (!strPackage.empty() && !EqualNoCase(strName.c_str(), strPackage.c_str()))
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " differs from " +
-                                            Quote(script.package.strWritten) + " in " + strWhere +
+                                            QuotePath(script.package.strWritten) + " in " + strWhere +
                                             std::to_string(script.package.nLine));
     int n = RawCount(m, IDS_ITEM_COUNT);
     if ((size_t)std::max(n, 0) != script.vItems.size())
@@ -601,7 +610,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
     for (size_t i = 0; i < script.vItems.size(); i++) {
         const ScriptEntry &item = script.vItems[i];
         unsigned uId = i < MAX_ITEMS ? IDS_ITEM_DEST + (unsigned)i : IDS_ITEM_COUNT;
-        std::string strAt = "item file " + Quote(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
+        std::string strAt = "item file " + QuotePath(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
         std::string strWhy = item.strProblem;
         if (strWhy.empty() && MeasureItem(item.strPath, &strWhy) > 0)
             strWhy.clear();
@@ -698,6 +707,137 @@ void SortFindings(std::vector<Finding> *pv)
 std::string FormatFinding(const Finding &f)
 {
     return std::to_string(f.uId) + (f.severity == SEV_ERROR ? ": error: " : ": warning: ") + f.strMessage;
+}
+
+std::string ConvertAnsiToUtf8(const std::string &strAnsi)
+{
+    std::string strOut;
+    for (char16_t w : ConvertAnsiToUtf16(strAnsi)) {
+        if (w < 0x80) {
+            strOut += (char)w;
+        } else if (w < 0x800) {
+            strOut += (char)(0xc0 | (w >> 6));
+            strOut += (char)(0x80 | (w & 0x3f));
+        } else {
+            strOut += (char)(0xe0 | (w >> 12));
+            strOut += (char)(0x80 | ((w >> 6) & 0x3f));
+            strOut += (char)(0x80 | (w & 0x3f));
+        }
+    }
+    return strOut;
+}
+
+std::string QuoteText(const std::string &strAnsi)
+{
+    return "\"" + ConvertAnsiToUtf8(strAnsi) + "\"";
+}
+
+std::string FormatFindingAt(const FindingPlace &place, Severity sev, const std::string &strText)
+{
+    std::string str = place.strFile + ":";
+    if (place.nLine)
+        str += std::to_string(place.nLine) + ":" + std::to_string(place.nColumn) + ":";
+    str += sev == SEV_ERROR ? " error: " : " warning: ";
+    if (!place.strKey.empty())
+        str += place.strKey + ": ";
+    return str + strText;
+}
+
+void PrintFinding(const FindingPlace &place, Severity sev, const std::string &strText)
+{
+    fprintf(stderr, "%s\n", FormatFindingAt(place, sev, strText).c_str());
+}
+
+namespace {
+
+/* Words an author may write for a rule's meaning; as rules they read as
+   their first letter alone ("Ask" always overwrites, "Newer" never). */
+int IsRuleWord(const std::string &strRule)
+{
+    static const char *const apszWords[] = {"always", "never",   "newer", "older", "ask",  "prompt",
+                                            "question", "overwrite", "skip", "keep", "replace", "yes",
+                                            "no", "true", "false", "ok"};
+    for (const char *psz : apszWords)
+        if (EqualNoCase(strRule.c_str(), psz))
+            return 1;
+    return 0;
+}
+
+std::string Mark(char c)
+{
+    return std::string(1, c);
+}
+
+/* The documented forms, as the list an error ends with. */
+std::string RuleForms(bool fItem)
+{
+    std::string strA = Quote(Mark(RULE_MARK_ALWAYS)), strN = Quote(Mark(RULE_MARK_NEVER));
+    if (!fItem)
+        return "an INI change's rule is " + strA + " (always write), " + strN + " (write only a key without "
+               "a value) or " + Quote(Mark(RULE_MARK_ASK) + "Replace %s with %s?") + " (ask)";
+    std::string strOlder = Mark(RULE_MARK_OLDER) + "19980909";
+    return "an item's rule is " + strA + " (always overwrite), " + strN + " (never), " + Quote(strOlder) +
+           " (overwrite only a file dated that day or earlier), " +
+           Quote(strOlder + Mark(RULE_MARK_ASK) + "Replace %s?") + " (ask about a later one) or " +
+           Quote(Mark(RULE_MARK_ASK) + "Replace %s?") + " (always ask)";
+}
+
+/* What the installer makes of a rule that is not written as documented. */
+std::string DescribeReading(const ParsedRule &rule, bool fItem)
+{
+    switch (rule.kind) {
+    case RULE_NEVER:
+        return fItem ? "the installer reads it as \"N\" and never overwrites"
+                     : "the installer reads it as \"N\" and writes only a key without a value";
+    case RULE_ASK:
+        return "the installer reads it as \"P\" and asks the question " + Quote(rule.pszPrompt);
+    case RULE_ALWAYS:
+        return fItem ? "the installer reads it as \"A\" and always overwrites"
+                     : "the installer reads it as \"A\" and always writes";
+    default:
+        return fItem ? "the installer always overwrites" : "the installer always writes";
+    }
+}
+
+std::string DescribeOlderForm(const ParsedRule &rule)
+{
+    std::string strDate(rule.pszDate, rule.cchDate);
+    if (strDate.size() < ITEM_DATE_LEN || strDate.find_first_not_of("0123456789") != std::string::npos)
+        return "O must be followed by eight digits YYYYMMDD";
+    std::string strWhy = DescribeBadDate(strDate);
+    if (!strWhy.empty())
+        return "its date " + strWhy;
+    if (rule.pszPrompt != nullptr && rule.pszPrompt[0] == '\0')
+        return "the P after the date needs the question to ask";
+    if (rule.pszPrompt == nullptr && rule.pszAfterDate[0] != '\0')
+        return "the installer ignores " + Quote(rule.pszAfterDate) + " after the date: only a P there makes it ask";
+    return std::string();
+}
+
+} // namespace
+
+std::string DescribeRuleForm(const std::string &strRule, bool fItem)
+{
+    ParsedRule rule;
+    ParseRule(strRule.c_str(), fItem, &rule);
+    std::string strWhy;
+    if (strRule.empty())
+        strWhy = "an empty rule reads as \"A\"; leave the key out for that";
+    else if (IsRuleWord(strRule))
+        strWhy = "a word, not a rule: " + DescribeReading(rule, fItem);
+    else if (rule.kind == RULE_ALWAYS || rule.kind == RULE_NEVER)
+        strWhy = strRule.size() == 1 ? "" : "only its first letter counts: " + DescribeReading(rule, fItem);
+    else if (rule.kind == RULE_ASK)
+        strWhy = rule.pszPrompt[0] ? "" : "P needs the question to ask after it";
+    else if (rule.kind == RULE_OLDER)
+        strWhy = DescribeOlderForm(rule);
+    else if (!fItem && strRule[0] == RULE_MARK_OLDER)
+        strWhy = "O and a date is for items only: " + DescribeReading(rule, fItem);
+    else
+        strWhy = "its first letter is none of the rule letters (they are upper case): " + DescribeReading(rule, fItem);
+    if (strWhy.empty())
+        return strWhy;
+    return "rule " + Quote(strRule) + ": " + strWhy + "; " + RuleForms(fItem);
 }
 
 int CountErrors(const std::vector<Finding> &v)

@@ -47,4 +47,40 @@ void SortFindings(std::vector<Finding> *pv);
 std::string FormatFinding(const Finding &f);
 int CountErrors(const std::vector<Finding> &v);
 
+/* ---- How every finding is shown ---------------------------------------- */
+
+/* Where a finding points: the file, in a product file the line and column
+   of the key (0: none), and the key ("install.destination") or, in a built
+   installer, the entry ("entry 1000"). */
+struct FindingPlace {
+    std::string strFile;
+    size_t nLine = 0;
+    size_t nColumn = 0;
+    std::string strKey;
+};
+
+/* The one form of every finding the kit reports, for product files and
+   built installers alike: "FILE:LINE:COLUMN: error|warning: KEY: text"
+   (the line and column left out when there are none, the key when
+   empty).  strText is UTF-8: quote manifest texts with QuoteText. */
+std::string FormatFindingAt(const FindingPlace &place, Severity sev, const std::string &strText);
+
+/* A finding on standard error, once, in that form. */
+void PrintFinding(const FindingPlace &place, Severity sev, const std::string &strText);
+
+/* A text of the manifest (code page 1252, as the installer reads it) in
+   double quotes and in UTF-8, for a message. */
+std::string QuoteText(const std::string &strAnsi);
+
+/* Code page 1252 -> UTF-8 (the five bytes the code page leaves undefined
+   kept as the control characters of the same code). */
+std::string ConvertAnsiToUtf8(const std::string &strAnsi);
+
+/* Why an overwrite rule written in a product file is none of the forms
+   the installer documents (item: "A", "N", "O" + date with an optional
+   "P" + question, "P" + question; INI change: "A", "N", "P" + question),
+   listing them; empty when it is one.  A manifest written by hand keeps
+   the lint's milder reading of the same text. */
+std::string DescribeRuleForm(const std::string &strRule, bool fItem);
+
 #endif

@@ -45,13 +45,22 @@ struct Message {
     std::string strText;
 };
 
+/* A command text that may name an installed file (run_after, an icon's
+   command), with the key that holds it. */
+struct CommandRef {
+    std::string strText;
+    Origin origin;
+};
+
 struct Loader {
     std::string strFile;
     Product *pProduct = nullptr;
     std::map<unsigned, Origin> mapOrigins;
     std::set<unsigned> setReported; /* entries with an error of the loader's own */
+    std::vector<CommandRef> vCommands;
     std::vector<Message> vMessages;
     int nErrors = 0;
+    int nWarnings = 0;
 };
 
 Origin MakeOrigin(const std::string &strKey, const toml::source_region &src)
@@ -63,20 +72,24 @@ Origin MakeOrigin(const std::string &strKey, const toml::source_region &src)
     return o;
 }
 
+/* Every finding of a product file goes through here, so that all of them
+   read alike (FormatFindingAt); strText is UTF-8. */
 void Report(Loader *pL, const Origin &o, Severity sev, const std::string &strText)
 {
-    std::string strWhere = pL->strFile + ":";
-    if (o.nLine)
-        strWhere += std::to_string(o.nLine) + ":" + std::to_string(o.nColumn) + ":";
-    std::string strKey = o.strKey.empty() ? "" : o.strKey + ": ";
-    pL->vMessages.push_back(Message{o.nLine, o.nColumn, strWhere + (sev == SEV_ERROR ? " error: " : " warning: ") +
-                                                            strKey + strText});
+    FindingPlace place;
+    place.strFile = pL->strFile;
+    place.nLine = o.nLine;
+    place.nColumn = o.nColumn;
+    place.strKey = o.strKey;
+    pL->vMessages.push_back(Message{o.nLine, o.nColumn, FormatFindingAt(place, sev, strText)});
     pL->nErrors += sev == SEV_ERROR;
+    pL->nWarnings += sev == SEV_WARNING;
 }
 
+/* Texts taken from the product are in code page 1252 by now. */
 std::string Quote(const std::string &str)
 {
-    return "\"" + str + "\"";
+    return QuoteText(str);
 }
 
 /* ---- Text in code page 1252 -------------------------------------------- */
@@ -156,17 +169,27 @@ size_t EditDistance(const std::string &a, const std::string &b)
     return vPrev[b.size()];
 }
 
-void ReportUnknownKey(Loader *pL, const Origin &o, const std::vector<const char *> &vKnown)
+} // namespace
+
+const char *FindNearestWord(const std::string &strWord, const std::vector<const char *> &vKnown)
 {
     const char *pszNearest = nullptr;
     size_t nBest = SIZE_MAX;
     for (const char *psz : vKnown) {
-        size_t n = EditDistance(o.strKey.substr(o.strKey.find_last_of(".]") + 1), psz);
+        size_t n = EditDistance(strWord, psz);
         if (n < nBest) {
             nBest = n;
             pszNearest = psz;
         }
     }
+    return pszNearest;
+}
+
+namespace {
+
+void ReportUnknownKey(Loader *pL, const Origin &o, const std::vector<const char *> &vKnown)
+{
+    const char *pszNearest = FindNearestWord(o.strKey.substr(o.strKey.find_last_of(".]") + 1), vKnown);
     Report(pL, o, SEV_ERROR, std::string("unknown key") +
                                  (pszNearest ? "; did you mean " + Quote(pszNearest) + "?" : ""));
 }
@@ -237,6 +260,23 @@ int DefineText(Loader *pL, unsigned uId, const toml::node &node, const Origin &o
         return 0;
     }
     return Define(pL, uId, str, o);
+}
+
+/* An overwrite rule: in a product file only the documented forms, since
+   any other text still means something to the installer ("Ask" always
+   overwrites), just not what it says.  The error replaces the lint's
+   findings on the entry. */
+void DefineRule(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom, bool fItem)
+{
+    if (!DefineText(pL, uId, node, o, cchRoom))
+        return;
+    const Manifest &m = pL->pProduct->manifest;
+    Manifest::const_iterator it = m.find(uId);
+    std::string strWhy = DescribeRuleForm(it == m.end() ? std::string() : it->second, fItem);
+    if (strWhy.empty())
+        return;
+    Report(pL, o, SEV_ERROR, strWhy);
+    pL->setReported.insert(uId);
 }
 
 /* An entry's text from a value of any plain kind: raw numbered entries may
@@ -529,6 +569,8 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
                            LoadSource(pL, n, oKey, &pP->vItemSources[u]);
                        else if (f.uBase == IDS_ITEM_DATE)
                            DefineDate(pL, IDS_ITEM_DATE + u, n, oKey);
+                       else if (f.uBase == IDS_ITEM_RULE)
+                           DefineRule(pL, IDS_ITEM_RULE + u, n, oKey, f.cchRoom, true);
                        else
                            DefineText(pL, f.uBase + u, n, oKey, f.cchRoom);
                        return true;
@@ -559,7 +601,12 @@ void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
             {"overwrite", IDS_INI_RULE + u, STRING_KEPT, false},
         };
         LoadFields(pL, *elem.as_table(), MakeOrigin("ini[" + std::to_string(i) + "]", elem.source()), vFields,
-                   [](const FieldKey &, const toml::node &, const Origin &) { return false; });
+                   [pL, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
+                       if (f.uBase != IDS_INI_RULE + u)
+                           return false;
+                       DefineRule(pL, f.uBase, n, oKey, f.cchRoom, false);
+                       return true;
+                   });
     }
     if (!pArr->empty())
         Define(pL, IDS_INI_COUNT, std::to_string(pArr->size()), o);
@@ -582,6 +629,7 @@ struct DdeCommand {
 void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vector<DdeCommand> *pv)
 {
     std::string strTitle, strCommand;
+    Origin oCommand;
     bool fReplace = false;
     const toml::table *pTbl = node.as_table();
     static const std::vector<FieldKey> vFields = {
@@ -594,10 +642,34 @@ void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vect
             ReportType(pL, o, n, "true or false");
         else
             GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand);
+        if (strKey == "command")
+            oCommand = o;
         return true;
     });
+    if (!strCommand.empty())
+        pL->vCommands.push_back(CommandRef{strCommand, oCommand});
     std::string strAdd = "[AddItem(" + DdeParam(strCommand) + "," + DdeParam(strTitle) + ")]";
     pv->push_back(DdeCommand{(fReplace ? "[ReplaceItem(" + DdeParam(strTitle) + ")]" : "") + strAdd, oIcon});
+}
+
+/* Icons need a group to go into: without a name (or a raw command that
+   creates one) Program Manager adds them to whichever group is active on
+   the user's machine. */
+void WarnIconsWithoutGroup(Loader *pL, const std::vector<DdeCommand> &vGroup, const std::vector<DdeCommand> &vRaw,
+                           const std::vector<DdeCommand> &vIcons)
+{
+    if (!vGroup.empty() || vIcons.empty())
+        return;
+    for (const DdeCommand &cmd : vRaw) {
+        std::string strUpper = cmd.strText;
+        for (char &c : strUpper)
+            c = (char)toupper((unsigned char)c);
+        if (strUpper.find("[CREATEGROUP(") != std::string::npos)
+            return;
+    }
+    Report(pL, vIcons[0].origin, SEV_WARNING,
+           "icons without a group: give program_group.name, or Program Manager puts them into whichever "
+           "group is active on the user's machine");
 }
 
 /* The group's own command first, then the raw ones (which may create or
@@ -630,6 +702,7 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
             ReportUnknownKey(pL, o, {"name", "dde_service", "icon", "commands"});
         }
     });
+    WarnIconsWithoutGroup(pL, vGroup, vRaw, vIcons);
     std::vector<DdeCommand> v(vGroup);
     v.insert(v.end(), vRaw.begin(), vRaw.end());
     v.insert(v.end(), vIcons.begin(), vIcons.end());
@@ -738,6 +811,90 @@ void CheckPackageFileName(Loader *pL)
     pL->setReported.insert(IDS_PACKAGE);
 }
 
+/* ---- Mistakes of meaning ----------------------------------------------- */
+
+Origin OriginOf(Loader *pL, unsigned uId, const char *pszKey)
+{
+    std::map<unsigned, Origin>::const_iterator it = pL->mapOrigins.find(uId);
+    if (it != pL->mapOrigins.end())
+        return it->second;
+    Origin o;
+    o.strKey = pszKey;
+    return o;
+}
+
+std::string UpperBackslashed(std::string str)
+{
+    for (char &c : str)
+        c = c == '/' ? '\\' : (char)toupper((unsigned char)c);
+    return str;
+}
+
+/* The files a command names below the destination: every %D path, up to
+   the closing quote when the path is quoted, else up to the next blank. */
+std::vector<std::string> NamedDestinationFiles(const std::string &strCommand)
+{
+    std::vector<std::string> v;
+    for (size_t i = strCommand.find("%D"); i != std::string::npos; i = strCommand.find("%D", i + 2)) {
+        bool fQuoted = i > 0 && strCommand[i - 1] == '"';
+        size_t nEnd = strCommand.find(fQuoted ? '"' : ' ', i + 2);
+        v.push_back(strCommand.substr(i + 2, nEnd == std::string::npos ? std::string::npos : nEnd - i - 2));
+    }
+    return v;
+}
+
+/* A command that starts or opens a file under the destination which no
+   item installs finds nothing there on the user's machine.  A folder (a
+   created subdirectory, or a path ending in a separator) is no file. */
+void WarnCommandsNamingNoItem(Loader *pL)
+{
+    const Manifest &m = pL->pProduct->manifest;
+    std::set<std::string> setInstalled;
+    for (const auto &entry : m) {
+        bool fItem = entry.first >= IDS_ITEM_DEST && entry.first < IDS_ITEM_DEST + MAX_ITEMS;
+        bool fSubdir = entry.first >= IDS_SUBDIR && entry.first < IDS_SUBDIR + MAX_SUBDIRS;
+        if (fItem && entry.second.compare(0, 2, "%D") == 0)
+            setInstalled.insert(UpperBackslashed(entry.second.substr(2)));
+        else if (fSubdir)
+            setInstalled.insert(UpperBackslashed(entry.second));
+    }
+    std::vector<CommandRef> v;
+    if (m.count(IDS_FOLLOWUP))
+        v.push_back(CommandRef{m.at(IDS_FOLLOWUP), OriginOf(pL, IDS_FOLLOWUP, "install.run_after")});
+    v.insert(v.end(), pL->vCommands.begin(), pL->vCommands.end());
+    for (const CommandRef &cmd : v)
+        for (const std::string &strFile : NamedDestinationFiles(cmd.strText)) {
+            std::string strKey = UpperBackslashed(strFile);
+            if (strKey.empty() || strKey.back() == '\\' || setInstalled.count(strKey))
+                continue;
+            Report(pL, cmd.origin, SEV_WARNING, "names " + Quote("%D" + strFile) + ", which no item installs: "
+                                                "the command finds no such file after the install");
+        }
+}
+
+/* Keys that say something only together with another one, and what every
+   product needs: its name and a destination for the dialog to offer. */
+void CheckMeaning(Loader *pL, const toml::table &top)
+{
+    const Manifest &m = pL->pProduct->manifest;
+    if (!top.contains("product"))
+        Report(pL, Origin(), SEV_ERROR,
+               "the product file has no [product] table: give the product's name and version there "
+               "(the installer's file properties show them)");
+    if (!m.count(IDS_DEFAULT_DEST) && !pL->setReported.count(IDS_DEFAULT_DEST)) {
+        Report(pL, OriginOf(pL, IDS_DEFAULT_DEST, "install.destination"), SEV_ERROR,
+               "no destination: the installer would offer an empty folder field; give one such as "
+               "destination = 'C:\\APP'");
+        pL->setReported.insert(IDS_DEFAULT_DEST);
+    }
+    std::map<unsigned, std::string>::const_iterator itShow = m.find(IDS_SHOW_DONE);
+    if (m.count(IDS_DONE_TEXT) && (itShow == m.end() || !EqualNoCase(itShow->second.c_str(), "TRUE")))
+        Report(pL, OriginOf(pL, IDS_DONE_TEXT, "install.completion_message"), SEV_WARNING,
+               "the completion message shows only with show_completion = true, which this product does not "
+               "set: the installer never shows it");
+    WarnCommandsNamingNoItem(pL);
+}
+
 /* The lint's findings at the line of the key that defined their entry. */
 void Lint(Loader *pL)
 {
@@ -791,7 +948,8 @@ int ParseFile(Loader *pL, toml::table *pTop)
 
 } // namespace
 
-int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages)
+int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages,
+                int *pnWarnings)
 {
     *pProduct = Product();
     pProduct->strFile = strFile;
@@ -802,6 +960,7 @@ int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::
     if (ParseFile(&loader, &top)) {
         LoadTop(&loader, top);
         CheckPackageFileName(&loader);
+        CheckMeaning(&loader, top);
         Lint(&loader);
     }
     std::stable_sort(loader.vMessages.begin(), loader.vMessages.end(), [](const Message &a, const Message &b) {
@@ -809,6 +968,8 @@ int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::
     });
     for (const Message &msg : loader.vMessages)
         pvMessages->push_back(msg.strText);
+    if (pnWarnings)
+        *pnWarnings = loader.nWarnings;
     return loader.nErrors == 0;
 }
 

@@ -46,9 +46,15 @@ struct Product {
 
 /* Reads and checks a product file.  1 with *pProduct filled when it has no
    errors; 0 otherwise, with every problem as "FILE:LINE:COLUMN: error: ..."
-   (warnings too, as "warning:") in *pvMessages.  Every check the lint makes
-   of a manifest and its script has been applied. */
-int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages);
+   (warnings too, as "warning:") in *pvMessages, their number in *pnWarnings
+   when given.  Every check the lint makes of a manifest and its script
+   has been applied, and those of meaning that only a product file shows
+   (a key that needs another, a command naming a file no item installs). */
+int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages,
+                int *pnWarnings = nullptr);
+
+/* Of vKnown, the word nearest to strWord (fewest edits); null when empty. */
+const char *FindNearestWord(const std::string &strWord, const std::vector<const char *> &vKnown);
 
 /* A UTF-8 text as LoadStringA returns it on a western system: in code
    page 1252, each character the code page lacks read as "?" and listed in

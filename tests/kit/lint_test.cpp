@@ -190,6 +190,25 @@ TEST(Lint, FindingsReadAsIdSeverityMessage)
     EXPECT_EQ(FormatFinding(v[1]), "1800: error: item date \"19980931\" is not a real date");
 }
 
+/* The one form of every printed finding, and manifest texts (code page
+   1252) quoted in UTF-8: the euro, a Latin letter and a byte the code
+   page leaves undefined. */
+TEST(Lint, PrintedFindingsHaveOneFormAndQuoteInUtf8)
+{
+    std::vector<Finding> v = Lint({{105, "\x80\xE9\x81"}});
+    ASSERT_EQ(v.size(), 1u) << Describe(v);
+    FindingPlace place;
+    place.strFile = "dist/quarnel.exe";
+    place.strKey = "entry 105";
+    EXPECT_EQ(FormatFindingAt(place, v[0].severity, v[0].strMessage),
+              "dist/quarnel.exe: warning: entry 105: \"\xE2\x82\xAC\xC3\xA9\xC2\x81\" is neither TRUE nor FALSE: "
+              "it reads as false");
+    place.nLine = 7;
+    place.nColumn = 3;
+    place.strKey.clear();
+    EXPECT_EQ(FormatFindingAt(place, SEV_ERROR, "x"), "dist/quarnel.exe:7:3: error: x");
+}
+
 TEST(Lint, PercentPairBeforeAMacroSaysWhatTheBoxShows)
 {
     std::vector<Finding> v = Lint({{3200, "PKeep %%S?"}});

@@ -179,12 +179,12 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
     WriteText("A.TXT", "a");
     WriteText("product.toml",
               "[product]\nname = \"N\"\nversion = \"4.3.2.1\"\npublisher = \"P \u00A9\"\ndescription = \"D\"\n"
-              "[install]\npackage = \"A.PKG\"\ndestination = 'C:\\A'\nspace_kb = 64\nrun_after = '%DA.TXT'\n"
+              "[install]\npackage = \"A.PKG\"\ndestination = 'C:\\A'\nspace_kb = 64\nrun_after = '%DS\\A.TXT'\n"
               "show_progress = false\nshow_completion = true\ncompletion_message = \"C\"\n"
               "cancel_question = \"Q\"\nwarn_root = false\nwarn_windows_dir = true\nwarn_system_dir = false\n"
               "subdirectories = [\"S\"]\n"
               "[program_group]\nname = \"G, 1\"\ndde_service = \"SVC\"\ncommands = [\"[X]\"]\n"
-              "[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DA.TXT'\nreplace = true\n"
+              "[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DS\\A.TXT'\nreplace = true\n"
               "[[item]]\nsource = \"A.TXT\"\ndestination = '%DS\\A.TXT'\ndate = 2000-02-29\noverwrite = \"N\"\n"
               "[[ini]]\nfile = '%DA.INI'\nsection = \"Sec\"\nkey = \"K\"\nvalue = \"V\"\noverwrite = \"N\"\n"
               "[messages]\n0 = \"M0\"\n408 = \"M408\"\n"
@@ -198,11 +198,11 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
     EXPECT_EQ(p.version.strPublisher, "P \xA9");
     EXPECT_EQ(p.version.strVersion, "4.3.2.1");
     const Manifest want = {
-        {0, "M0"}, {97, "7"}, {98, "A.PKG"}, {99, "D"}, {100, "C:\\A"}, {101, "64"}, {102, "%DA.TXT"},
+        {0, "M0"}, {97, "7"}, {98, "A.PKG"}, {99, "D"}, {100, "C:\\A"}, {101, "64"}, {102, "%DS\\A.TXT"},
         {105, "FALSE"}, {106, "TRUE"}, {107, "FALSE"}, {108, "TRUE"}, {109, "FALSE"}, {112, "Q"}, {150, "C"},
         {408, "M408"}, {499, "1"}, {500, "S"}, {698, "SVC"}, {699, "3"},
         {700, "[CreateGroup(\"G, 1\")][ShowGroup(\"G, 1\",1)]"}, {701, "[X]"},
-        {702, "[ReplaceItem(T)][AddItem(%DA.TXT,T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
+        {702, "[ReplaceItem(T)][AddItem(%DS\\A.TXT,T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
         {1400, "A.TXT"}, /* no name: the installed file's */
         {1800, "20000229"}, {2200, "N"}, {2999, "1"}, {3000, "%DA.INI"}, {3200, "N"}, {3400, "Sec"},
         {3600, "K"}, {3800, "V"}};
@@ -216,14 +216,18 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
 /* ---- mistakes in a product file ----------------------------------------- */
 
 /* A small product; a case adds one line to [install] (line 7; a package
-   line there replaces the product's own), one to the item (line 12) and
+   or destination line there replaces the product's own, and the comment
+   NO_PRODUCT leaves out the product table), one to the item (line 12) and
    text at the end (from line 13). */
+const char *const pszNoProduct = "# without a product table";
+
 std::string ProductText(const std::string &strInstall, const std::string &strItem, const std::string &strTail)
 {
-    return "[product]\n"
-           "name = \"App\"\n"
-           "version = \"1.0\"\n"
+    bool fNoProduct = strInstall == pszNoProduct;
+    return std::string(fNoProduct ? "" : "product = { name = \"App\", version = \"1.0\" }") + "\n"
+           "# line 2\n"
            "[install]\n" +
+           std::string(strInstall.compare(0, 11, "destination") == 0 ? "" : "destination = 'C:\\APP'") + "\n" +
            std::string(strInstall.compare(0, 7, "package") == 0 ? "" : "package = \"APP.PKG\"") + "\n"
            "subdirectories = [\"DOCS\"]\n" +
            strInstall + "\n"
@@ -247,9 +251,12 @@ const std::string strName255 = "name = \"" + std::string(253, 'n') + "\xC3\xA9\x
 const std::vector<Mistake> &Mistakes()
 {
     static const std::string strLongName = "name = \"" + str256 + "\"";
-    /* 255 characters once %D is C:\ (no destination given): the near miss */
+    /* 255 characters once %D is C:\APP\: the near miss */
     static const std::string strLongDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(249, 'D') + "'";
-    static const std::string strFitDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(247, 'D') + "'";
+    static const std::string strFitDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(243, 'D') + "'";
+    static const std::string strIni = "[[ini]]\nfile = '%DA.INI'\nsection = \"S\"\nkey = \"K\"\n";
+    static const std::string strBadIniRule = strIni + "overwrite = \"O19980909\"";
+    static const std::string strIniRule = strIni + "overwrite = \"PReplace %s with %s?\"";
     static const std::vector<Mistake> v = {
         {"wrong type", "space_kb = \"64\"", "", "", "product.toml:7:1: error: install.space_kb: expects a whole number",
          "space_kb = 64", "", ""},
@@ -292,6 +299,51 @@ const std::vector<Mistake> &Mistakes()
         {"a character outside code page 1252", "completion_message = \"\xE2\x98\x83\"", "", "",
          "7:1: warning: install.completion_message: \xE2\x98\x83 not in code page 1252",
          "completion_message = \"\xE2\x82\xAC\"", "", ""},
+        /* Rules by meaning: words read as their first letter. */
+        {"rule \"Ask\" always overwrites", "", "overwrite = \"Ask\"", "",
+         "12:1: error: item[0].overwrite: rule \"Ask\": a word, not a rule: the installer reads it as \"A\"", "",
+         "overwrite = \"PReplace %s?\"", ""},
+        {"rule \"Newer\" never overwrites", "", "overwrite = \"Newer\"", "",
+         "12:1: error: item[0].overwrite: rule \"Newer\": a word, not a rule: the installer reads it as \"N\"", "",
+         "overwrite = \"O19980909\"", ""},
+        {"rule \"Prompt\" asks \"rompt\"", "", "overwrite = \"Prompt\"", "",
+         "12:1: error: item[0].overwrite: rule \"Prompt\": a word, not a rule: the installer reads it as \"P\" and "
+         "asks the question \"rompt\"", "", "overwrite = \"PReplace %s?\"", ""},
+        {"rule after its first letter", "", "overwrite = \"A always\"", "",
+         "12:1: error: item[0].overwrite: rule \"A always\": only its first letter counts", "", "overwrite = \"A\"", ""},
+        {"rule in lower case", "", "overwrite = \"n\"", "",
+         "12:1: error: item[0].overwrite: rule \"n\": its first letter is none of the rule letters", "",
+         "overwrite = \"N\"", ""},
+        {"rule with text after its date", "", "overwrite = \"O19980909 ask\"", "",
+         "12:1: error: item[0].overwrite: rule \"O19980909 ask\": the installer ignores \" ask\" after the date", "",
+         "overwrite = \"O19980909PAsk?\"", ""},
+        {"rule with a date that is none", "", "overwrite = \"O19981340\"", "",
+         "12:1: error: item[0].overwrite: rule \"O19981340\": its date \"19981340\" is not a real date", "",
+         "overwrite = \"O19981130\"", ""},
+        {"rule P without a question", "", "overwrite = \"P\"", "",
+         "12:1: error: item[0].overwrite: rule \"P\": P needs the question to ask", "", "overwrite = \"P?\"", ""},
+        {"INI rule with an item's date", "", "", strBadIniRule.c_str(),
+         "17:1: error: ini[0].overwrite: rule \"O19980909\": O and a date is for items only", "", "",
+         strIniRule.c_str()},
+        /* Mistakes of meaning. */
+        {"completion message never shown", "completion_message = \"Done.\"", "", "",
+         "7:1: warning: install.completion_message: the completion message shows only with show_completion = true",
+         "show_completion = true\ncompletion_message = \"Done.\"", "", ""},
+        {"icons without a group", "", "", "[program_group]\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\A.TXT'",
+         "14:1: warning: program_group.icon[0]: icons without a group", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\A.TXT'"},
+        {"run_after naming a file no item installs", "run_after = '%WNOTEPAD.EXE %DREADME.TXT'", "", "",
+         "7:1: warning: install.run_after: names \"%DREADME.TXT\", which no item installs",
+         "run_after = '%WNOTEPAD.EXE %Ddocs/a.txt'", "", ""},
+        {"icon command naming a file no item installs", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '\"%DDOCS\\B C.TXT\" /x'",
+         "17:1: warning: program_group.icon[0].command: names \"%DDOCS\\B C.TXT\", which no item installs", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '\"%DDOCS\\A.TXT\" /x'"},
+        {"no destination", "destination = ''", "", "",
+         "7:1: error: install.destination: no destination: the installer would offer an empty folder field",
+         "destination = 'C:\\OTHER'", "", ""},
+        {"no product table", pszNoProduct, "", "", "product.toml: error: the product file has no [product] table",
+         "# with the product table", "", ""},
     };
     return v;
 }
