@@ -352,8 +352,15 @@ void Generator::MakeInis(RtProduct *p, int n)
 void Generator::MakeGroup(RtProduct *p, int n)
 {
     p->group = OldFolderName((int)(p->uSeed % 1000)) + " " + Word(3, 5);
-    for (int i = 0; i < n && !p->items.empty(); i++)
-        p->icons.push_back(RtIcon{Text(i), p->items[(size_t)m_dice.Below((int)p->items.size())].rel});
+    /* An icon's command is a command line: its program is the text up to
+       the first blank, so an icon starts only an item whose path below the
+       destination holds none. */
+    std::vector<std::string> targets;
+    for (const RtItem &it : p->items)
+        if (it.rel.find(' ') == std::string::npos)
+            targets.push_back(it.rel);
+    for (int i = 0; i < n && !targets.empty(); i++)
+        p->icons.push_back(RtIcon{Text(i), targets[(size_t)m_dice.Below((int)targets.size())]});
 }
 
 RtProduct Generator::Make(const std::string &base)
@@ -376,15 +383,23 @@ RtProduct Generator::Make(const std::string &base)
 
 /* ---- The product file -------------------------------------------------- */
 
-std::string Utf8Of1252(const std::string &s)
+/* Text from one code page to another (through UTF-16): the product file
+   is UTF-8, the installer and these tests speak code page 1252, and the
+   kit answers in UTF-8. */
+std::string Recoded(const std::string &s, UINT uFrom, UINT uTo)
 {
     if (s.empty())
         return s;
-    std::wstring w((size_t)MultiByteToWideChar(1252, 0, s.data(), (int)s.size(), NULL, 0), L'\0');
-    MultiByteToWideChar(1252, 0, s.data(), (int)s.size(), &w[0], (int)w.size());
-    std::string u((size_t)WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), NULL, 0, NULL, NULL), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &u[0], (int)u.size(), NULL, NULL);
-    return u;
+    std::wstring w((size_t)MultiByteToWideChar(uFrom, 0, s.data(), (int)s.size(), NULL, 0), L'\0');
+    MultiByteToWideChar(uFrom, 0, s.data(), (int)s.size(), &w[0], (int)w.size());
+    std::string out((size_t)WideCharToMultiByte(uTo, 0, w.data(), (int)w.size(), NULL, 0, NULL, NULL), '\0');
+    WideCharToMultiByte(uTo, 0, w.data(), (int)w.size(), &out[0], (int)out.size(), NULL, NULL);
+    return out;
+}
+
+std::string Utf8Of1252(const std::string &s)
+{
+    return Recoded(s, 1252, CP_UTF8);
 }
 
 std::string Toml(const std::string &s)
@@ -559,6 +574,12 @@ void Prepare(const RtProduct &p)
     }
 }
 
+bool IsEnabledWindow(void *pv)
+{
+    HWND hWnd = static_cast<HWND>(pv);
+    return IsWindow(hWnd) && IsWindowEnabled(hWnd);
+}
+
 /* The install as a user does it: the destination typed, confirmed, each
    question answered as the product's plan says, the completion box read.
    What went otherwise is added to *pv. */
@@ -601,14 +622,16 @@ void Install(const RtProduct &p, const std::string &exe, std::vector<std::string
             pv->push_back("the box \"" + box.text + "\" stayed");
             break;
         }
-        /* After an error the destination dialog waits for another try:
-           it is cancelled, so that the installer ends. */
-        if (!fAsExpected && box.buttons.size() == 1) {
-            HWND hAgain = inst.MainDialog(10000);
-            if (hAgain)
-                PressButton(hAgain, IDCANCEL);
+        if (fAsExpected || box.buttons.size() != 1)
+            continue;
+        /* After a failed copy the destination dialog is enabled again for
+           another try: it is cancelled, so that the installer ends.  After
+           any other error the install goes on to the box expected. */
+        if (WaitUntil(IsEnabledWindow, hMain, 5000)) {
+            PressButton(hMain, IDCANCEL);
             break;
         }
+        k--;
     }
     int nExit = inst.Exit(60000);
     if (nExit != 0)
@@ -718,7 +741,7 @@ bool Build(const RtProduct &p, const std::string &dir, std::vector<std::string> 
                            ExeDir() + "..\\quarnel-stub.exe\"";
     int nExit = RunAndRead(cmd, dir, 120000, &out);
     if (nExit != 0 || out.find("warning") != std::string::npos)
-        pv->push_back("quarnel-kit build ended with " + std::to_string(nExit) + ":\n" + out);
+        pv->push_back("quarnel-kit build ended with " + std::to_string(nExit) + ":\n" + Recoded(out, CP_UTF8, 1252));
     return nExit == 0;
 }
 
@@ -728,6 +751,9 @@ bool RoundTrip(uint64_t uSeed)
     std::string base = ScratchDir("rt-dest"), work = ScratchDir("rt-product");
     RtProduct p = Generator(uSeed, GetACP() == 1252).Make(base);
     std::vector<std::string> v;
+    /* The shell may have ended with the previous product's windows. */
+    if (!p.group.empty() && !WaitForProgramManager(60000))
+        v.push_back("the shell does not answer Program Manager DDE");
     if (Build(p, work, &v)) {
         Prepare(p);
         Install(p, work + "dist\\quarnel.exe", &v);
@@ -760,7 +786,9 @@ TEST(RoundTrip, GeneratedProductsInstallAsTheirProductFilesSay)
     uint64_t uCount = EnvNumber("QUARNEL_ROUNDTRIP_COUNT", uOne ? 1 : RUN_COUNT);
     printf("round trip: seeds %llu to %llu; QUARNEL_ROUNDTRIP_SEED=N replays one\n", (unsigned long long)uFirst,
            (unsigned long long)(uFirst + uCount - 1));
-    ASSERT_TRUE(WaitForProgramManager(30000));
+    /* The shell starts with the first window of the session: on a busy
+       machine that takes a while. */
+    ASSERT_TRUE(WaitForProgramManager(120000));
     int nFailed = 0;
     for (uint64_t k = 0; k < uCount; k++)
         nFailed += !RoundTrip(uFirst + k);
