@@ -134,23 +134,10 @@ std::string Relative(std::string s, const std::string &dest)
 
 void CollectFiles(const std::string &dir, const std::string &dest, Found *pFound)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((dir + "*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = dir + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*pFound)[Relative(path, dest)] = "<folder>";
-            CollectFiles(path + "\\", dest, pFound);
-        } else {
-            (*pFound)[Relative(path, dest)] = CreationDate(path) + " " + Relative(ReadBytes(path), dest);
-        }
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+    ForEachBelow(dir, [&](const std::string &path, bool fDir) {
+        (*pFound)[Relative(path, dest)] =
+            fDir ? "<folder>" : CreationDate(path) + " " + Relative(ReadBytes(path), dest);
+    });
 }
 
 /* Installs the sample with exe into dest, answering as a user who accepts

@@ -44,8 +44,11 @@ private:
 };
 
 /* Every twentieth seed makes a product with the largest counts the
-   installer has room for; a day's run starts at such a seed. */
+   installer has room for; a day's run ends with such a seed.  Last,
+   because Wine's shell may be gone after it has made and shown a group
+   of that many shortcuts, and every later group would then fail. */
 const uint64_t LARGEST_EVERY = 20;
+const uint64_t LARGEST_AT = LARGEST_EVERY - 1;
 const int RUN_COUNT = 20;
 
 /* Letters of code page 1252 beyond ASCII: e acute, u and a umlaut, o
@@ -164,11 +167,11 @@ std::string Generator::Word(int nMin, int nMax, bool fFolder)
    letters or more in front of it keeps clear of the device names. */
 std::string Generator::NewFolderName(int nIndex)
 {
-    static const char *const apszForms[] = {"%w%i", "%w(%i)", "%w,%i", "%w_%i-%w", "%w%i.%w", "%w+%i(%w)"};
+    /* w: a word, i: the index */
+    static const char *const apszForms[] = {"wi", "w(i)", "w,i", "w_i-w", "wi.w", "w+i(w)"};
     std::string form = apszForms[m_dice.Below(6)], s;
     for (char c : form)
         s += c == 'w' ? Word(4, 7, true) : c == 'i' ? std::to_string(nIndex) : std::string(1, c);
-    s.erase(std::remove(s.begin(), s.end(), '%'), s.end());
     return s;
 }
 
@@ -367,7 +370,7 @@ RtProduct Generator::Make(const std::string &base)
 {
     RtProduct p;
     p.uSeed = m_uSeed;
-    bool fLargest = m_uSeed % LARGEST_EVERY == 0;
+    bool fLargest = m_uSeed % LARGEST_EVERY == LARGEST_AT;
     p.fUpdate = m_dice.Chance(40);
     p.fProgress = m_dice.Chance(70);
     MakeDestination(&p, base);
@@ -650,24 +653,6 @@ std::string Upper(std::string s)
     return s;
 }
 
-void ListFiles(const std::string &dir, std::map<std::string, bool> *pFiles)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(dir + "\\" + name, pFiles);
-        else
-            (*pFiles)[Upper(dir + "\\" + name)] = false;
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-}
-
 /* ---- The checker ------------------------------------------------------- */
 
 /* Everything the installed state says otherwise than the product file. */
@@ -677,8 +662,12 @@ std::vector<std::string> Differences(const RtProduct &p)
     for (const std::string &sub : p.subdirs)
         if (!DirExists(p.dest + "\\" + sub))
             v.push_back("subdirectory missing: " + sub);
+    /* Every file there, each crossed off as an item or INI file names it. */
     std::map<std::string, bool> files;
-    ListFiles(p.dest, &files);
+    ForEachBelow(p.dest + "\\", [&](const std::string &path, bool fDir) {
+        if (!fDir)
+            files[Upper(path)] = false;
+    });
     bool fAsked = false;
     for (const RtItem &it : p.items) {
         std::string path = p.dest + "\\" + it.rel;
@@ -740,7 +729,7 @@ bool Build(const RtProduct &p, const std::string &dir, std::vector<std::string> 
     std::string out, cmd = "\"" + ExeDir() + "..\\quarnel-kit.exe\" build product.toml -o dist --stub \"" +
                            ExeDir() + "..\\quarnel-stub.exe\"";
     int nExit = RunAndRead(cmd, dir, 120000, &out);
-    if (nExit != 0 || out.find("warning") != std::string::npos)
+    if (nExit != 0 || out.find(": warning: ") != std::string::npos)
         pv->push_back("quarnel-kit build ended with " + std::to_string(nExit) + ":\n" + Recoded(out, CP_UTF8, 1252));
     return nExit == 0;
 }

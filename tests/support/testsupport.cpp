@@ -47,6 +47,24 @@ void RemoveTree(const std::string &path)
     RemoveDirectoryA(dir.c_str());
 }
 
+void ForEachBelow(const std::string &dir, const std::function<void(const std::string &, bool)> &fn)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        bool fDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        fn(dir + name, fDir);
+        if (fDir)
+            ForEachBelow(dir + name + "\\", fn);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
 std::string ScratchDir(const std::string &name)
 {
     std::string root = ExeDir() + "scratch";
