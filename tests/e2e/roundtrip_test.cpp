@@ -209,7 +209,9 @@ std::string Generator::Text(int nIndex)
 /* An item's file name; with cchExact, exactly that many characters. */
 std::string Generator::FileName(int nIndex, size_t cchExact)
 {
-    static const char *const apszExt[] = {".TXT", ".DAT", ".exe", ".ini", ".B,1"};
+    /* No ".exe": the bytes are no program, and a shortcut to a program
+       makes Wine's shell read its icons out of it. */
+    static const char *const apszExt[] = {".TXT", ".DAT", ".hlp", ".ini", ".B,1"};
     std::string ext = apszExt[m_dice.Below(5)];
     std::string stem = Word(4, 6) + std::to_string(nIndex);
     if (cchExact) {
