@@ -753,6 +753,7 @@ bool RoundTrip(uint64_t uSeed)
     }
     if (!p.group.empty())
         RemoveTree(GroupDir(p));
+    printf("round trip: seed %llu: %s\n", (unsigned long long)uSeed, v.empty() ? "as its product file says" : "differs");
     if (v.empty())
         return true;
     std::string report;
