@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kit_package.h"
+#include "logic.h"
 
 /* Entry ID -> text; an absent ID is an absent (or empty) entry. */
 typedef std::map<unsigned, std::string> Manifest;
@@ -27,6 +28,40 @@ struct Finding {
 std::string DefaultDestination(const Manifest &manifest);
 extern const char *const pszCheckSysDir;
 extern const char *const pszCheckWinDir;
+
+/* ---- Names and paths as Windows reads them (init, the product file and
+   the lint alike) ---- */
+
+/* Every fault of a name the kit writes into a path. */
+const unsigned PATH_FAULTS_WRITTEN = NAME_ALL_FAULTS;
+
+/* Why a path (a drive or a leading %D, %S or %W, then names separated by
+   \ or /) has a name Windows cannot take, checking the faults uFaults
+   (NameFault flags); empty when it has none. */
+std::string CheckPathNames(const std::string &strPath, unsigned uFaults);
+
+/* The same for the words of a command line that are paths (they start
+   with a macro or a drive, quoted or not). */
+std::string CheckCommandPaths(const std::string &strCommand, unsigned uFaults);
+
+/* Why a name has the fault, for a message that names it. */
+std::string DescribeNameFault(NameFault fault, const std::string &strName);
+
+/* The offset of str's first control character, or npos; with fLineBreaks
+   a tab, carriage return or line feed is passed over (a message box shows
+   them as what they are). */
+size_t FindControl(const std::string &str, bool fLineBreaks);
+
+/* Why str's control character at i is one too many, with the hint that a
+   double-quoted TOML string reads "\t" in "C:\tools" as a tab. */
+std::string DescribeControl(const std::string &str, size_t i);
+
+/* The installer's rule for the name of a folder it creates, for messages. */
+std::string NewFolderRule();
+
+/* A path as Windows compares it: one separator, no trailing one, letters
+   folded as in code page 1252. */
+std::string FoldPath(const std::string &str);
 
 /* The file name an item destination writes: after its last backslash, or
    after its leading macro when it has no backslash (%DREADME.TXT). */

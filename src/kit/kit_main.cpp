@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -46,6 +47,8 @@ struct Options {
     bool fDryRun = false;
     bool fStrict = false;
     bool fNoSeal = false;
+    bool fForce = false;    /* init: replace an existing product file */
+    bool fHidden = false;   /* init: take names starting with a dot */
 };
 
 /* The variable that holds the signing certificate's password, unless a
@@ -506,14 +509,25 @@ int RunSign(const Options &opt)
 
 int RunInit(const Options &opt)
 {
+    /* A product file is the author's own work, edited by hand after init. */
+    std::error_code ec;
+    if (!opt.strOutput.empty() && !opt.fForce &&
+        std::filesystem::symlink_status(opt.strOutput, ec).type() != std::filesystem::file_type::not_found)
+        return ReportFailure(opt.strOutput + ": exists already; pass --force to replace it");
+    InitRequest request;
+    request.strDir = opt.strDir;
+    request.strProductFile = opt.strOutput;
+    request.fHidden = opt.fHidden;
     std::string strText;
-    std::vector<std::string> vProblems;
-    if (!MakeStarterProduct(opt.strDir, opt.strOutput, &strText, &vProblems)) {
+    std::vector<std::string> vProblems, vNotes;
+    if (!MakeStarterProduct(request, &strText, &vProblems, &vNotes)) {
         for (const std::string &str : vProblems)
             fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
         fprintf(stderr, "quarnel-kit: %s: no product file written\n", opt.strDir.c_str());
         return EXIT_FINDINGS;
     }
+    for (const std::string &str : vNotes)
+        fprintf(stderr, "quarnel-kit: note: %s\n", str.c_str());
     return WriteOutput(opt, strText);
 }
 
@@ -707,10 +721,13 @@ const CommandText aCommands[] = {
     {"init", "Write a starting product file for the files under a folder.",
      "Every file becomes an item (in the byte order of its path, installed under the\n"
      "same relative path, dated with the UTC day it was last modified, rule \"A\"), every\n"
-     "folder a subdirectory.  Source paths are relative to the product file's folder.\n"
-     "Files an installer cannot take stop it, each named: empty files, files of 2 GiB\n"
-     "or more, folder names the installer refuses, dates outside 1980-2107, more than\n"
-     "400 files.\n\n"
+     "folder a subdirectory.  Source paths are relative to the product file's folder\n"
+     "(to the current folder on standard output).  Links are followed.  Names starting\n"
+     "with a dot are left out unless --hidden is given; an existing product file is\n"
+     "replaced only with --force.  Files an installer cannot take stop it, each named:\n"
+     "empty files, files of 2 GiB or more, names Windows or the installer refuses or\n"
+     "that it would expand (%D, %S, %W), names Windows takes for one file, links that\n"
+     "lead nowhere or into themselves, dates outside 1980-2107, more than 400 files.\n\n"
      "Examples:\n"
      "  quarnel-kit init files -o product.toml\n"
      "  quarnel-kit init files > product.toml"},
@@ -791,6 +808,8 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p = AddCommand(app, "init");
     p->add_option("DIR", pOpt->strDir, "the folder holding the product's files")->required();
     p->add_option("-o,--output", pOpt->strOutput, "write the product file here instead of to stdout");
+    p->add_flag("-f,--force", pOpt->fForce, "replace the product file named by -o when it exists");
+    p->add_flag("--hidden", pOpt->fHidden, "take files and folders whose names start with a dot");
 
     p = AddCommand(app, "check");
     p->add_option("PRODUCT", pOpt->strProduct, "the product file (.toml)")->required();

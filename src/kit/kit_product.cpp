@@ -230,9 +230,36 @@ int Define(Loader *pL, unsigned uId, const std::string &strText, const Origin &o
     return 1;
 }
 
+/* What a text becomes, and so which characters it may hold. */
+enum TextUse {
+    TEXT_RAW,       /* a numbered entry: the lint judges it by its ID */
+    TEXT_LINE,      /* one line of text: no control character */
+    TEXT_SHOWN,     /* shown in a message box, where a tab or line break works */
+    TEXT_PATH,      /* a path the installer creates or opens: every name one
+                       Windows takes, written with backslashes */
+    TEXT_COMMAND,   /* a command line: one line, its path words as TEXT_PATH */
+    TEXT_DEST       /* the default destination: a path that is never
+                       expanded, so a macro in it stays text */
+};
+
+/* Why a text cannot be used as use says, or empty. */
+std::string CheckTextUse(const std::string &str, TextUse use)
+{
+    if (use == TEXT_RAW)
+        return std::string();
+    if (use == TEXT_PATH || use == TEXT_DEST)
+        return CheckPathNames(str, use == TEXT_DEST ? PATH_FAULTS_WRITTEN & ~NAME_MACRO : PATH_FAULTS_WRITTEN);
+    size_t i = FindControl(str, use == TEXT_SHOWN);
+    if (i != std::string::npos)
+        return DescribeControl(str, i);
+    return use == TEXT_COMMAND ? CheckCommandPaths(str, PATH_FAULTS_WRITTEN) : std::string();
+}
+
 /* A string value in code page 1252, checked against the room the installer
-   reads (0: not checked here).  0 on a wrong type. */
-int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom, std::string *pstrText)
+   reads (0: not checked here) and against what it becomes.  0 on a wrong
+   type or a text that cannot be used. */
+int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom, std::string *pstrText,
+            TextUse use = TEXT_LINE)
 {
     const toml::value<std::string> *pv = node.as_string();
     if (!pv) {
@@ -248,13 +275,22 @@ int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom,
                                      " characters; the installer reads only the first " + std::to_string(cchRoom));
         return 0;
     }
+    std::string strWhy = CheckTextUse(*pstrText, use);
+    if (!strWhy.empty()) {
+        Report(pL, o, SEV_ERROR, strWhy);
+        return 0;
+    }
+    /* Windows reads / as \; the installer's own checks know only \. */
+    if (use == TEXT_PATH || use == TEXT_DEST)
+        std::replace(pstrText->begin(), pstrText->end(), '/', '\\');
     return 1;
 }
 
-int DefineText(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom)
+int DefineText(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom,
+               TextUse use = TEXT_LINE)
 {
     std::string str;
-    if (!GetText(pL, node, o, cchRoom, &str)) {
+    if (!GetText(pL, node, o, cchRoom, &str, use)) {
         pL->setReported.insert(uId);
         pL->mapOrigins.emplace(uId, o);
         return 0;
@@ -268,7 +304,7 @@ int DefineText(Loader *pL, unsigned uId, const toml::node &node, const Origin &o
    findings on the entry. */
 void DefineRule(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom, bool fItem)
 {
-    if (!DefineText(pL, uId, node, o, cchRoom))
+    if (!DefineText(pL, uId, node, o, cchRoom, TEXT_SHOWN))
         return;
     const Manifest &m = pL->pProduct->manifest;
     Manifest::const_iterator it = m.find(uId);
@@ -288,7 +324,7 @@ int GetPlainText(Loader *pL, const toml::node &node, const Origin &o, std::strin
     else if (const toml::value<bool> *pBool = node.as_boolean())
         *pstrText = pBool->get() ? "TRUE" : "FALSE";
     else
-        return GetText(pL, node, o, 0, pstrText);
+        return GetText(pL, node, o, 0, pstrText, TEXT_RAW);
     return 1;
 }
 
@@ -301,22 +337,23 @@ struct SingleKey {
     unsigned uId;
     Kind kind;
     size_t cchRoom;
+    TextUse use;
 };
 
 const std::vector<SingleKey> &InstallKeys()
 {
     static const std::vector<SingleKey> v = {
-        {"package", IDS_PACKAGE, KIND_TEXT, 0}, /* the lint names the cut package name */
-        {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0},
-        {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0},
-        {"run_after", IDS_FOLLOWUP, KIND_TEXT, STRING_KEPT},
-        {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0},
-        {"show_completion", IDS_SHOW_DONE, KIND_SWITCH, 0},
-        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, STRING_KEPT},
-        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, STRING_KEPT},
-        {"warn_root", IDS_WARN_ROOT, KIND_SWITCH, 0},
-        {"warn_windows_dir", IDS_WARN_WINDIR, KIND_SWITCH, 0},
-        {"warn_system_dir", IDS_WARN_SYSDIR, KIND_SWITCH, 0},
+        {"package", IDS_PACKAGE, KIND_TEXT, 0, TEXT_LINE}, /* the lint names the cut package name */
+        {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0, TEXT_DEST},
+        {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0, TEXT_RAW},
+        {"run_after", IDS_FOLLOWUP, KIND_TEXT, STRING_KEPT, TEXT_COMMAND},
+        {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0, TEXT_RAW},
+        {"show_completion", IDS_SHOW_DONE, KIND_SWITCH, 0, TEXT_RAW},
+        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, STRING_KEPT, TEXT_SHOWN},
+        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, STRING_KEPT, TEXT_SHOWN},
+        {"warn_root", IDS_WARN_ROOT, KIND_SWITCH, 0, TEXT_RAW},
+        {"warn_windows_dir", IDS_WARN_WINDIR, KIND_SWITCH, 0, TEXT_RAW},
+        {"warn_system_dir", IDS_WARN_SYSDIR, KIND_SWITCH, 0, TEXT_RAW},
     };
     return v;
 }
@@ -324,7 +361,7 @@ const std::vector<SingleKey> &InstallKeys()
 void DefineSingle(Loader *pL, const SingleKey &key, const toml::node &node, const Origin &o)
 {
     if (key.kind == KIND_TEXT) {
-        DefineText(pL, key.uId, node, o, key.cchRoom);
+        DefineText(pL, key.uId, node, o, key.cchRoom, key.use);
     } else if (key.kind == KIND_SWITCH) {
         if (const toml::value<bool> *pv = node.as_boolean())
             Define(pL, key.uId, pv->get() ? "TRUE" : "FALSE", o);
@@ -357,7 +394,7 @@ void DefineList(Loader *pL, const toml::node &node, const Origin &o, unsigned uC
     }
     for (size_t i = 0; i < pArr->size(); i++)
         DefineText(pL, uBase + (unsigned)i, (*pArr)[i], MakeOrigin(o.strKey + "[" + std::to_string(i) + "]",
-                                                                    (*pArr)[i].source()), STRING_KEPT);
+                                                                    (*pArr)[i].source()), STRING_KEPT, TEXT_PATH);
     if (!pArr->empty())
         Define(pL, uCount, std::to_string(pArr->size()), o);
 }
@@ -430,7 +467,7 @@ void LoadProductTable(Loader *pL, const toml::table &tbl)
     ForEachKey(tbl, "product.", [pL, pVer](const std::string &strKey, const toml::node &node, const Origin &o) {
         std::string str;
         if (strKey == "description") {
-            DefineText(pL, IDS_DESCRIPTION, node, o, STRING_KEPT);
+            DefineText(pL, IDS_DESCRIPTION, node, o, STRING_KEPT, TEXT_SHOWN);
         } else if (strKey == "name" || strKey == "publisher") {
             if (GetText(pL, node, o, PATH_KEPT, &str))
                 (strKey == "name" ? pVer->strName : pVer->strPublisher) = str;
@@ -500,6 +537,7 @@ struct FieldKey {
     unsigned uBase; /* 0: not an entry */
     size_t cchRoom;
     bool fRequired;
+    TextUse use;
 };
 
 /* One table of an array of tables ([[item]], [[ini]]): its keys by field,
@@ -515,7 +553,7 @@ void LoadFields(Loader *pL, const toml::table &tbl, const Origin &oTable, const 
                 continue;
             setSeen.insert(strKey);
             if (!fnSpecial(f, node, o))
-                DefineText(pL, f.uBase, node, o, f.cchRoom);
+                DefineText(pL, f.uBase, node, o, f.cchRoom, f.use);
             return;
         }
         std::vector<const char *> vKnown;
@@ -557,11 +595,11 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
         unsigned u = (unsigned)i;
         Origin oItem = MakeOrigin("item[" + std::to_string(i) + "]", elem.source());
         static const std::vector<FieldKey> vFields = {
-            {"source", 0, 0, true},
-            {"destination", IDS_ITEM_DEST, PATH_KEPT, true},
-            {"name", IDS_ITEM_NAME, PATH_KEPT, false},
-            {"date", IDS_ITEM_DATE, 0, false},
-            {"overwrite", IDS_ITEM_RULE, ITEM_RULE_KEPT, false},
+            {"source", 0, 0, true, TEXT_RAW},
+            {"destination", IDS_ITEM_DEST, PATH_KEPT, true, TEXT_PATH},
+            {"name", IDS_ITEM_NAME, PATH_KEPT, false, TEXT_LINE},
+            {"date", IDS_ITEM_DATE, 0, false, TEXT_LINE},
+            {"overwrite", IDS_ITEM_RULE, ITEM_RULE_KEPT, false, TEXT_SHOWN},
         };
         LoadFields(pL, *elem.as_table(), oItem, vFields,
                    [pL, pP, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
@@ -572,7 +610,7 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
                        else if (f.uBase == IDS_ITEM_RULE)
                            DefineRule(pL, IDS_ITEM_RULE + u, n, oKey, f.cchRoom, true);
                        else
-                           DefineText(pL, f.uBase + u, n, oKey, f.cchRoom);
+                           DefineText(pL, f.uBase + u, n, oKey, f.cchRoom, f.use);
                        return true;
                    });
         /* Without a display name the progress dialog would show "Copying "
@@ -594,11 +632,11 @@ void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
         const toml::node &elem = (*pArr)[i];
         unsigned u = (unsigned)i;
         const std::vector<FieldKey> vFields = {
-            {"file", IDS_INI_FILE + u, STRING_KEPT, true},
-            {"section", IDS_INI_SECTION + u, STRING_KEPT, true},
-            {"key", IDS_INI_KEY + u, STRING_KEPT, true},
-            {"value", IDS_INI_VALUE + u, STRING_KEPT, false},
-            {"overwrite", IDS_INI_RULE + u, STRING_KEPT, false},
+            {"file", IDS_INI_FILE + u, STRING_KEPT, true, TEXT_PATH},
+            {"section", IDS_INI_SECTION + u, STRING_KEPT, true, TEXT_LINE},
+            {"key", IDS_INI_KEY + u, STRING_KEPT, true, TEXT_LINE},
+            {"value", IDS_INI_VALUE + u, STRING_KEPT, false, TEXT_LINE},
+            {"overwrite", IDS_INI_RULE + u, STRING_KEPT, false, TEXT_SHOWN},
         };
         LoadFields(pL, *elem.as_table(), MakeOrigin("ini[" + std::to_string(i) + "]", elem.source()), vFields,
                    [pL, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
@@ -630,10 +668,10 @@ void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vect
 {
     std::string strTitle, strCommand;
     Origin oCommand;
-    bool fReplace = false;
+    bool fReplace = false, fBad = false;
     const toml::table *pTbl = node.as_table();
     static const std::vector<FieldKey> vFields = {
-        {"title", 0, 0, true}, {"command", 0, 0, true}, {"replace", 0, 0, false}};
+        {"title", 0, 0, true, TEXT_LINE}, {"command", 0, 0, true, TEXT_COMMAND}, {"replace", 0, 0, false, TEXT_RAW}};
     LoadFields(pL, *pTbl, oIcon, vFields, [&](const FieldKey &f, const toml::node &n, const Origin &o) {
         std::string strKey = f.pszKey;
         if (strKey == "replace" && n.as_boolean())
@@ -641,11 +679,13 @@ void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vect
         else if (strKey == "replace")
             ReportType(pL, o, n, "true or false");
         else
-            GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand);
+            fBad |= !GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand, f.use);
         if (strKey == "command")
             oCommand = o;
         return true;
     });
+    if (fBad)
+        return; /* reported at its key: no command for a text that cannot be used */
     if (!strCommand.empty())
         pL->vCommands.push_back(CommandRef{strCommand, oCommand});
     std::string strAdd = "[AddItem(" + DdeParam(strCommand) + "," + DdeParam(strTitle) + ")]";
@@ -750,7 +790,7 @@ void LoadNumbered(Loader *pL, const toml::table &tbl, const char *pszTable, bool
             Report(pL, o, SEV_ERROR, strKey + " is not a message ID (0, 112, 150, 300, 302-307, 400-408); "
                                               "other entries go under [entries]");
         else if (fMessages)
-            DefineText(pL, (unsigned)ul, node, o, STRING_KEPT);
+            DefineText(pL, (unsigned)ul, node, o, STRING_KEPT, TEXT_SHOWN);
         else if (GetPlainText(pL, node, o, &str))
             Define(pL, (unsigned)ul, str, o);
     });
@@ -789,19 +829,15 @@ void CheckPackageFileName(Loader *pL)
 {
     std::string str = pL->pProduct->manifest[IDS_PACKAGE];
     pL->pProduct->strPackageName = str;
+    if (pL->setReported.count(IDS_PACKAGE))
+        return;
     Origin o = pL->mapOrigins.count(IDS_PACKAGE) ? pL->mapOrigins[IDS_PACKAGE] : Origin();
     std::string strWhy;
-    std::string strStem = str.substr(0, str.find('.'));
-    for (char &c : strStem)
-        c = (char)toupper((unsigned char)c);
-    static const std::set<std::string> setDevices = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4",
-                                                     "LPT1", "LPT2", "LPT3"};
     if (str.empty())
         strWhy = "no package file name: give install.package, such as \"PRODUCT.PKG\"";
-    else if (str.find_first_of("\\/:*?\"<>|") != std::string::npos ||
-             std::any_of(str.begin(), str.end(), [](char c) { return (unsigned char)c < 32; }))
+    else if (CheckWindowsName(str.c_str(), str.size(), NAME_CONTROL | NAME_REFUSED, nullptr) != NAME_OK)
         strWhy = Quote(str) + " is not a plain file name: the installer looks for the package beside itself";
-    else if (str.back() == '.' || str.back() == ' ' || setDevices.count(strStem))
+    else if (CheckWindowsName(str.c_str(), str.size(), PATH_FAULTS_WRITTEN & ~NAME_MACRO, nullptr) != NAME_OK)
         strWhy = Quote(str) + " names no file Windows can open; choose a name such as \"PRODUCT.PKG\"";
     if (strWhy.empty())
         return;

@@ -62,13 +62,26 @@ const char *FindNearestWord(const std::string &strWord, const std::vector<const 
 std::string ConvertUtf8ToAnsi(const std::string &strUtf8, std::string *pstrOutside);
 int IsUtf8Text(const std::string &str);
 
-/* A starting product file for the files under strDir, to be written as
-   strProductFile (empty: standard output), its source paths relative to
-   that file's folder and the product named after it (or after strDir).  0 with one line per path the installer cannot take
-   (empty, 2 GiB or more, a refused folder name, a date outside 1980-2107,
-   more than the items an installer holds). */
-int MakeStarterProduct(const std::string &strDir, const std::string &strProductDir, std::string *pstrText,
-                       std::vector<std::string> *pvProblems);
+/* What init is asked for: the folder, the product file to be written
+   (empty: standard output), and whether names starting with a dot count. */
+struct InitRequest {
+    std::string strDir;
+    std::string strProductFile;
+    bool fHidden = false;
+};
+
+/* A starting product file for the files under request.strDir, its source
+   paths relative to the product file's folder (the current one for
+   standard output) and the product named after it (or after the folder).
+   Links are followed.  0 with one line per path the installer cannot take
+   (empty, 2 GiB or more, a name Windows or the installer refuses or that
+   it would expand, two names Windows takes for one, a link that leads
+   nowhere or into itself, a date outside 1980-2107, more than the items an
+   installer holds); 1 with *pstrText and, in *pvNotes, what the author
+   should know (the hidden names left out).  On standard output the text
+   itself says that its sources start from the current folder. */
+int MakeStarterProduct(const InitRequest &request, std::string *pstrText, std::vector<std::string> *pvProblems,
+                       std::vector<std::string> *pvNotes);
 
 /* The two classic files of a loaded product: the manifest as a resource
    script (a STRINGTABLE whose texts LoadStringA returns as the manifest
