@@ -428,7 +428,9 @@ std::string ProductFile(const RtProduct &p)
     std::ostringstream o;
     o << "# Round trip product, seed " << p.uSeed << "\n[product]\nname = " << Toml("Round trip " + std::to_string(p.uSeed))
       << "\nversion = \"1.0\"\npublisher = \"Quarnel\"\ndescription = \"Round trip\"\n\n[install]\npackage = \"RT.PKG\"\n"
-      << "destination = " << Toml(p.dest) << "\nshow_progress = " << (p.fProgress ? "true" : "false")
+      /* The dialog offers a plain new folder, as the kit asks of a default
+         that must work on every machine; the user types the real one. */
+      << "destination = " << Toml(p.made.front() + "\\RoundTrip") << "\nshow_progress = " << (p.fProgress ? "true" : "false")
       << "\nshow_completion = true\ncompletion_message = " << Toml(p.done) << "\n";
     if (!p.subdirs.empty()) {
         o << "subdirectories = [\n";
