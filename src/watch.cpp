@@ -99,6 +99,47 @@ int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs)
     return nCode;
 }
 
+int RunAndRead(const std::string &cmdLine, const std::string &dir, DWORD dwMs, std::string *pOutput)
+{
+    pOutput->clear();
+    char szDir[MAX_PATH], szFile[MAX_PATH];
+    DWORD cch = GetTempPathA(sizeof szDir, szDir);
+    if (cch == 0 || cch >= sizeof szDir || !GetTempFileNameA(szDir, "qro", 0, szFile))
+        return -1;
+    /* A file rather than a pipe: nothing has to drain it while the
+       program runs. */
+    SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
+    HANDLE hOut = CreateFileA(szFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY, NULL);
+    if (hOut == INVALID_HANDLE_VALUE)
+        return -1;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = hOut;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = cmdLine;
+    int nCode = -1;
+    if (CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, dir.empty() ? NULL : dir.c_str(),
+                       &si, &pi)) {
+        nCode = WaitForExit(pi.hProcess, dwMs);
+        if (nCode == -1)
+            TerminateProcess(pi.hProcess, 1);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(hOut);
+    HANDLE hIn = CreateFileA(szFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    char buf[4096];
+    DWORD cb = 0;
+    while (hIn != INVALID_HANDLE_VALUE && ReadFile(hIn, buf, sizeof buf, &cb, NULL) && cb > 0)
+        pOutput->append(buf, cb);
+    if (hIn != INVALID_HANDLE_VALUE)
+        CloseHandle(hIn);
+    DeleteFileA(szFile);
+    return nCode;
+}
+
 /* ---- Finding windows ------------------------------------------------------ */
 
 std::string WindowText(HWND hWnd)
@@ -800,12 +841,12 @@ bool WaitForProgramManager(DWORD dwMs)
     return bOk;
 }
 
-void CloseWindowsTitled(const char *pszTitle, DWORD dwMs)
+void CloseWindowsTitled(const char *pszTitle, DWORD dwMs, size_t nExpected)
 {
     WindowQuery q;
     q.pszCaption = pszTitle;
     DWORD dwStart = GetTickCount();
-    for (;;) {
+    while (nExpected == 0 || q.skip.size() < nExpected) {
         DWORD dwSpent = GetTickCount() - dwStart;
         HWND hWnd = dwSpent < dwMs ? WaitForWindow(q, dwMs - dwSpent) : NULL;
         if (!hWnd)

@@ -29,6 +29,10 @@ int WaitForExit(HANDLE hProcess, DWORD dwMs);
    start or did not end within dwMs (it is then ended). */
 int RunProcess(const std::string &cmdLine, const std::string &dir, DWORD dwMs);
 
+/* RunProcess for a console program whose words are wanted: everything it
+   writes to its standard output and error ends up in *pOutput. */
+int RunAndRead(const std::string &cmdLine, const std::string &dir, DWORD dwMs, std::string *pOutput);
+
 /* ---- Finding windows ---------------------------------------------------- */
 
 /* Which visible top-level window to find: every field given must match. */
@@ -198,7 +202,8 @@ private:
 bool WaitForProgramManager(DWORD dwMs);
 
 /* Closes every window titled pszTitle that is shown within dwMs (the shell
-   opens a folder window for each program group it makes or shows). */
-void CloseWindowsTitled(const char *pszTitle, DWORD dwMs);
+   opens a folder window for each program group it makes or shows); with
+   nExpected, returns as soon as that many were closed. */
+void CloseWindowsTitled(const char *pszTitle, DWORD dwMs, size_t nExpected = 0);
 
 #endif

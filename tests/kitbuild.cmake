@@ -43,3 +43,11 @@ add_test(NAME kit_console_rebuilds
           ${CMAKE_BINARY_DIR} $<TARGET_FILE:quarnel-kit> $<TARGET_FILE:quarnel_stub>
           ${CMAKE_SOURCE_DIR}/examples/sample ${QUARNEL_TEST_DIR}/kitconsole)
 set_tests_properties(kit_console_rebuilds PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+
+# Products made up from a seed, built by this tree's console quarnel-kit
+# into its stub, installed through the installer's windows and read back.
+# A new seed each day; QUARNEL_ROUNDTRIP_SEED replays one product and
+# QUARNEL_ROUNDTRIP_COUNT runs more (docs/testing.md).
+quarnel_add_test(test_roundtrip e2e/roundtrip_test.cpp e2e/e2e_session.cpp TIMEOUT 1800)
+target_link_libraries(test_roundtrip PRIVATE ole32 uuid shell32)
+add_dependencies(test_roundtrip quarnel-kit quarnel_stub)

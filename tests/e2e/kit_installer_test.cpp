@@ -134,23 +134,10 @@ std::string Relative(std::string s, const std::string &dest)
 
 void CollectFiles(const std::string &dir, const std::string &dest, Found *pFound)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((dir + "*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = dir + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*pFound)[Relative(path, dest)] = "<folder>";
-            CollectFiles(path + "\\", dest, pFound);
-        } else {
-            (*pFound)[Relative(path, dest)] = CreationDate(path) + " " + Relative(ReadBytes(path), dest);
-        }
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+    ForEachBelow(dir, [&](const std::string &path, bool fDir) {
+        (*pFound)[Relative(path, dest)] =
+            fDir ? "<folder>" : CreationDate(path) + " " + Relative(ReadBytes(path), dest);
+    });
 }
 
 /* Installs the sample with exe into dest, answering as a user who accepts
@@ -177,17 +164,15 @@ void InstallSample(const std::string &exe, const std::string &dest, Found *pFoun
     EXPECT_EQ(inst.Exit(), 0) << exe;
     CloseWindowsTitled("Quarnel Sample", 4000);
     CollectFiles(dest, dest, pFound);
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((group + "*.lnk").c_str(), &fd);
-    ASSERT_NE(hFind, INVALID_HANDLE_VALUE) << "no program group " << group;
+    std::map<std::string, std::string> links = GroupShortcuts(group);
+    ASSERT_FALSE(links.empty()) << "no program group " << group;
     std::string upperDest = dest;
     CharUpperA(&upperDest[0]);
-    do {
-        std::string target = LinkTarget(group + fd.cFileName);
+    for (auto &link : links) {
+        std::string target = link.second;
         CharUpperA(&target[0]);
-        (*pFound)[std::string("group: ") + fd.cFileName] = Relative(target, upperDest);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+        (*pFound)["group: " + link.first] = Relative(target, upperDest);
+    }
 }
 
 /* The kit's installer unsigned and signed, and the linked one signed by

@@ -47,6 +47,24 @@ void RemoveTree(const std::string &path)
     RemoveDirectoryA(dir.c_str());
 }
 
+void ForEachBelow(const std::string &dir, const std::function<void(const std::string &, bool)> &fn)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        bool fDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        fn(dir + name, fDir);
+        if (fDir)
+            ForEachBelow(dir + name + "\\", fn);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
 std::string ScratchDir(const std::string &name)
 {
     std::string root = ExeDir() + "scratch";
@@ -192,4 +210,18 @@ std::string LinkTarget(const std::string &link)
     }
     CoUninitialize();
     return target;
+}
+
+std::map<std::string, std::string> GroupShortcuts(const std::string &groupDir)
+{
+    std::map<std::string, std::string> links;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((groupDir + "*.lnk").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return links;
+    do {
+        links[fd.cFileName] = LinkTarget(groupDir + fd.cFileName);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+    return links;
 }

@@ -8,6 +8,8 @@
 
 #include "watch.h"
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,9 @@
 std::string ExeDir();                                 /* test program's folder, ends in "\" */
 std::string ScratchDir(const std::string &name);      /* fresh empty folder under ExeDir()scratch\, ends in "\" */
 void RemoveTree(const std::string &path);             /* deletes a folder and everything in it */
+/* Calls fn for every file and folder below dir (which ends in "\"), a
+   folder before what it holds, with its path and whether it is a folder. */
+void ForEachBelow(const std::string &dir, const std::function<void(const std::string &, bool)> &fn);
 bool WriteBytes(const std::string &path, const std::string &bytes);
 std::string ReadBytes(const std::string &path);       /* empty when the file cannot be read */
 bool FileExists(const std::string &path);
@@ -82,5 +87,9 @@ std::string ProgramsDir();
 
 /* The file a shortcut (.lnk) points to, "" when it cannot be read. */
 std::string LinkTarget(const std::string &link);
+
+/* The shortcuts in a program group's folder (ends in "\"): each .lnk
+   file's name and the file it points to. */
+std::map<std::string, std::string> GroupShortcuts(const std::string &groupDir);
 
 #endif
