@@ -28,6 +28,15 @@ std::string DefaultDestination(const Manifest &manifest);
 extern const char *const pszCheckSysDir;
 extern const char *const pszCheckWinDir;
 
+/* Whether a text holds %D, %S or %W anywhere (a "%%D" holds one too: the
+   expansion keeps the first "%" and expands the second). */
+int HoldsMacro(const std::string &str);
+
+/* Whether a Program Manager command parameter must be passed in double
+   quotes: it holds a macro, which can become a path with any of the
+   characters below, or a blank, comma, parenthesis or bracket itself. */
+int DdeParamNeedsQuotes(const std::string &str);
+
 /* The file name an item destination writes: after its last backslash, or
    after its leading macro when it has no backslash (%DREADME.TXT). */
 std::string DestFileName(const std::string &strDest);
