@@ -30,8 +30,14 @@ endif()
 
 # The classic files of a product file, written by the kit into the build
 # tree: the script now (its item list is read while configuring) and again
-# when the product file changes, the manifest at build time.
+# when the product file changes, the manifest at build time.  With STRICT
+# the product file's own warnings (those the manifest's lint cannot see,
+# such as a completion message that is never shown) fail the build too.
 function(_quarnel_classic_files name product out_manifest out_script)
+  set(strict "")
+  if("STRICT" IN_LIST ARGN)
+    set(strict --strict)
+  endif()
   set(rc "${CMAKE_CURRENT_BINARY_DIR}/${name}_manifest.rc")
   set(qps "${CMAKE_CURRENT_BINARY_DIR}/${name}.qps")
   execute_process(COMMAND "${QUARNEL_KIT}" script "${product}" -o "${qps}"
@@ -42,7 +48,7 @@ function(_quarnel_classic_files name product out_manifest out_script)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${product}")
   add_custom_command(OUTPUT "${qps}" COMMAND "${QUARNEL_KIT}" script "${product}" -o "${qps}"
     DEPENDS "${product}" "${QUARNEL_KIT}" COMMENT "Product ${name}: package script" VERBATIM)
-  add_custom_command(OUTPUT "${rc}" COMMAND "${QUARNEL_KIT}" manifest "${product}" -o "${rc}"
+  add_custom_command(OUTPUT "${rc}" COMMAND "${QUARNEL_KIT}" manifest "${product}" -o "${rc}" ${strict}
     DEPENDS "${product}" "${QUARNEL_KIT}" COMMENT "Product ${name}: manifest" VERBATIM)
   add_custom_target(${name}_manifest DEPENDS "${rc}")
   set(${out_manifest} "${rc}" PARENT_SCOPE)
@@ -93,7 +99,11 @@ function(quarnel_add_product)
   set(required NAME MANIFEST SCRIPT)
   if(ARG_PRODUCT AND ARG_NAME)
     get_filename_component(product "${ARG_PRODUCT}" ABSOLUTE)
-    _quarnel_classic_files(${ARG_NAME} "${product}" ARG_MANIFEST ARG_SCRIPT)
+    set(strict_flag "")
+    if(ARG_STRICT)
+      set(strict_flag STRICT)
+    endif()
+    _quarnel_classic_files(${ARG_NAME} "${product}" ARG_MANIFEST ARG_SCRIPT ${strict_flag})
   endif()
   foreach(arg ${required})
     if(NOT ARG_${arg})
@@ -177,9 +187,15 @@ function(quarnel_add_product)
       VERBATIM)
   endif()
 
+  # A manifest written from a product file had its findings reported at
+  # the product's lines already; verify does not repeat them.
+  set(from_product "")
+  if(ARG_PRODUCT)
+    set(from_product --from-product "${product}")
+  endif()
   set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.verified")
   add_custom_command(OUTPUT "${stamp}"
-    COMMAND "${kit}" verify "$<TARGET_FILE:${target}>" "${package}" --script "${script}" ${strict}
+    COMMAND "${kit}" verify "$<TARGET_FILE:${target}>" "${package}" --script "${script}" ${strict} ${from_product}
     COMMAND ${CMAKE_COMMAND} -E touch "${stamp}"
     WORKING_DIRECTORY "${workdir}"
     DEPENDS ${target} "${package}" "${script}" ${items} "${kit}"

@@ -22,6 +22,14 @@ done
 
 bash "$top/scripts/deps.sh"
 bash "$top/scripts/build.sh" >/dev/null
+if [ "$tree" = win32 ]; then
+  rc32=0
+  bash "$top/scripts/wow64.sh" check >/dev/null 2>&1 || rc32=$?
+  if [ "$rc32" -eq 3 ]; then
+    echo "== This machine cannot run 32-bit code (see scripts/wow64.sh): showing the 64-bit build instead"
+    tree=win64 kind="64-bit build"
+  fi
+fi
 build="$top/build/$tree"
 demo="$build/demo"
 rm -rf "$demo"

@@ -41,4 +41,8 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
     echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
   $SUDO locale-gen
 fi
-$SUDO bash "$here/wow64.sh" provision
+rc=0
+$SUDO bash "$here/wow64.sh" provision || rc=$?
+# 3: the tree is there but this machine cannot run 32-bit code at all; the
+# test and demo scripts say so where they would have used it.
+[ "$rc" -eq 0 ] || [ "$rc" -eq 3 ] || exit "$rc"

@@ -11,6 +11,9 @@
 #                        check it (a second call costs a few seconds)
 #   wow64.sh check       run a tiny 32-bit console program and check that it
 #                        ran as a 32-bit process under WoW64
+# Both exit with status 3 (and say so) on a machine that cannot run 32-bit
+# code at all: some hypervisors offer no 32-bit user code segment, and then
+# no Wine can run the 32-bit build; the callers report it as not run.
 #   wow64.sh run [-b DIR]... [--] PROGRAM [ARGS...]
 #                        run PROGRAM (e.g. wine64, /usr/lib/wine/wineserver)
 #                        inside the tree, in the caller's working directory and
@@ -119,6 +122,21 @@ ensure_locales() {
   ' ensure_locales "${missing[@]}") >>"$root.log" 2>&1 || fail "generating ${missing[*]} in the tree failed; see $root.log"
 }
 
+# Asked only when the check program failed, to tell a broken tree from a
+# machine that cannot run 32-bit code at all (cpu32check.c says which).
+can_run_32bit_code() {
+  local exe
+  exe=$(mktemp /tmp/quarnel-cpu32.XXXXXX) || return 0
+  if ! gcc -O2 -no-pie -o "$exe" "$here/cpu32check.c" 2>/dev/null; then
+    rm -f "$exe"
+    return 0 # cannot tell: report the tree's failure as it is
+  fi
+  local rc=0
+  "$exe" || rc=$?
+  rm -f "$exe"
+  return $rc
+}
+
 # The check program: a 32-bit console program, built once into the tree.
 check() {
   local dir="$root/opt/quarnel-check" exe
@@ -132,6 +150,10 @@ check() {
   out=$(cd / && WINEPREFIX=/opt/quarnel-check/prefix WINEDEBUG=-all \
         WINEDLLOVERRIDES="mscoree,mshtml=" in_root -- /usr/lib/wine/wine64 /opt/quarnel-check/wow64check.exe 2>&1) || true
   if ! tr -d "\r" <<<"$out" | grep -q "^32-bit process under WoW64$"; then
+    if ! can_run_32bit_code; then
+      echo "wow64: this machine cannot run 32-bit code: its kernel offers no 32-bit user code segment (a hypervisor's limit), so no Wine can run the 32-bit build here" >&2
+      exit 3
+    fi
     echo "$out" | tail -20 >&2
     fail "the 32-bit check program did not run as a 32-bit process under WoW64 in $root"
   fi

@@ -115,6 +115,19 @@ enum {
     RULE_MARK_ASK = 'P'             /* "P" + prompt; also the mark after an "O" date */
 };
 
+/* ---- Names ------------------------------------------------------------- */
+
+/* The installer's rule for the name of a folder it creates (IsSubOk): not
+   empty, not starting with a character of szNewFolderBadFirst, holding none
+   of szNewFolderBadAnywhere and at most one full stop.  The kit names the
+   same characters when it refuses a name. */
+inline constexpr char szNewFolderBadFirst[] = ".+[];\",";
+inline constexpr char szNewFolderBadAnywhere[] = "?*: |=<>/";
+
+/* Characters Windows refuses in any file or folder name, besides the two
+   separators and the control characters. */
+inline constexpr char szNameRefused[] = "<>:\"|?*";
+
 /* ---- Captions and built-in messages ------------------------------------- */
 
 /* Captions; never taken from the manifest. */

@@ -214,6 +214,40 @@ int IsSubOk(const char *pszSub, const LeadBytes *pLead);
 /* Index just after the last backslash or slash of pszPath (0 when none).
    When pszFile is not NULL the file-name part is copied into it: at most
    nFileBufSize - 1 characters, the rest of the buffer zero-filled. */
+/* What makes a file or folder name one that Windows cannot create or
+   reads as another name.  The checks are flags, so that a caller asks for
+   those that apply to it. */
+typedef enum NameFault {
+    NAME_OK = 0,
+    NAME_CONTROL = 1,       /* a control character (codes 0-31 and 127) */
+    NAME_REFUSED = 2,       /* one of szNameRefused (fixed.h), or a separator */
+    NAME_DEVICE = 4,        /* CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also
+                               with an extension ("NUL.TXT") */
+    NAME_TRAILING = 8,      /* ends in a dot or a blank, which Windows drops */
+    NAME_DOTS = 16,         /* "." or "..": no name of its own */
+    NAME_MACRO = 32         /* holds %D, %S or %W, which the installer expands */
+} NameFault;
+enum { NAME_ALL_FAULTS = 63 };
+
+/* The first of the faults asked for in uFaults (NameFault flags) that the
+   name of cch bytes at psz has, in the order of the enumeration, or
+   NAME_OK. */
+NameFault CheckWindowsName(const char *psz, size_t cch, unsigned uFaults, const LeadBytes *pLead);
+
+/* The first name of a path with one of the faults asked for: names are
+   separated by backslashes and slashes alike; a drive ("C:") or a macro
+   (%D, %S, %W, a directory) at its start is no name, and empty names are
+   passed over.  On a fault *pnStart and *pnLen give the name's bytes. */
+NameFault CheckWindowsPath(const char *pszPath, unsigned uFaults, const LeadBytes *pLead, size_t *pnStart,
+                           size_t *pnLen);
+
+/* 1 for a control character: codes 0-31 and 127. */
+int IsControlChar(unsigned char c);
+
+/* A code page 1252 character as Windows folds it to compare names: upper
+   case, accented letters included (a and A are one, and so are 0xE4 and 0xC4). */
+unsigned char FoldNameChar(unsigned char c);
+
 int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath,
                       const LeadBytes *pLead);
 

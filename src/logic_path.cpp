@@ -50,10 +50,6 @@ int EndsWithChar(const char *psz, char c, const LeadBytes *pLead)
 
 /* ---- Paths ------------------------------------------------------------- */
 
-/* Characters a directory name may not start with; they are fine later on. */
-static const char szBadFirst[] = ".+[];\",";
-/* Characters no directory name may hold anywhere. */
-static const char szBadAnywhere[] = "?*: |=<>/";
 
 static int IsOneOf(char c, const char *pszSet)
 {
@@ -65,11 +61,11 @@ static int IsOneOf(char c, const char *pszSet)
    come last).  Only whole characters are compared, never a trail byte. */
 static int IsNameOk(const char *psz, size_t cch, const LeadBytes *pLead)
 {
-    if (cch == 0 || IsOneOf(*psz, szBadFirst))
+    if (cch == 0 || IsOneOf(*psz, szNewFolderBadFirst))
         return 0;
     int nDots = 0;
     for (size_t k = 0; k < cch; k += CharBytes(psz + k, pLead)) {
-        if (IsOneOf(psz[k], szBadAnywhere))
+        if (IsOneOf(psz[k], szNewFolderBadAnywhere))
             return 0;
         if (psz[k] == '.' && ++nDots > 1)
             return 0;
@@ -89,6 +85,118 @@ int IsSubOk(const char *pszSub, const LeadBytes *pLead)
         psz += cch + 1;     /* a trailing backslash ends the text here */
     }
     return 1;
+}
+
+/* ---- Names Windows can create ------------------------------------------ */
+
+/* Windows compares names in code page 1252 by folding
+   each letter to upper case, the accented ones and the four in 0x8A-0x9F
+   included, so A/a, Ä/ä, Š/š and Ÿ/ÿ name one file. */
+unsigned char FoldNameChar(unsigned char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return (unsigned char)(c - 0x20);
+    switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+    }
+}
+
+int IsControlChar(unsigned char c)
+{
+    return c < 32 || c == 127;
+}
+
+/* The digits after COM and LPT that make a device: 1-9, and the three
+   superscript digits of code page 1252, which Windows also takes for them. */
+static int IsDeviceDigit(unsigned char c)
+{
+    return (c >= '1' && c <= '9') || c == 0xB9 || c == 0xB2 || c == 0xB3;
+}
+
+static int StemIs(const char *psz, size_t cch, const char *pszStem)
+{
+    size_t n = strlen(pszStem);
+    if (cch != n)
+        return 0;
+    for (size_t k = 0; k < n; k++)
+        if (FoldNameChar((unsigned char)psz[k]) != (unsigned char)pszStem[k])
+            return 0;
+    return 1;
+}
+
+/* A device name: the text before the first dot, without the blanks that
+   end it, is CON, PRN, AUX, NUL, or COM or LPT and one digit. */
+static int IsDeviceName(const char *psz, size_t cch)
+{
+    size_t cchStem = 0;
+    while (cchStem < cch && psz[cchStem] != '.')
+        cchStem++;
+    while (cchStem > 0 && psz[cchStem - 1] == ' ')
+        cchStem--;
+    static const char *const apszDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (size_t i = 0; i < sizeof apszDevices / sizeof apszDevices[0]; i++)
+        if (StemIs(psz, cchStem, apszDevices[i]))
+            return 1;
+    return cchStem == 4 && (StemIs(psz, 3, "COM") || StemIs(psz, 3, "LPT")) &&
+           IsDeviceDigit((unsigned char)psz[3]);
+}
+
+/* 1 when the last whole character of the cch bytes at psz is c. */
+static int LastCharIs(const char *psz, size_t cch, char c, const LeadBytes *pLead)
+{
+    size_t k = 0, nLast = 0;
+    while (k < cch) {
+        nLast = k;
+        k += CharBytes(psz + k, pLead);
+    }
+    return cch > 0 && k - nLast == 1 && psz[nLast] == c;
+}
+
+NameFault CheckWindowsName(const char *psz, size_t cch, unsigned uFaults, const LeadBytes *pLead)
+{
+    if ((uFaults & NAME_DOTS) && ((cch == 1 && psz[0] == '.') || (cch == 2 && psz[0] == '.' && psz[1] == '.')))
+        return NAME_DOTS;
+    for (size_t k = 0; k < cch; k += CharBytes(psz + k, pLead)) {
+        unsigned char c = (unsigned char)psz[k];
+        if ((uFaults & NAME_CONTROL) && IsControlChar(c))
+            return NAME_CONTROL;
+        if ((uFaults & NAME_REFUSED) && (IsOneOf((char)c, szNameRefused) || c == '\\' || c == '/'))
+            return NAME_REFUSED;
+        if ((uFaults & NAME_MACRO) && c == MACRO_MARK && k + 1 < cch && IsMacroLetter(psz[k + 1]))
+            return NAME_MACRO;
+    }
+    if ((uFaults & NAME_DEVICE) && IsDeviceName(psz, cch))
+        return NAME_DEVICE;
+    if ((uFaults & NAME_TRAILING) && cch > 0 && (LastCharIs(psz, cch, '.', pLead) || LastCharIs(psz, cch, ' ', pLead)))
+        return NAME_TRAILING;
+    return NAME_OK;
+}
+
+NameFault CheckWindowsPath(const char *pszPath, unsigned uFaults, const LeadBytes *pLead, size_t *pnStart,
+                           size_t *pnLen)
+{
+    size_t n = 0;
+    if (StartsWithMacro(pszPath))
+        n = 2;
+    else if (pszPath[0] != '\0' && pszPath[1] == ':' && !IsLeadByte(pLead, (unsigned char)pszPath[0]))
+        n = 2;          /* the drive's colon is the one a path may hold */
+    while (pszPath[n] != '\0') {
+        size_t cch = SpanToAny(pszPath + n, "\\/", pLead);
+        NameFault fault = CheckWindowsName(pszPath + n, cch, uFaults, pLead);
+        if (fault != NAME_OK) {
+            *pnStart = n;
+            *pnLen = cch;
+            return fault;
+        }
+        n += cch;
+        if (pszPath[n] != '\0')
+            n++;
+    }
+    return NAME_OK;
 }
 
 int GetFileNameOfPath(char *pszFile, int nFileBufSize, const char *pszPath,

@@ -120,8 +120,10 @@ ScriptInfo ScriptOf(const Product &product, const std::string &strPackage)
 }
 
 /* Reads the installer back as the installer and `verify` will: its string
-   table must be the product's manifest exactly, and the lint and the
-   package checks add their findings. */
+   table must be the product's manifest exactly, and the package checks add
+   their findings.  The lint ran when the product was loaded, on this very
+   manifest, and reported at the product's own lines: running it again
+   would print every warning twice. */
 int CheckInstaller(const Product &product, const std::vector<unsigned char> &vImage, const std::string &strPackage,
                    BuildResult *pResult, std::string *pstrError)
 {
@@ -135,13 +137,12 @@ int CheckInstaller(const Product &product, const std::vector<unsigned char> &vIm
             want.insert(entry);
     if (table.mapEntries != want)
         return Fail(pstrError, pResult->strInstaller + ": its string table does not read back as the manifest");
-    LintManifest(table.mapEntries, nullptr, &pResult->vFindings);
     PackageLayout layout;
     if (!ReadPackageLayout(strPackage, &layout, pstrError))
         return 0;
     VerifyPackage(table.mapEntries, layout, &pResult->vFindings);
     if (!VerifyImageSums(vImage, strPackage, layout, (size_t)CheckedItemCount(table.mapEntries),
-                         &pResult->vFindings, &strError))
+                         &pResult->vFindings, &strError, ROUTE_KIT))
         return Fail(pstrError, pResult->strInstaller + ": " + strError);
     return CountErrors(pResult->vFindings) == 0;
 }
@@ -221,9 +222,20 @@ int CanSign(const SignRequest &sign, std::string *pstrError)
 
 } // namespace
 
-int BuildProduct(const Product &product, const BuildRequest &request, BuildResult *pResult, std::string *pstrError)
+namespace {
+
+/* The author knows the files the build writes, not the names they have
+   while it runs. */
+void NameFinalFiles(const std::string &strPart, const std::string &strFinal, std::string *pstr)
 {
-    Outputs out;
+    for (size_t i = pstr->find(strPart); i != std::string::npos; i = pstr->find(strPart, i + strFinal.size()))
+        pstr->replace(i, strPart.size(), strFinal);
+}
+
+int BuildInto(const Product &product, const BuildRequest &request, Outputs *pOut, BuildResult *pResult,
+              std::string *pstrError)
+{
+    Outputs &out = *pOut;
     std::vector<unsigned char> vStub, vSums, vImage;
     if (!CanSign(request.sign, pstrError) || !ReadBytes(request.strStub, &vStub, pstrError) ||
         !PrepareOutDir(request.strOutDir, &out, pstrError))
@@ -262,6 +274,18 @@ int BuildProduct(const Product &product, const BuildRequest &request, BuildResul
     out.fKeep = true;
     return 1;
 }
+
+} // namespace
+
+int BuildProduct(const Product &product, const BuildRequest &request, BuildResult *pResult, std::string *pstrError)
+{
+    Outputs out;
+    int fOk = BuildInto(product, request, &out, pResult, pstrError);
+    for (size_t i = 0; !fOk && i < out.vParts.size(); i++)
+        NameFinalFiles(out.vParts[i], i == 0 ? pResult->strPackage : pResult->strInstaller, pstrError);
+    return fOk;
+}
+
 
 int SignExecutable(const std::string &strExe, const SignRequest &sign, std::string *pstrError)
 {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "fixed.h"
+#include "kit_pe.h"
 #include "logic.h"
 #include "resource.h"
 
@@ -80,7 +81,15 @@ void Add(std::vector<Finding> *pv, unsigned uId, Severity sev, const std::string
     pv->push_back(Finding{uId, sev, strMessage});
 }
 
+/* Manifest texts are in code page 1252; messages are UTF-8. */
 std::string Quote(const std::string &str)
+{
+    return QuoteText(str);
+}
+
+/* A name from a package script, which the kit reads as the file system's
+   own bytes, quoted as it is. */
+std::string QuotePath(const std::string &str)
 {
     return "\"" + str + "\"";
 }
@@ -114,6 +123,67 @@ std::string FileNamePart(const std::string &strPath)
 std::string WithoutTrailingSlash(const std::string &str)
 {
     return (!str.empty() && str.back() == '\\') ? str.substr(0, str.size() - 1) : str;
+}
+
+/* ---- Paths as Windows reads them ---------------------------------------- */
+
+/* A hand-written manifest may hold "." and ".." and names ending in a dot:
+   Windows resolves and drops them the same way on every machine, and the
+   item checks below read them as it does.  The product file is held to
+   every rule (PATH_FAULTS_WRITTEN), since the kit writes those paths. */
+const unsigned LINT_FAULTS = NAME_CONTROL | NAME_REFUSED | NAME_DEVICE | NAME_MACRO;
+
+/* An error at uId when a path entry has a name Windows cannot take; 1 then. */
+int CheckPathEntry(unsigned uId, const std::string &strPath, unsigned uFaults, std::vector<Finding> *pv)
+{
+    std::string strWhy = CheckPathNames(strPath, uFaults);
+    if (!strWhy.empty())
+        Add(pv, uId, SEV_ERROR, strWhy);
+    return !strWhy.empty();
+}
+
+/* The default destination's folders: the last is the product's own, new
+   on most machines, and the installer creates a folder only when its name
+   keeps its rule; an earlier one that breaks it works only where it exists. */
+void CheckDestinationFolders(const Manifest &m, std::vector<Finding> *pv)
+{
+    std::string str = Text(m, IDS_DEFAULT_DEST).substr(0, PATH_KEPT);
+    /* Entry 100 is never expanded: a macro in it is text like any other. */
+    if (str.empty() || CheckPathEntry(IDS_DEFAULT_DEST, str, LINT_FAULTS & ~NAME_MACRO, pv))
+        return;
+    size_t nStart = str.size() >= 2 && str[1] == ':' ? 2 : 0;
+    std::vector<std::string> vNames;
+    for (size_t n = nStart; n <= str.size();) {
+        size_t nEnd = std::min(str.find_first_of("\\/", n), str.size());
+        if (nEnd > n)
+            vNames.push_back(str.substr(n, nEnd - n));
+        n = nEnd + 1;
+    }
+    if (vNames.empty())
+        return;
+    for (size_t i = 0; i + 1 < vNames.size(); i++) {
+        if (IsSubOk(vNames[i].c_str(), nullptr))
+            continue;
+        Add(pv, IDS_DEFAULT_DEST, SEV_WARNING, Quote(vNames[i]) + " breaks " + NewFolderRule() +
+                                                   ": the default destination works only where that folder exists");
+        break;
+    }
+    if (!IsSubOk(vNames.back().c_str(), nullptr))
+        Add(pv, IDS_DEFAULT_DEST, SEV_ERROR, "the product's own folder " + Quote(vNames.back()) + " breaks " +
+                                                 NewFolderRule() + ": wherever it does not exist yet the "
+                                                 "installer refuses the default destination (message 302)");
+}
+
+/* Control characters in a text the installer shows or stops at.  A NUL
+   ends what it reads; in a message box a tab or line break does what it
+   says (the description's one-line field is checked on its own), anywhere
+   else a control character shows as a box or breaks what it is part of. */
+void CheckControls(const Manifest &m, unsigned uId, bool fLines, std::vector<Finding> *pv)
+{
+    std::string str = Text(m, uId);
+    size_t i = FindControl(str, fLines);
+    if (i != std::string::npos)
+        Add(pv, uId, SEV_ERROR, DescribeControl(str, i));
 }
 
 /* ---- Value syntax ------------------------------------------------------ */
@@ -324,6 +394,8 @@ std::string ShownWords(const std::string &str)
 void CheckDescription(const Manifest &m, std::vector<Finding> *pv)
 {
     std::string str = Text(m, IDS_DESCRIPTION).substr(0, STRING_KEPT);
+    if (FindControl(str, true) != std::string::npos)
+        return; /* a control character of another kind is an error of its own */
     long lWidth = DescriptionWidthPx(str.c_str());
     if (lWidth < 0) {
         Add(pv, IDS_DESCRIPTION, SEV_WARNING, "has a tab or a line break: its field in the destination "
@@ -361,8 +433,12 @@ void CheckSingles(const Manifest &m, std::vector<Finding> *pv)
                                                    std::to_string(PATH_KEPT));
     CheckInteger(m, IDS_SPACE_KB, pv);
     CheckRoom(m, IDS_SPACE_KB, INT_KEPT, pv);
+    CheckDestinationFolders(m, pv);
     CheckExpanded(m, IDS_FOLLOWUP, STRING_KEPT, SEV_ERROR, pv);
     CheckRoom(m, IDS_FOLLOWUP, STRING_KEPT, pv);
+    std::string strWhy = CheckCommandPaths(Text(m, IDS_FOLLOWUP), LINT_FAULTS & ~NAME_CONTROL);
+    if (!strWhy.empty())
+        Add(pv, IDS_FOLLOWUP, SEV_ERROR, strWhy);
     for (unsigned uId : BooleanIds()) {
         CheckBoolean(m, uId, pv);
         CheckRoom(m, uId, INT_KEPT, pv);
@@ -393,16 +469,6 @@ void CheckCounts(const Manifest &m, std::vector<Finding> *pv)
     }
 }
 
-/* The created subdirectories, without trailing backslash, upper-cased for
-   comparison (Windows names ignore case). */
-std::string FoldName(const std::string &str)
-{
-    std::string strOut = WithoutTrailingSlash(str);
-    for (char &c : strOut)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
-    return strOut;
-}
 
 void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
 {
@@ -414,7 +480,7 @@ void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
                                              "of the destination, and the default destination is longer");
     std::vector<std::string> vFolded;
     for (int i = 0; i < n; i++)
-        vFolded.push_back(FoldName(Text(m, IDS_SUBDIR + i)));
+        vFolded.push_back(FoldPath(Text(m, IDS_SUBDIR + i)));
     for (int i = 0; i < n; i++) {
         unsigned uId = IDS_SUBDIR + i;
         std::string str = Text(m, uId);
@@ -423,7 +489,10 @@ void CheckSubdirs(const Manifest &m, std::vector<Finding> *pv)
             continue;
         }
         if (!IsSubOk(str.c_str(), nullptr))
-            Add(pv, uId, SEV_ERROR, Quote(str) + " is not a directory name the installer accepts");
+            Add(pv, uId, SEV_ERROR, Quote(str) + " is not a directory name the installer accepts: it breaks " +
+                                        NewFolderRule());
+        else
+            CheckPathEntry(uId, str, LINT_FAULTS, pv);
         if (strDest.size() + str.size() > PATH_KEPT)
             Add(pv, uId, SEV_ERROR, "with the default destination the path has " +
                                         std::to_string(strDest.size() + str.size()) + " characters (at most " +
@@ -458,7 +527,7 @@ std::string ResolveItemDirectory(const std::string &strDir, bool *pfLeaves)
     std::vector<std::string> vParts;
     *pfLeaves = false;
     for (size_t nStart = 0; nStart <= strDir.size();) {
-        size_t nEnd = std::min(strDir.find('\\', nStart), strDir.size());
+        size_t nEnd = std::min(strDir.find_first_of("\\/", nStart), strDir.size());
         std::string strPart = strDir.substr(nStart, nEnd - nStart);
         if (strPart == ".." && vParts.empty())
             *pfLeaves = true;
@@ -478,7 +547,7 @@ void CheckItemDirectory(const Manifest &m, unsigned uId, const std::string &strD
 {
     if (strDest.compare(0, 2, "%D") != 0)
         return;
-    size_t nSlash = strDest.rfind('\\');
+    size_t nSlash = strDest.find_last_of("\\/");
     if (nSlash == std::string::npos || nSlash < 2)
         return;
     bool fLeaves = false;
@@ -492,7 +561,7 @@ void CheckItemDirectory(const Manifest &m, unsigned uId, const std::string &strD
         return;
     int n = CheckedCount(m, Families()[0]);
     for (int i = 0; i < n; i++)
-        if (FoldName(Text(m, IDS_SUBDIR + i)) == FoldName(strDir))
+        if (FoldPath(Text(m, IDS_SUBDIR + i)) == FoldPath(strDir))
             return;
     Add(pv, uId, SEV_ERROR, "its directory " + Quote(strDir) + " is not among the subdirectories "
                             "(500+i) the installer creates: the item cannot be written");
@@ -513,15 +582,21 @@ void CheckItems(const Manifest &m, std::vector<Finding> *pv)
             if (!IsAbsoluteOrMacro(strDest))
                 Add(pv, uId, SEV_WARNING, "starts with neither %D, %S, %W nor a drive: it resolves "
                                           "against the installer's current directory");
-            CheckItemDirectory(m, uId, strDest, pv);
+            /* A name Windows refuses leaves no directory or file to judge. */
+            if (!CheckPathEntry(uId, strDest, LINT_FAULTS, pv))
+                CheckItemDirectory(m, uId, strDest, pv);
             int fFit = 0;
             std::string strExpanded = Expand(strDest, DefaultDestination(m), &fFit);
-            if (!strExpanded.empty() && strExpanded.back() == '\\')
+            if (!strExpanded.empty() && (strExpanded.back() == '\\' || strExpanded.back() == '/'))
                 Add(pv, uId, SEV_ERROR, Quote(strDest) + " ends in a backslash: it names no file, so the "
                                         "installer cannot write the item");
-            std::string strKey = FoldName(strExpanded);
+            /* Windows resolves "." and ".." and ignores letter case: two
+               texts that come to one file overwrite each other. */
+            bool fLeaves = false;
+            std::string strKey = FoldPath(ResolveItemDirectory(strExpanded, &fLeaves));
             if (mapSeen.count(strKey))
-                Add(pv, uId, SEV_WARNING, "writes the same file as item " + std::to_string(mapSeen[strKey]));
+                Add(pv, uId, SEV_ERROR, "writes the same file as item " + std::to_string(mapSeen[strKey]) +
+                                            " (Windows ignores letter case): one would overwrite the other");
             else
                 mapSeen[strKey] = i;
         }
@@ -591,9 +666,9 @@ void CheckDde(const Manifest &m, std::vector<Finding> *pv)
         CheckExpanded(m, uId, STRING_KEPT, SEV_ERROR, pv);
         for (const std::string &strParam : UnquotedDdeParams(Text(m, uId)))
             if (HoldsMacro(strParam))
-                Add(pv, uId, SEV_WARNING, "the parameter " + strParam + " holds a macro but is not in double "
-                                          "quotes: a destination with a comma or parenthesis breaks the "
-                                          "command once expanded; write " + Quote(strParam));
+                Add(pv, uId, SEV_WARNING, "a macro in a parameter out of double quotes: write " + Quote(strParam) +
+                                          " with its quotes, since a destination with a comma or parenthesis "
+                                          "breaks the command once expanded");
     }
 }
 
@@ -608,6 +683,7 @@ void CheckIni(const Manifest &m, std::vector<Finding> *pv)
            INI changes with message 300: the installer never writes a cut one. */
         for (unsigned uBase : {IDS_INI_FILE, IDS_INI_SECTION, IDS_INI_KEY, IDS_INI_VALUE})
             CheckExpanded(m, uBase + i, INI_TEXT_KEPT, SEV_ERROR, pv);
+        CheckPathEntry(IDS_INI_FILE + i, Text(m, IDS_INI_FILE + i), LINT_FAULTS, pv);
         std::string strRule = Text(m, IDS_INI_RULE + i);
         if (!strRule.empty())
             CheckIniRule(m, IDS_INI_RULE + i, strRule, pv);
@@ -632,6 +708,27 @@ int IsKnownId(unsigned uId)
     return 0;
 }
 
+/* Control characters in every text entry that no path check reads. */
+void CheckTextControls(const Manifest &m, std::vector<Finding> *pv)
+{
+    const std::vector<unsigned> &vStrings = StringIds();
+    for (const auto &entry : m) {
+        unsigned u = entry.first;
+        bool fPath = u == IDS_DEFAULT_DEST || (u >= IDS_SUBDIR && u < IDS_SUBDIR + MAX_SUBDIRS) ||
+                     (u >= IDS_ITEM_DEST && u < IDS_ITEM_DEST + MAX_ITEMS) ||
+                     (u >= IDS_INI_FILE && u < IDS_INI_FILE + MAX_INI_CHANGES);
+        bool fNumber = u == IDS_SPACE_KB || std::find(BooleanIds().begin(), BooleanIds().end(), u) != BooleanIds().end();
+        for (const Family &fam : Families())
+            fNumber = fNumber || u == fam.uCount;
+        if (fPath || fNumber || !IsKnownId(u))
+            continue;
+        bool fShown = (std::find(vStrings.begin(), vStrings.end(), u) != vStrings.end() && u != IDS_DDE_SERVICE) ||
+                      (u >= IDS_ITEM_RULE && u < IDS_ITEM_RULE + MAX_ITEMS) ||
+                      (u >= IDS_INI_RULE && u < IDS_INI_RULE + MAX_INI_CHANGES);
+        CheckControls(m, u, fShown, pv);
+    }
+}
+
 void CheckUnknown(const Manifest &m, std::vector<Finding> *pv)
 {
     for (const auto &entry : m)
@@ -648,7 +745,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
     std::string strPackage = Text(m, IDS_PACKAGE).substr(0, PACKAGE_NAME_KEPT);
     if (!strPackage.empty() && !EqualNoCase(strName.c_str(), strPackage.c_str()))
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " differs from " +
-                                            Quote(script.package.strWritten) + " in " + strWhere +
+                                            QuotePath(script.package.strWritten) + " in " + strWhere +
                                             std::to_string(script.package.nLine));
     int n = RawCount(m, IDS_ITEM_COUNT);
     if ((size_t)std::max(n, 0) != script.vItems.size())
@@ -657,7 +754,7 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
     for (size_t i = 0; i < script.vItems.size(); i++) {
         const ScriptEntry &item = script.vItems[i];
         unsigned uId = i < MAX_ITEMS ? IDS_ITEM_DEST + (unsigned)i : IDS_ITEM_COUNT;
-        std::string strAt = "item file " + Quote(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
+        std::string strAt = "item file " + QuotePath(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
         std::string strWhy = item.strProblem;
         if (strWhy.empty() && MeasureItem(item.strPath, &strWhy) > 0)
             strWhy.clear();
@@ -674,6 +771,16 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
 }
 
 } // namespace
+
+std::string FoldPath(const std::string &str)
+{
+    std::string strOut = str;
+    std::replace(strOut.begin(), strOut.end(), '/', '\\');
+    strOut = WithoutTrailingSlash(strOut);
+    for (char &c : strOut)
+        c = (char)FoldNameChar((unsigned char)c);
+    return strOut;
+}
 
 std::string DestFileName(const std::string &strDest)
 {
@@ -719,6 +826,7 @@ void LintManifest(const Manifest &manifest, const ScriptInfo *pScript, std::vect
     CheckDde(manifest, pv);
     CheckItems(manifest, pv);
     CheckIni(manifest, pv);
+    CheckTextControls(manifest, pv);
     CheckUnknown(manifest, pv);
     if (pScript)
         CheckScript(manifest, *pScript, pv);
@@ -769,10 +877,269 @@ std::string FormatFinding(const Finding &f)
     return std::to_string(f.uId) + (f.severity == SEV_ERROR ? ": error: " : ": warning: ") + f.strMessage;
 }
 
+std::string ConvertAnsiToUtf8(const std::string &strAnsi)
+{
+    std::string strOut;
+    for (char16_t w : ConvertAnsiToUtf16(strAnsi)) {
+        if (w < 0x80) {
+            strOut += (char)w;
+        } else if (w < 0x800) {
+            strOut += (char)(0xc0 | (w >> 6));
+            strOut += (char)(0x80 | (w & 0x3f));
+        } else {
+            strOut += (char)(0xe0 | (w >> 12));
+            strOut += (char)(0x80 | ((w >> 6) & 0x3f));
+            strOut += (char)(0x80 | (w & 0x3f));
+        }
+    }
+    return strOut;
+}
+
+std::string QuoteText(const std::string &strAnsi)
+{
+    return "\"" + ConvertAnsiToUtf8(strAnsi) + "\"";
+}
+
+std::string FormatFindingAt(const FindingPlace &place, Severity sev, const std::string &strText)
+{
+    std::string str = place.strFile + ":";
+    if (place.nLine)
+        str += std::to_string(place.nLine) + ":" + std::to_string(place.nColumn) + ":";
+    str += sev == SEV_ERROR ? " error: " : " warning: ";
+    if (!place.strKey.empty())
+        str += place.strKey + ": ";
+    return str + strText;
+}
+
+void PrintFinding(const FindingPlace &place, Severity sev, const std::string &strText)
+{
+    fprintf(stderr, "%s\n", FormatFindingAt(place, sev, strText).c_str());
+}
+
+namespace {
+
+/* Words an author may write for a rule's meaning; as rules they read as
+   their first letter alone ("Ask" always overwrites, "Newer" never). */
+int IsRuleWord(const std::string &strRule)
+{
+    static const char *const apszWords[] = {"always", "never",   "newer", "older", "ask",  "prompt",
+                                            "question", "overwrite", "skip", "keep", "replace", "yes",
+                                            "no", "true", "false", "ok"};
+    for (const char *psz : apszWords)
+        if (EqualNoCase(strRule.c_str(), psz))
+            return 1;
+    return 0;
+}
+
+std::string Mark(char c)
+{
+    return std::string(1, c);
+}
+
+/* The documented forms, as the list an error ends with. */
+std::string RuleForms(bool fItem)
+{
+    std::string strA = Quote(Mark(RULE_MARK_ALWAYS)), strN = Quote(Mark(RULE_MARK_NEVER));
+    if (!fItem)
+        return "an INI change's rule is " + strA + " (always write), " + strN + " (write only a key without "
+               "a value) or " + Quote(Mark(RULE_MARK_ASK) + "Replace %s with %s?") + " (ask)";
+    std::string strOlder = Mark(RULE_MARK_OLDER) + "19980909";
+    return "an item's rule is " + strA + " (always overwrite), " + strN + " (never), " + Quote(strOlder) +
+           " (overwrite only a file dated that day or earlier), " +
+           Quote(strOlder + Mark(RULE_MARK_ASK) + "Replace %s?") + " (ask about a later one) or " +
+           Quote(Mark(RULE_MARK_ASK) + "Replace %s?") + " (always ask)";
+}
+
+/* What the installer makes of a rule that is not written as documented. */
+std::string DescribeReading(const ParsedRule &rule, bool fItem)
+{
+    switch (rule.kind) {
+    case RULE_NEVER:
+        return fItem ? "the installer reads it as \"N\" and never overwrites"
+                     : "the installer reads it as \"N\" and writes only a key without a value";
+    case RULE_ASK:
+        return "the installer reads it as \"P\" and asks the question " + Quote(rule.pszPrompt);
+    case RULE_ALWAYS:
+        return fItem ? "the installer reads it as \"A\" and always overwrites"
+                     : "the installer reads it as \"A\" and always writes";
+    default:
+        return fItem ? "the installer always overwrites" : "the installer always writes";
+    }
+}
+
+std::string DescribeOlderForm(const ParsedRule &rule)
+{
+    std::string strDate(rule.pszDate, rule.cchDate);
+    if (strDate.size() < ITEM_DATE_LEN || strDate.find_first_not_of("0123456789") != std::string::npos)
+        return "O must be followed by eight digits YYYYMMDD";
+    std::string strWhy = DescribeBadDate(strDate);
+    if (!strWhy.empty())
+        return "its date " + strWhy;
+    if (rule.pszPrompt != nullptr && rule.pszPrompt[0] == '\0')
+        return "the P after the date needs the question to ask";
+    if (rule.pszPrompt == nullptr && rule.pszAfterDate[0] != '\0')
+        return "the installer ignores " + Quote(rule.pszAfterDate) + " after the date: only a P there makes it ask";
+    return std::string();
+}
+
+} // namespace
+
+std::string DescribeRuleForm(const std::string &strRule, bool fItem)
+{
+    ParsedRule rule;
+    ParseRule(strRule.c_str(), fItem, &rule);
+    std::string strWhy;
+    if (strRule.empty())
+        strWhy = "an empty rule reads as \"A\"; leave the key out for that";
+    else if (IsRuleWord(strRule))
+        strWhy = "a word, not a rule: " + DescribeReading(rule, fItem);
+    else if (rule.kind == RULE_ALWAYS || rule.kind == RULE_NEVER)
+        strWhy = strRule.size() == 1 ? "" : "only its first letter counts: " + DescribeReading(rule, fItem);
+    else if (rule.kind == RULE_ASK)
+        strWhy = rule.pszPrompt[0] ? "" : "P needs the question to ask after it";
+    else if (rule.kind == RULE_OLDER)
+        strWhy = DescribeOlderForm(rule);
+    else if (!fItem && strRule[0] == RULE_MARK_OLDER)
+        strWhy = "O and a date is for items only: " + DescribeReading(rule, fItem);
+    else
+        strWhy = "its first letter is none of the rule letters (they are upper case): " + DescribeReading(rule, fItem);
+    if (strWhy.empty())
+        return strWhy;
+    return "rule " + Quote(strRule) + ": " + strWhy + "; " + RuleForms(fItem);
+}
+
 int CountErrors(const std::vector<Finding> &v)
 {
     int n = 0;
     for (const Finding &f : v)
         n += f.severity == SEV_ERROR;
     return n;
+}
+
+/* ---- Names and paths as Windows reads them ------------------------------ */
+
+std::string NewFolderRule()
+{
+    std::string strFirst;
+    for (const char *p = szNewFolderBadFirst; *p; p++)
+        strFirst += std::string(strFirst.empty() ? "" : " ") + (*p == ',' ? "comma" : std::string(1, *p));
+    std::string strAnywhere;
+    for (const char *p = szNewFolderBadAnywhere; *p; p++)
+        if (*p != ' ')
+            strAnywhere += std::string(strAnywhere.empty() ? "" : " ") + *p;
+    return "the installer's new-folder rule (no blank, none of " + strAnywhere + ", no leading " + strFirst +
+           ", at most one dot)";
+}
+
+namespace {
+
+/* A text for a message, its control characters written out ("\t", "\x01"). */
+std::string Shown(const std::string &str)
+{
+    std::string strOut;
+    for (unsigned char c : str) {
+        char sz[8];
+        if (c == '\t' || c == '\r' || c == '\n')
+            strOut += c == '\t' ? "\\t" : c == '\r' ? "\\r" : "\\n";
+        else if (IsControlChar(c)) {
+            snprintf(sz, sizeof sz, "\\x%02X", c);
+            strOut += sz;
+        } else
+            strOut += (char)c;
+    }
+    return "\"" + strOut + "\"";
+}
+
+/* The escapes by which TOML (and a resource script) turns a backslash and
+   a letter of a Windows path into a control character. */
+const char *EscapeOf(unsigned char c)
+{
+    switch (c) {
+    case '\t': return "\\t";
+    case '\r': return "\\r";
+    case '\n': return "\\n";
+    case '\b': return "\\b";
+    case '\f': return "\\f";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+size_t FindControl(const std::string &str, bool fLineBreaks)
+{
+    for (size_t i = 0; i < str.size(); i++) {
+        unsigned char c = (unsigned char)str[i];
+        if (IsControlChar(c) && !(fLineBreaks && (c == '\t' || c == '\r' || c == '\n')))
+            return i;
+    }
+    return std::string::npos;
+}
+
+std::string DescribeControl(const std::string &str, size_t i)
+{
+    unsigned char c = (unsigned char)str[i];
+    std::string strWhy = Shown(str) + " holds the control character " + Shown(std::string(1, (char)c)) +
+                         " at character " + std::to_string(i + 1) +
+                         (c == 0 ? ": the installer reads the text only up to it"
+                                 : ": the installer would show it as a box or break the text there");
+    if (EscapeOf(c))
+        strWhy += std::string("; in double quotes TOML reads ") + EscapeOf(c) +
+                  " as that character: write paths in single quotes, which keep backslashes";
+    return strWhy;
+}
+
+std::string DescribeNameFault(NameFault fault, const std::string &strName)
+{
+    switch (fault) {
+    case NAME_CONTROL: {
+        size_t i = FindControl(strName, false);
+        std::string strWhy = DescribeControl(strName, i);
+        return strWhy.substr(0, strWhy.find(": the installer")) + ", which Windows takes in no name" +
+               (EscapeOf((unsigned char)strName[i]) ? strWhy.substr(strWhy.find(';')) : "");
+    }
+    case NAME_REFUSED: {
+        size_t i = strName.find_first_of(std::string(szNameRefused) + "\\/");
+        return Quote(strName) + " holds " + Quote(strName.substr(i, 1)) +
+               ", which Windows refuses in a name (< > : \" | ? *, and a drive's colon only after its letter)";
+    }
+    case NAME_DEVICE:
+        return Quote(strName) + " is a device name Windows reserves (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, "
+                                "also with an extension): no file or folder can have it";
+    case NAME_TRAILING:
+        return Quote(strName) + " ends in a dot or a blank, which Windows drops: the name on disk would differ";
+    case NAME_DOTS:
+        return Quote(strName) + " is no name: write the path without \".\" and \"..\" parts";
+    case NAME_MACRO:
+        return Quote(strName) + " holds %D, %S or %W, which the installer expands (a literal one cannot be "
+                                "written)";
+    default:
+        return std::string();
+    }
+}
+
+std::string CheckPathNames(const std::string &strPath, unsigned uFaults)
+{
+    size_t nStart = 0, nLen = 0;
+    NameFault fault = CheckWindowsPath(strPath.c_str(), uFaults, nullptr, &nStart, &nLen);
+    if (fault == NAME_OK && strPath.find('\0') != std::string::npos && (uFaults & NAME_CONTROL))
+        return DescribeControl(strPath, strPath.find('\0'));
+    /* A control character is shown in the whole text, as the author wrote it. */
+    return DescribeNameFault(fault, fault == NAME_CONTROL ? strPath : strPath.substr(nStart, nLen));
+}
+
+std::string CheckCommandPaths(const std::string &strCommand, unsigned uFaults)
+{
+    for (size_t n = 0; n < strCommand.size();) {
+        bool fQuoted = strCommand[n] == '"';
+        size_t nStart = n + fQuoted;
+        size_t nEnd = std::min(strCommand.find(fQuoted ? '"' : ' ', nStart), strCommand.size());
+        std::string strWord = strCommand.substr(nStart, nEnd - nStart);
+        bool fPath = StartsWithMacro(strWord.c_str()) || (strWord.size() >= 2 && strWord[1] == ':');
+        std::string strWhy = fPath ? CheckPathNames(strWord, uFaults) : std::string();
+        if (!strWhy.empty())
+            return strWhy;
+        n = nEnd + 1;
+    }
+    return std::string();
 }

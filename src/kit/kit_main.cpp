@@ -9,9 +9,11 @@
 #include <string.h>
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "fixed.h"
 #include "kit_build.h"
 #include "kit_lint.h"
 #include "kit_package.h"
@@ -32,14 +34,21 @@
 namespace {
 
 enum { EXIT_FINDINGS = 1, EXIT_USAGE = 2 };
+
+/* The kit's own version: raised when the product file's keys, the
+   commands or what they write change. */
+const char *const pszKitVersion = "quarnel-kit 1.1";
 const uint64_t PROGRESS_FROM = 16u << 20; /* packages smaller than this pack silently */
 
 struct Options {
     std::string strScript, strOutput, strPackage, strExe, strProduct, strDir;
     std::string strStub, strSignPkcs12, strPasswordFile;
+    std::string strFromProduct; /* verify: the product file the manifest was written from */
     bool fDryRun = false;
     bool fStrict = false;
     bool fNoSeal = false;
+    bool fForce = false;    /* init: replace an existing product file */
+    bool fHidden = false;   /* init: take names starting with a dot */
 };
 
 /* The variable that holds the signing certificate's password, unless a
@@ -50,6 +59,37 @@ int ReportFailure(const std::string &strMessage)
 {
     fprintf(stderr, "quarnel-kit: error: %s\n", strMessage.c_str());
     return EXIT_FINDINGS;
+}
+
+/* The one line a command that succeeded ends with, on stderr so that a
+   command writing to stdout keeps its output clean. */
+void ReportDone(const std::string &strWhat)
+{
+    fprintf(stderr, "quarnel-kit: %s\n", strWhat.c_str());
+}
+
+std::string Counted(int n, const char *pszWhat)
+{
+    return std::to_string(n) + " " + pszWhat + (n == 1 ? "" : "s");
+}
+
+/* The verdict on a checked file with nErrors errors and nWarnings
+   warnings: exit code 1 on errors, and on warnings under --strict, which
+   the line then names as the reason. */
+int ReportVerdict(const std::string &strWhat, int nErrors, int nWarnings, bool fStrict, const char *pszDone)
+{
+    std::string strCounts = Counted(nErrors, "error") + ", " + Counted(nWarnings, "warning");
+    if (nErrors > 0) {
+        fprintf(stderr, "quarnel-kit: %s: %s\n", strWhat.c_str(), strCounts.c_str());
+        return EXIT_FINDINGS;
+    }
+    if (fStrict && nWarnings > 0) {
+        fprintf(stderr, "quarnel-kit: %s: failed because of --strict: %s\n", strWhat.c_str(),
+                Counted(nWarnings, "warning").c_str());
+        return EXIT_FINDINGS;
+    }
+    ReportDone(strWhat + ": " + pszDone + " (" + strCounts + ")");
+    return 0;
 }
 
 /* ---- pack -------------------------------------------------------------- */
@@ -86,7 +126,11 @@ int RunPack(const Options &opt)
     int fOk = PackScript(info, opt.strOutput, fProgress ? ShowProgress : nullptr, &strError);
     if (fProgress)
         fprintf(stderr, "\n");
-    return fOk ? 0 : ReportFailure(strError);
+    if (!fOk)
+        return ReportFailure(strError);
+    ReportDone("wrote " + (opt.strOutput.empty() ? info.package.strPath : opt.strOutput) + " (" +
+               Counted((int)info.vItems.size(), "record") + ")");
+    return 0;
 }
 
 /* ---- manifest from the executable -------------------------------------- */
@@ -131,20 +175,42 @@ int ReadManifest(const std::string &strExe, Manifest *pManifest, std::vector<uns
     return 1;
 }
 
-/* The findings on stdout; a count naming the checked files on stderr, so
-   that a build log shows which product they belong to. */
-int ReportFindings(const Options &opt, std::vector<Finding> *pv)
+/* The findings of a built installer, each at its entry, then the verdict
+   naming the checked files, so that a build log shows which product they
+   belong to. */
+void PrintInstallerFindings(const std::string &strExe, std::vector<Finding> *pv)
 {
     SortFindings(pv);
-    for (const Finding &f : *pv)
-        printf("%s\n", FormatFinding(f).c_str());
-    fflush(stdout);
+    for (const Finding &f : *pv) {
+        FindingPlace place;
+        place.strFile = strExe;
+        place.strKey = "entry " + std::to_string(f.uId);
+        PrintFinding(place, f.severity, f.strMessage);
+    }
+}
+
+int ReportFindings(const Options &opt, std::vector<Finding> *pv, const char *pszDone)
+{
+    PrintInstallerFindings(opt.strExe, pv);
     int nErrors = CountErrors(*pv);
-    if (!pv->empty())
-        fprintf(stderr, "quarnel-kit: %s%s%s: %d error%s, %d warning%s\n", opt.strExe.c_str(),
-                opt.strPackage.empty() ? "" : ", ", opt.strPackage.c_str(), nErrors, nErrors == 1 ? "" : "s",
-                (int)pv->size() - nErrors, pv->size() - nErrors == 1 ? "" : "s");
-    return (nErrors > 0 || (opt.fStrict && !pv->empty())) ? EXIT_FINDINGS : 0;
+    return ReportVerdict(opt.strExe + (opt.strPackage.empty() ? "" : ", " + opt.strPackage), nErrors,
+                         (int)pv->size() - nErrors, opt.fStrict, pszDone);
+}
+
+/* A manifest written from a product file had its own findings reported
+   then, at the product's lines (quarnel_add_product runs `manifest`, then
+   `verify --from-product`): only what the script and the package add is
+   new here, and each finding is printed once. */
+void DropReportedFindings(const Manifest &manifest, std::vector<Finding> *pv)
+{
+    std::vector<Finding> vOwn;
+    LintManifest(manifest, nullptr, &vOwn);
+    for (const Finding &own : vOwn)
+        for (size_t i = 0; i < pv->size(); i++)
+            if ((*pv)[i].uId == own.uId && (*pv)[i].severity == own.severity && (*pv)[i].strMessage == own.strMessage) {
+                pv->erase(pv->begin() + (std::ptrdiff_t)i);
+                break;
+            }
 }
 
 int LintInto(const Options &opt, Manifest *pManifest, std::vector<unsigned char> *pvImage, ScriptInfo *pScript,
@@ -160,6 +226,8 @@ int LintInto(const Options &opt, Manifest *pManifest, std::vector<unsigned char>
         }
     }
     LintManifest(*pManifest, opt.strScript.empty() ? nullptr : pScript, pv);
+    if (!opt.strFromProduct.empty())
+        DropReportedFindings(*pManifest, pv);
     return 1;
 }
 
@@ -178,29 +246,47 @@ int RunLint(const Options &opt)
     std::string strError;
     const std::string &strPackage = script.package.strPath;
     if (!strPackage.empty() && ReadPackageLayout(strPackage, &layout, &strError) &&
-        !VerifyImageSums(vImage, strPackage, layout, (size_t)CheckedItemCount(manifest), &v, &strError))
+        !VerifyImageSums(vImage, strPackage, layout, (size_t)CheckedItemCount(manifest), &v, &strError,
+                         ROUTE_CLASSIC))
         return ReportFailure(opt.strExe + ": " + strError);
-    return ReportFindings(opt, &v);
+    return ReportFindings(opt, &v, "linted");
 }
 
 /* The package against the manifest, and against the checksums sealed
    into the installer when it carries them. */
-int RunVerify(const Options &opt)
+/* The package an installer opens: the manifest's package name, beside
+   the installer. */
+std::string PackageBeside(const std::string &strExe, const Manifest &manifest)
+{
+    Manifest::const_iterator it = manifest.find(IDS_PACKAGE);
+    std::string strName = it == manifest.end() ? std::string() : it->second.substr(0, PACKAGE_NAME_KEPT);
+    size_t nSlash = strExe.find_last_of("/\\");
+    return (nSlash == std::string::npos ? std::string() : strExe.substr(0, nSlash + 1)) + strName;
+}
+
+int RunVerify(const Options &optGiven)
 {
     Manifest manifest;
     std::vector<unsigned char> vImage;
     ScriptInfo script;
     std::vector<Finding> v;
+    Options opt = optGiven;
     if (!LintInto(opt, &manifest, &vImage, &script, &v))
         return EXIT_FINDINGS;
+    if (opt.strPackage.empty())
+        opt.strPackage = PackageBeside(opt.strExe, manifest);
     PackageLayout layout;
     std::string strError;
     if (!ReadPackageLayout(opt.strPackage, &layout, &strError))
         return ReportFailure(strError);
     VerifyPackage(manifest, layout, &v);
-    if (!VerifyImageSums(vImage, opt.strPackage, layout, (size_t)CheckedItemCount(manifest), &v, &strError))
+    /* With a package script the installer came the classic way (CMake, or
+       manifest, script, pack and seal by hand); without one it may be
+       either, and the advice names both. */
+    SealRoute route = opt.strScript.empty() ? ROUTE_UNKNOWN : ROUTE_CLASSIC;
+    if (!VerifyImageSums(vImage, opt.strPackage, layout, (size_t)CheckedItemCount(manifest), &v, &strError, route))
         return ReportFailure(opt.strExe + ": " + strError);
-    return ReportFindings(opt, &v);
+    return ReportFindings(opt, &v, "verified");
 }
 
 /* ---- seal -------------------------------------------------------------- */
@@ -231,6 +317,7 @@ int WriteOutput(const Options &opt, const std::string &strText)
     }
     if (!WriteFileWhole(opt.strOutput, strText))
         return ReportFailure(opt.strOutput + ": cannot write: " + strerror(errno));
+    ReportDone("wrote " + opt.strOutput);
     return 0;
 }
 
@@ -247,16 +334,41 @@ int RunSeal(const Options &opt)
 
 /* ---- product file ------------------------------------------------------ */
 
-/* Loads the product, printing its warnings and errors; 0 on any error. */
-int LoadProductReporting(const Options &opt, Product *pProduct)
+/* Loads the product, printing its findings; 0 on any error, counted in
+   *pnErrors, and the warnings in *pnWarnings. */
+int LoadProductPrinting(const std::string &strProduct, Product *pProduct, int *pnErrors, int *pnWarnings)
 {
     std::vector<std::string> vMessages;
-    int fOk = LoadProduct(opt.strProduct, pProduct, &vMessages);
+    int fOk = LoadProduct(strProduct, pProduct, &vMessages, pnWarnings);
     for (const std::string &str : vMessages)
         fprintf(stderr, "%s\n", str.c_str());
+    *pnErrors = fOk ? 0 : (int)vMessages.size() - *pnWarnings;
+    return fOk;
+}
+
+/* Loads the product as the writing commands do: 0 on any error, and on a
+   warning under --strict, saying that nothing was written. */
+int LoadProductReporting(const Options &opt, Product *pProduct, int *pnWarnings = nullptr)
+{
+    int nErrors = 0, nWarnings = 0;
+    int fOk = LoadProductPrinting(opt.strProduct, pProduct, &nErrors, &nWarnings);
+    if (pnWarnings)
+        *pnWarnings = nWarnings;
     if (!fOk)
         fprintf(stderr, "quarnel-kit: %s: nothing written; fix the errors above\n", opt.strProduct.c_str());
-    return fOk;
+    else if (opt.fStrict && nWarnings > 0)
+        fprintf(stderr, "quarnel-kit: %s: failed because of --strict: %s; nothing written\n",
+                opt.strProduct.c_str(), Counted(nWarnings, "warning").c_str());
+    return fOk && !(opt.fStrict && nWarnings > 0);
+}
+
+/* Every check of build, and nothing written. */
+int RunCheck(const Options &opt)
+{
+    Product product;
+    int nErrors = 0, nWarnings = 0;
+    LoadProductPrinting(opt.strProduct, &product, &nErrors, &nWarnings);
+    return ReportVerdict(opt.strProduct, nErrors, nWarnings, opt.fStrict, "checked");
 }
 
 int RunManifest(const Options &opt)
@@ -335,14 +447,29 @@ int ReadPassword(const Options &opt, std::string *pstrPassword)
     return 1;
 }
 
+/* A build's failure; when the default stub beside the kit is what is
+   missing, where it was looked for and how to name another. */
+void ReportBuildFailure(const Options &opt, const std::string &strStub, const std::string &strError)
+{
+    if (opt.strStub.empty() && strError.compare(0, strStub.size() + 2, strStub + ": ") == 0 &&
+        !std::ifstream(strStub, std::ios::binary))
+        ReportFailure("no installer stub beside the kit: looked for " + strStub +
+                      "; the Windows build trees put quarnel-stub-win32.exe and quarnel-stub-win64.exe there, "
+                      "or name one with --stub FILE");
+    else if (!strError.empty())
+        ReportFailure(strError);
+}
+
 int RunBuild(const Options &opt)
 {
+    if (!opt.strPasswordFile.empty() && opt.strSignPkcs12.empty()) {
+        ReportFailure("--sign-password-file " + opt.strPasswordFile +
+                      " names the password of a certificate, but no --sign-pkcs12 names the certificate");
+        return EXIT_USAGE;
+    }
     Product product;
-    std::vector<std::string> vMessages;
-    int fLoaded = LoadProduct(opt.strProduct, &product, &vMessages);
-    for (const std::string &str : vMessages)
-        fprintf(stderr, "%s\n", str.c_str());
-    if (!fLoaded)
+    int nWarnings = 0;
+    if (!LoadProductReporting(opt, &product, &nWarnings))
         return EXIT_FINDINGS;
     BuildRequest request;
     request.strOutDir = opt.strOutput;
@@ -354,14 +481,15 @@ int RunBuild(const Options &opt)
     BuildResult result;
     std::string strError;
     int fBuilt = BuildProduct(product, request, &result, &strError);
-    Options checked = opt;
-    checked.strExe = result.strInstaller;
-    checked.strPackage = result.strPackage;
-    int nExit = ReportFindings(checked, &result.vFindings);
-    if (!fBuilt)
-        return strError.empty() ? EXIT_FINDINGS : ReportFailure(strError);
-    fprintf(stderr, "quarnel-kit: wrote %s and %s\n", result.strInstaller.c_str(), result.strPackage.c_str());
-    return nExit;
+    PrintInstallerFindings(result.strInstaller, &result.vFindings);
+    if (!fBuilt) {
+        ReportBuildFailure(opt, request.strStub, strError);
+        fprintf(stderr, "quarnel-kit: %s: nothing written\n", opt.strProduct.c_str());
+        return EXIT_FINDINGS;
+    }
+    ReportDone("wrote " + result.strInstaller + " and " + result.strPackage + " (" +
+               Counted(nWarnings + (int)result.vFindings.size(), "warning") + ")");
+    return 0;
 }
 
 /* An installer built elsewhere (quarnel_add_product) signed in place, with
@@ -375,19 +503,31 @@ int RunSign(const Options &opt)
     std::string strError;
     if (!SignExecutable(opt.strExe, request.sign, &strError))
         return ReportFailure(strError);
+    ReportDone("signed " + opt.strExe);
     return 0;
 }
 
 int RunInit(const Options &opt)
 {
+    /* A product file is the author's own work, edited by hand after init. */
+    std::error_code ec;
+    if (!opt.strOutput.empty() && !opt.fForce &&
+        std::filesystem::symlink_status(opt.strOutput, ec).type() != std::filesystem::file_type::not_found)
+        return ReportFailure(opt.strOutput + ": exists already; pass --force to replace it");
+    InitRequest request;
+    request.strDir = opt.strDir;
+    request.strProductFile = opt.strOutput;
+    request.fHidden = opt.fHidden;
     std::string strText;
-    std::vector<std::string> vProblems;
-    if (!MakeStarterProduct(opt.strDir, opt.strOutput, &strText, &vProblems)) {
+    std::vector<std::string> vProblems, vNotes;
+    if (!MakeStarterProduct(request, &strText, &vProblems, &vNotes)) {
         for (const std::string &str : vProblems)
             fprintf(stderr, "quarnel-kit: error: %s\n", str.c_str());
         fprintf(stderr, "quarnel-kit: %s: no product file written\n", opt.strDir.c_str());
         return EXIT_FINDINGS;
     }
+    for (const std::string &str : vNotes)
+        fprintf(stderr, "quarnel-kit: note: %s\n", str.c_str());
     return WriteOutput(opt, strText);
 }
 
@@ -431,8 +571,25 @@ std::string DescribeRecordState(const PackageRecord &rec)
     return "truncated: " + std::to_string(rec.nPresent) + " of " + std::to_string(rec.lLength) + " bytes";
 }
 
-int RunList(const Options &opt)
+/* "list EXE": a lone argument that is an installer names the package
+   beside it. */
+void ResolveListArguments(Options *pOpt)
 {
+    if (!pOpt->strExe.empty())
+        return;
+    std::string strBytes, strError;
+    StringTable table;
+    if (!ReadWholeFile(pOpt->strPackage, &strBytes, &strError) || strBytes.compare(0, 2, "MZ") != 0 ||
+        !ReadPeStringTable(std::vector<unsigned char>(strBytes.begin(), strBytes.end()), &table, &strError))
+        return;
+    pOpt->strExe = pOpt->strPackage;
+    pOpt->strPackage = PackageBeside(pOpt->strExe, table.mapEntries);
+}
+
+int RunList(const Options &optGiven)
+{
+    Options opt = optGiven;
+    ResolveListArguments(&opt);
     PackageLayout layout;
     std::string strError;
     if (!ReadPackageLayout(opt.strPackage, &layout, &strError))
@@ -511,13 +668,16 @@ const CommandText aCommands[] = {
      "  quarnel-kit seal SAMPLE.PKG"},
     {"list", "Show the records of a package, with its manifest items.",
      "One row per record: index, offset, length; with EXE also destination, display\n"
-     "name, date and rule of the item.  Exit code 1 when the package is damaged\n"
+     "name, date and rule of the item.  Given an installer alone, the package is the\n"
+     "one its manifest names, beside it.  Exit code 1 when the package is damaged\n"
      "(truncated record, trailing bytes) or holds fewer records than items.\n\n"
      "Examples:\n"
      "  quarnel-kit list build/win32/SAMPLE.PKG\n"
-     "  quarnel-kit list build/win32/SAMPLE.PKG build/win32/quarnel.exe"},
+     "  quarnel-kit list build/win32/SAMPLE.PKG build/win32/quarnel.exe\n"
+     "  quarnel-kit list dist/quarnel.exe"},
     {"lint", "Check the manifest of a built quarnel.exe.",
-     "Prints \"ID: error|warning: message\" lines; exit code 1 on any error.  With\n"
+     "Prints \"EXE: error|warning: entry ID: message\" lines on stderr, then one line\n"
+     "with the counts; exit code 1 on any error (and on warnings with --strict).  With\n"
      "SCRIPT, the package the script names, once packed, must also match the checksums\n"
      "sealed into the installer (see verify).\n\n"
      "Examples:\n"
@@ -533,9 +693,11 @@ const CommandText aCommands[] = {
      "signing time; unset, the installer has no time stamp.  The signing\n"
      "certificate's password comes from --sign-password-file or from the\n"
      "environment variable QUARNEL_SIGN_PASSWORD, never from the command line.\n"
-     "A failed build leaves no file behind.\n\n"
+     "A failed build leaves no file behind; with --strict a warning fails it too,\n"
+     "as quarnel_add_product(... STRICT) does.\n\n"
      "Examples:\n"
      "  quarnel-kit build sample.toml -o dist\n"
+     "  quarnel-kit build sample.toml -o dist --strict\n"
      "  quarnel-kit build sample.toml -o dist --stub quarnel-stub-win64.exe\n"
      "  QUARNEL_SIGN_PASSWORD=... quarnel-kit build sample.toml -o dist --sign-pkcs12 me.p12"},
     {"sign", "Sign a built installer with Authenticode, in place.",
@@ -549,17 +711,23 @@ const CommandText aCommands[] = {
      "Every item needs a whole record; surplus records are reported.  When the\n"
      "installer carries the package's checksums (quarnel_add_product seals them in\n"
      "unless told NO_SEAL), the package must match them, or the installer refuses it\n"
-     "with message 307: pack and seal again, or build the installer with NO_SEAL.\n\n"
+     "with message 307: build both again (quarnel-kit build, or the CMake target), or\n"
+     "leave the checksums out (--no-seal, or NO_SEAL for CMake).\n"
+     "Without PACKAGE, the package is the one the manifest names, beside EXE.\n\n"
      "Examples:\n"
      "  quarnel-kit verify build/win32/quarnel.exe build/win32/SAMPLE.PKG\n"
+     "  quarnel-kit verify dist/quarnel.exe\n"
      "  quarnel-kit verify quarnel.exe SAMPLE.PKG --script sample.qps --strict"},
     {"init", "Write a starting product file for the files under a folder.",
      "Every file becomes an item (in the byte order of its path, installed under the\n"
      "same relative path, dated with the UTC day it was last modified, rule \"A\"), every\n"
-     "folder a subdirectory.  Source paths are relative to the product file's folder.\n"
-     "Files an installer cannot take stop it, each named: empty files, files of 2 GiB\n"
-     "or more, folder names the installer refuses, dates outside 1980-2107, more than\n"
-     "400 files.\n\n"
+     "folder a subdirectory.  Source paths are relative to the product file's folder\n"
+     "(to the current folder on standard output).  Links are followed.  Names starting\n"
+     "with a dot are left out unless --hidden is given; an existing product file is\n"
+     "replaced only with --force.  Files an installer cannot take stop it, each named:\n"
+     "empty files, files of 2 GiB or more, names Windows or the installer refuses or\n"
+     "that it would expand (%D, %S, %W), names Windows takes for one file, links that\n"
+     "lead nowhere or into themselves, dates outside 1980-2107, more than 400 files.\n\n"
      "Examples:\n"
      "  quarnel-kit init files -o product.toml\n"
      "  quarnel-kit init files > product.toml"},
@@ -569,6 +737,13 @@ const CommandText aCommands[] = {
      "The version resource is the one build writes, byte for byte, once compiled.\n\n"
      "Examples:\n"
      "  quarnel-kit manifest sample.toml -o manifest.rc"},
+    {"check", "Check a product file with every check of build, writing nothing.",
+     "Prints each finding as \"FILE:LINE:COLUMN: error|warning: KEY: message\" on\n"
+     "stderr, then one line with the counts.  Exit code 1 on any error, and with\n"
+     "--strict on any warning.\n\n"
+     "Examples:\n"
+     "  quarnel-kit check sample.toml\n"
+     "  quarnel-kit check sample.toml --strict"},
     {"script", "Write a product file's package script (.qps).",
      "Item names are written relative to the script's folder (the current directory\n"
      "without -o).  The product file is checked first; on any error nothing is written.\n\n"
@@ -598,7 +773,7 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("-o,--output", pOpt->strOutput, "write the resource script here instead of to stdout");
 
     p = AddCommand(app, "list");
-    p->add_option("PACKAGE", pOpt->strPackage, "package file")->required();
+    p->add_option("PACKAGE", pOpt->strPackage, "package file, or the installer whose package to list")->required();
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe, to show each record's manifest item");
 
     p = AddCommand(app, "lint");
@@ -611,6 +786,7 @@ void AddCommands(CLI::App &app, Options *pOpt)
     p->add_option("-o,--output", pOpt->strOutput, "the folder for the installer and the package")->required();
     p->add_option("--stub", pOpt->strStub, "the installer stub to build from");
     p->add_flag("--no-seal", pOpt->fNoSeal, "leave the package checksums out of the installer");
+    p->add_flag("--strict", pOpt->fStrict, "fail on warnings too, writing nothing");
     p->add_option("--sign-pkcs12", pOpt->strSignPkcs12, "sign the installer with this PKCS#12 certificate file");
     p->add_option("--sign-password-file", pOpt->strPasswordFile, "read the certificate's password from this file");
 
@@ -621,28 +797,56 @@ void AddCommands(CLI::App &app, Options *pOpt)
 
     p = AddCommand(app, "verify");
     p->add_option("EXE", pOpt->strExe, "the product's quarnel.exe")->required();
-    p->add_option("PACKAGE", pOpt->strPackage, "the product's package file")->required();
+    p->add_option("PACKAGE", pOpt->strPackage, "the product's package file; default: the one the manifest names, "
+                                                "beside EXE");
     p->add_option("-s,--script", pOpt->strScript, "also check the package script against the manifest");
+    p->add_option("--from-product", pOpt->strFromProduct,
+                  "the product file the manifest was written from, whose findings were reported at its lines: "
+                  "they are not repeated");
     p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
 
     p = AddCommand(app, "init");
     p->add_option("DIR", pOpt->strDir, "the folder holding the product's files")->required();
     p->add_option("-o,--output", pOpt->strOutput, "write the product file here instead of to stdout");
+    p->add_flag("-f,--force", pOpt->fForce, "replace the product file named by -o when it exists");
+    p->add_flag("--hidden", pOpt->fHidden, "take files and folders whose names start with a dot");
+
+    p = AddCommand(app, "check");
+    p->add_option("PRODUCT", pOpt->strProduct, "the product file (.toml)")->required();
+    p->add_flag("--strict", pOpt->fStrict, "fail on warnings too");
 
     for (const char *pszName : {"manifest", "script"}) {
         p = AddCommand(app, pszName);
         p->add_option("PRODUCT", pOpt->strProduct, "the product file (TOML)")->required();
         p->add_option("-o,--output", pOpt->strOutput, "write the file here instead of to stdout");
+        p->add_flag("--strict", pOpt->fStrict, "fail on warnings too, writing nothing");
     }
 }
 
 typedef int (*RunFn)(const Options &opt);
 
+/* A first argument that is no subcommand, named with the nearest one; 0
+   when there is none such. */
+int ReportUnknownCommand(int argc, char **argv)
+{
+    if (argc < 2 || argv[1][0] == '-')
+        return 0;
+    std::vector<const char *> vNames;
+    for (const CommandText &c : aCommands) {
+        if (strcmp(c.pszName, argv[1]) == 0)
+            return 0;
+        vNames.push_back(c.pszName);
+    }
+    fprintf(stderr, "quarnel-kit: error: %s is not a command; did you mean %s?  (quarnel-kit --help lists them)\n",
+            argv[1], FindNearestWord(argv[1], vNames));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"quarnel-kit: starts, builds, signs, checks, packs, seals, lists, lints and verifies Quarnel "
+    CLI::App app{"quarnel-kit: starts, checks, builds, signs, packs, seals, lists, lints and verifies Quarnel "
                  "products.",
                  "quarnel-kit"};
     app.require_subcommand(1, 1);
@@ -652,6 +856,7 @@ int main(int argc, char **argv)
     app.footer("Run quarnel-kit SUBCOMMAND --help for the details and examples of each.\n\n"
                "Examples:\n"
                "  quarnel-kit init files -o product.toml\n"
+               "  quarnel-kit check product.toml --strict\n"
                "  quarnel-kit build product.toml -o dist\n"
                "  quarnel-kit manifest product.toml -o manifest.rc\n"
                "  quarnel-kit pack sample.qps\n"
@@ -659,8 +864,11 @@ int main(int argc, char **argv)
                "  quarnel-kit lint quarnel.exe sample.qps\n"
                "  quarnel-kit verify quarnel.exe SAMPLE.PKG\n"
                "  quarnel-kit list SAMPLE.PKG quarnel.exe");
+    app.set_version_flag("--version", pszKitVersion);
     Options opt;
     AddCommands(app, &opt);
+    if (ReportUnknownCommand(argc, argv))
+        return EXIT_USAGE;
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -670,7 +878,7 @@ int main(int argc, char **argv)
     const std::pair<const char *, RunFn> aRuns[] = {
         {"pack", RunPack}, {"seal", RunSeal}, {"list", RunList}, {"lint", RunLint}, {"verify", RunVerify},
         {"init", RunInit}, {"manifest", RunManifest}, {"script", RunScript}, {"build", RunBuild},
-        {"sign", RunSign}};
+        {"sign", RunSign}, {"check", RunCheck}};
     for (const auto &run : aRuns)
         if (app.got_subcommand(run.first))
             return run.second(opt);

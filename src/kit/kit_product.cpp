@@ -45,13 +45,22 @@ struct Message {
     std::string strText;
 };
 
+/* A command text that may name an installed file (run_after, an icon's
+   command), with the key that holds it. */
+struct CommandRef {
+    std::string strText;
+    Origin origin;
+};
+
 struct Loader {
     std::string strFile;
     Product *pProduct = nullptr;
     std::map<unsigned, Origin> mapOrigins;
     std::set<unsigned> setReported; /* entries with an error of the loader's own */
+    std::vector<CommandRef> vCommands;
     std::vector<Message> vMessages;
     int nErrors = 0;
+    int nWarnings = 0;
 };
 
 Origin MakeOrigin(const std::string &strKey, const toml::source_region &src)
@@ -63,20 +72,24 @@ Origin MakeOrigin(const std::string &strKey, const toml::source_region &src)
     return o;
 }
 
+/* Every finding of a product file goes through here, so that all of them
+   read alike (FormatFindingAt); strText is UTF-8. */
 void Report(Loader *pL, const Origin &o, Severity sev, const std::string &strText)
 {
-    std::string strWhere = pL->strFile + ":";
-    if (o.nLine)
-        strWhere += std::to_string(o.nLine) + ":" + std::to_string(o.nColumn) + ":";
-    std::string strKey = o.strKey.empty() ? "" : o.strKey + ": ";
-    pL->vMessages.push_back(Message{o.nLine, o.nColumn, strWhere + (sev == SEV_ERROR ? " error: " : " warning: ") +
-                                                            strKey + strText});
+    FindingPlace place;
+    place.strFile = pL->strFile;
+    place.nLine = o.nLine;
+    place.nColumn = o.nColumn;
+    place.strKey = o.strKey;
+    pL->vMessages.push_back(Message{o.nLine, o.nColumn, FormatFindingAt(place, sev, strText)});
     pL->nErrors += sev == SEV_ERROR;
+    pL->nWarnings += sev == SEV_WARNING;
 }
 
+/* Texts taken from the product are in code page 1252 by now. */
 std::string Quote(const std::string &str)
 {
-    return "\"" + str + "\"";
+    return QuoteText(str);
 }
 
 /* ---- Text in code page 1252 -------------------------------------------- */
@@ -156,17 +169,27 @@ size_t EditDistance(const std::string &a, const std::string &b)
     return vPrev[b.size()];
 }
 
-void ReportUnknownKey(Loader *pL, const Origin &o, const std::vector<const char *> &vKnown)
+} // namespace
+
+const char *FindNearestWord(const std::string &strWord, const std::vector<const char *> &vKnown)
 {
     const char *pszNearest = nullptr;
     size_t nBest = SIZE_MAX;
     for (const char *psz : vKnown) {
-        size_t n = EditDistance(o.strKey.substr(o.strKey.find_last_of(".]") + 1), psz);
+        size_t n = EditDistance(strWord, psz);
         if (n < nBest) {
             nBest = n;
             pszNearest = psz;
         }
     }
+    return pszNearest;
+}
+
+namespace {
+
+void ReportUnknownKey(Loader *pL, const Origin &o, const std::vector<const char *> &vKnown)
+{
+    const char *pszNearest = FindNearestWord(o.strKey.substr(o.strKey.find_last_of(".]") + 1), vKnown);
     Report(pL, o, SEV_ERROR, std::string("unknown key") +
                                  (pszNearest ? "; did you mean " + Quote(pszNearest) + "?" : ""));
 }
@@ -207,9 +230,36 @@ int Define(Loader *pL, unsigned uId, const std::string &strText, const Origin &o
     return 1;
 }
 
+/* What a text becomes, and so which characters it may hold. */
+enum TextUse {
+    TEXT_RAW,       /* a numbered entry: the lint judges it by its ID */
+    TEXT_LINE,      /* one line of text: no control character */
+    TEXT_SHOWN,     /* shown in a message box, where a tab or line break works */
+    TEXT_PATH,      /* a path the installer creates or opens: every name one
+                       Windows takes, written with backslashes */
+    TEXT_COMMAND,   /* a command line: one line, its path words as TEXT_PATH */
+    TEXT_DEST       /* the default destination: a path that is never
+                       expanded, so a macro in it stays text */
+};
+
+/* Why a text cannot be used as use says, or empty. */
+std::string CheckTextUse(const std::string &str, TextUse use)
+{
+    if (use == TEXT_RAW)
+        return std::string();
+    if (use == TEXT_PATH || use == TEXT_DEST)
+        return CheckPathNames(str, use == TEXT_DEST ? PATH_FAULTS_WRITTEN & ~NAME_MACRO : PATH_FAULTS_WRITTEN);
+    size_t i = FindControl(str, use == TEXT_SHOWN);
+    if (i != std::string::npos)
+        return DescribeControl(str, i);
+    return use == TEXT_COMMAND ? CheckCommandPaths(str, PATH_FAULTS_WRITTEN) : std::string();
+}
+
 /* A string value in code page 1252, checked against the room the installer
-   reads (0: not checked here).  0 on a wrong type. */
-int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom, std::string *pstrText)
+   reads (0: not checked here) and against what it becomes.  0 on a wrong
+   type or a text that cannot be used. */
+int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom, std::string *pstrText,
+            TextUse use = TEXT_LINE)
 {
     const toml::value<std::string> *pv = node.as_string();
     if (!pv) {
@@ -225,18 +275,44 @@ int GetText(Loader *pL, const toml::node &node, const Origin &o, size_t cchRoom,
                                      " characters; the installer reads only the first " + std::to_string(cchRoom));
         return 0;
     }
+    std::string strWhy = CheckTextUse(*pstrText, use);
+    if (!strWhy.empty()) {
+        Report(pL, o, SEV_ERROR, strWhy);
+        return 0;
+    }
+    /* Windows reads / as \; the installer's own checks know only \. */
+    if (use == TEXT_PATH || use == TEXT_DEST)
+        std::replace(pstrText->begin(), pstrText->end(), '/', '\\');
     return 1;
 }
 
-int DefineText(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom)
+int DefineText(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom,
+               TextUse use = TEXT_LINE)
 {
     std::string str;
-    if (!GetText(pL, node, o, cchRoom, &str)) {
+    if (!GetText(pL, node, o, cchRoom, &str, use)) {
         pL->setReported.insert(uId);
         pL->mapOrigins.emplace(uId, o);
         return 0;
     }
     return Define(pL, uId, str, o);
+}
+
+/* An overwrite rule: in a product file only the documented forms, since
+   any other text still means something to the installer ("Ask" always
+   overwrites), just not what it says.  The error replaces the lint's
+   findings on the entry. */
+void DefineRule(Loader *pL, unsigned uId, const toml::node &node, const Origin &o, size_t cchRoom, bool fItem)
+{
+    if (!DefineText(pL, uId, node, o, cchRoom, TEXT_SHOWN))
+        return;
+    const Manifest &m = pL->pProduct->manifest;
+    Manifest::const_iterator it = m.find(uId);
+    std::string strWhy = DescribeRuleForm(it == m.end() ? std::string() : it->second, fItem);
+    if (strWhy.empty())
+        return;
+    Report(pL, o, SEV_ERROR, strWhy);
+    pL->setReported.insert(uId);
 }
 
 /* An entry's text from a value of any plain kind: raw numbered entries may
@@ -248,7 +324,7 @@ int GetPlainText(Loader *pL, const toml::node &node, const Origin &o, std::strin
     else if (const toml::value<bool> *pBool = node.as_boolean())
         *pstrText = pBool->get() ? "TRUE" : "FALSE";
     else
-        return GetText(pL, node, o, 0, pstrText);
+        return GetText(pL, node, o, 0, pstrText, TEXT_RAW);
     return 1;
 }
 
@@ -261,22 +337,23 @@ struct SingleKey {
     unsigned uId;
     Kind kind;
     size_t cchRoom;
+    TextUse use;
 };
 
 const std::vector<SingleKey> &InstallKeys()
 {
     static const std::vector<SingleKey> v = {
-        {"package", IDS_PACKAGE, KIND_TEXT, 0}, /* the lint names the cut package name */
-        {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0},
-        {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0},
-        {"run_after", IDS_FOLLOWUP, KIND_TEXT, STRING_KEPT},
-        {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0},
-        {"show_completion", IDS_SHOW_DONE, KIND_SWITCH, 0},
-        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, STRING_KEPT},
-        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, STRING_KEPT},
-        {"warn_root", IDS_WARN_ROOT, KIND_SWITCH, 0},
-        {"warn_windows_dir", IDS_WARN_WINDIR, KIND_SWITCH, 0},
-        {"warn_system_dir", IDS_WARN_SYSDIR, KIND_SWITCH, 0},
+        {"package", IDS_PACKAGE, KIND_TEXT, 0, TEXT_LINE}, /* the lint names the cut package name */
+        {"destination", IDS_DEFAULT_DEST, KIND_TEXT, 0, TEXT_DEST},
+        {"space_kb", IDS_SPACE_KB, KIND_COUNT, 0, TEXT_RAW},
+        {"run_after", IDS_FOLLOWUP, KIND_TEXT, STRING_KEPT, TEXT_COMMAND},
+        {"show_progress", IDS_SHOW_PROGRESS, KIND_SWITCH, 0, TEXT_RAW},
+        {"show_completion", IDS_SHOW_DONE, KIND_SWITCH, 0, TEXT_RAW},
+        {"completion_message", IDS_DONE_TEXT, KIND_TEXT, STRING_KEPT, TEXT_SHOWN},
+        {"cancel_question", IDS_CANCEL_ASK, KIND_TEXT, STRING_KEPT, TEXT_SHOWN},
+        {"warn_root", IDS_WARN_ROOT, KIND_SWITCH, 0, TEXT_RAW},
+        {"warn_windows_dir", IDS_WARN_WINDIR, KIND_SWITCH, 0, TEXT_RAW},
+        {"warn_system_dir", IDS_WARN_SYSDIR, KIND_SWITCH, 0, TEXT_RAW},
     };
     return v;
 }
@@ -284,7 +361,7 @@ const std::vector<SingleKey> &InstallKeys()
 void DefineSingle(Loader *pL, const SingleKey &key, const toml::node &node, const Origin &o)
 {
     if (key.kind == KIND_TEXT) {
-        DefineText(pL, key.uId, node, o, key.cchRoom);
+        DefineText(pL, key.uId, node, o, key.cchRoom, key.use);
     } else if (key.kind == KIND_SWITCH) {
         if (const toml::value<bool> *pv = node.as_boolean())
             Define(pL, key.uId, pv->get() ? "TRUE" : "FALSE", o);
@@ -317,7 +394,7 @@ void DefineList(Loader *pL, const toml::node &node, const Origin &o, unsigned uC
     }
     for (size_t i = 0; i < pArr->size(); i++)
         DefineText(pL, uBase + (unsigned)i, (*pArr)[i], MakeOrigin(o.strKey + "[" + std::to_string(i) + "]",
-                                                                    (*pArr)[i].source()), STRING_KEPT);
+                                                                    (*pArr)[i].source()), STRING_KEPT, TEXT_PATH);
     if (!pArr->empty())
         Define(pL, uCount, std::to_string(pArr->size()), o);
 }
@@ -390,7 +467,7 @@ void LoadProductTable(Loader *pL, const toml::table &tbl)
     ForEachKey(tbl, "product.", [pL, pVer](const std::string &strKey, const toml::node &node, const Origin &o) {
         std::string str;
         if (strKey == "description") {
-            DefineText(pL, IDS_DESCRIPTION, node, o, STRING_KEPT);
+            DefineText(pL, IDS_DESCRIPTION, node, o, STRING_KEPT, TEXT_SHOWN);
         } else if (strKey == "name" || strKey == "publisher") {
             if (GetText(pL, node, o, PATH_KEPT, &str))
                 (strKey == "name" ? pVer->strName : pVer->strPublisher) = str;
@@ -460,6 +537,7 @@ struct FieldKey {
     unsigned uBase; /* 0: not an entry */
     size_t cchRoom;
     bool fRequired;
+    TextUse use;
 };
 
 /* One table of an array of tables ([[item]], [[ini]]): its keys by field,
@@ -475,7 +553,7 @@ void LoadFields(Loader *pL, const toml::table &tbl, const Origin &oTable, const 
                 continue;
             setSeen.insert(strKey);
             if (!fnSpecial(f, node, o))
-                DefineText(pL, f.uBase, node, o, f.cchRoom);
+                DefineText(pL, f.uBase, node, o, f.cchRoom, f.use);
             return;
         }
         std::vector<const char *> vKnown;
@@ -517,11 +595,11 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
         unsigned u = (unsigned)i;
         Origin oItem = MakeOrigin("item[" + std::to_string(i) + "]", elem.source());
         static const std::vector<FieldKey> vFields = {
-            {"source", 0, 0, true},
-            {"destination", IDS_ITEM_DEST, PATH_KEPT, true},
-            {"name", IDS_ITEM_NAME, PATH_KEPT, false},
-            {"date", IDS_ITEM_DATE, 0, false},
-            {"overwrite", IDS_ITEM_RULE, ITEM_RULE_KEPT, false},
+            {"source", 0, 0, true, TEXT_RAW},
+            {"destination", IDS_ITEM_DEST, PATH_KEPT, true, TEXT_PATH},
+            {"name", IDS_ITEM_NAME, PATH_KEPT, false, TEXT_LINE},
+            {"date", IDS_ITEM_DATE, 0, false, TEXT_LINE},
+            {"overwrite", IDS_ITEM_RULE, ITEM_RULE_KEPT, false, TEXT_SHOWN},
         };
         LoadFields(pL, *elem.as_table(), oItem, vFields,
                    [pL, pP, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
@@ -529,8 +607,10 @@ void LoadItems(Loader *pL, const toml::node &node, const Origin &o)
                            LoadSource(pL, n, oKey, &pP->vItemSources[u]);
                        else if (f.uBase == IDS_ITEM_DATE)
                            DefineDate(pL, IDS_ITEM_DATE + u, n, oKey);
+                       else if (f.uBase == IDS_ITEM_RULE)
+                           DefineRule(pL, IDS_ITEM_RULE + u, n, oKey, f.cchRoom, true);
                        else
-                           DefineText(pL, f.uBase + u, n, oKey, f.cchRoom);
+                           DefineText(pL, f.uBase + u, n, oKey, f.cchRoom, f.use);
                        return true;
                    });
         /* Without a display name the progress dialog would show "Copying "
@@ -552,14 +632,19 @@ void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
         const toml::node &elem = (*pArr)[i];
         unsigned u = (unsigned)i;
         const std::vector<FieldKey> vFields = {
-            {"file", IDS_INI_FILE + u, INI_TEXT_KEPT, true},
-            {"section", IDS_INI_SECTION + u, INI_TEXT_KEPT, true},
-            {"key", IDS_INI_KEY + u, INI_TEXT_KEPT, true},
-            {"value", IDS_INI_VALUE + u, INI_TEXT_KEPT, false},
-            {"overwrite", IDS_INI_RULE + u, INI_TEXT_KEPT, false},
+            {"file", IDS_INI_FILE + u, INI_TEXT_KEPT, true, TEXT_PATH},
+            {"section", IDS_INI_SECTION + u, INI_TEXT_KEPT, true, TEXT_LINE},
+            {"key", IDS_INI_KEY + u, INI_TEXT_KEPT, true, TEXT_LINE},
+            {"value", IDS_INI_VALUE + u, INI_TEXT_KEPT, false, TEXT_LINE},
+            {"overwrite", IDS_INI_RULE + u, INI_TEXT_KEPT, false, TEXT_SHOWN},
         };
         LoadFields(pL, *elem.as_table(), MakeOrigin("ini[" + std::to_string(i) + "]", elem.source()), vFields,
-                   [](const FieldKey &, const toml::node &, const Origin &) { return false; });
+                   [pL, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
+                       if (f.uBase != IDS_INI_RULE + u)
+                           return false;
+                       DefineRule(pL, f.uBase, n, oKey, f.cchRoom, false);
+                       return true;
+                   });
     }
     if (!pArr->empty())
         Define(pL, IDS_INI_COUNT, std::to_string(pArr->size()), o);
@@ -599,22 +684,51 @@ struct DdeCommand {
 void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vector<DdeCommand> *pv)
 {
     std::string strTitle, strCommand;
-    bool fReplace = false;
+    Origin oCommand;
+    bool fReplace = false, fBad = false;
     const toml::table *pTbl = node.as_table();
     static const std::vector<FieldKey> vFields = {
-        {"title", 0, 0, true}, {"command", 0, 0, true}, {"replace", 0, 0, false}};
+        {"title", 0, 0, true, TEXT_LINE}, {"command", 0, 0, true, TEXT_COMMAND}, {"replace", 0, 0, false, TEXT_RAW}};
     LoadFields(pL, *pTbl, oIcon, vFields, [&](const FieldKey &f, const toml::node &n, const Origin &o) {
         std::string strKey = f.pszKey;
         if (strKey == "replace" && n.as_boolean())
             fReplace = n.as_boolean()->get();
         else if (strKey == "replace")
             ReportType(pL, o, n, "true or false");
-        else if (GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand))
-            CheckDdeParam(pL, strKey == "title" ? strTitle : strCommand, o, strKey == "title");
+        else if (GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand, f.use))
+            fBad |= !CheckDdeParam(pL, strKey == "title" ? strTitle : strCommand, o, strKey == "title");
+        else
+            fBad = true;
+        if (strKey == "command")
+            oCommand = o;
         return true;
     });
+    if (fBad)
+        return; /* reported at its key: no command for a text that cannot be used */
+    if (!strCommand.empty())
+        pL->vCommands.push_back(CommandRef{strCommand, oCommand});
     std::string strAdd = "[AddItem(" + DdeParam(strCommand) + "," + DdeParam(strTitle) + ")]";
     pv->push_back(DdeCommand{(fReplace ? "[ReplaceItem(" + DdeParam(strTitle) + ")]" : "") + strAdd, oIcon});
+}
+
+/* Icons need a group to go into: without a name (or a raw command that
+   creates one) Program Manager adds them to whichever group is active on
+   the user's machine. */
+void WarnIconsWithoutGroup(Loader *pL, const std::vector<DdeCommand> &vGroup, const std::vector<DdeCommand> &vRaw,
+                           const std::vector<DdeCommand> &vIcons)
+{
+    if (!vGroup.empty() || vIcons.empty())
+        return;
+    for (const DdeCommand &cmd : vRaw) {
+        std::string strUpper = cmd.strText;
+        for (char &c : strUpper)
+            c = (char)toupper((unsigned char)c);
+        if (strUpper.find("[CREATEGROUP(") != std::string::npos)
+            return;
+    }
+    Report(pL, vIcons[0].origin, SEV_WARNING,
+           "icons without a group: give program_group.name, or Program Manager puts them into whichever "
+           "group is active on the user's machine");
 }
 
 /* The group's own command first, then the raw ones (which may create or
@@ -647,6 +761,7 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
             ReportUnknownKey(pL, o, {"name", "dde_service", "icon", "commands"});
         }
     });
+    WarnIconsWithoutGroup(pL, vGroup, vRaw, vIcons);
     std::vector<DdeCommand> v(vGroup);
     v.insert(v.end(), vRaw.begin(), vRaw.end());
     v.insert(v.end(), vIcons.begin(), vIcons.end());
@@ -694,7 +809,7 @@ void LoadNumbered(Loader *pL, const toml::table &tbl, const char *pszTable, bool
             Report(pL, o, SEV_ERROR, strKey + " is not a message ID (0, 112, 150, 300, 302-307, 400-408); "
                                               "other entries go under [entries]");
         else if (fMessages)
-            DefineText(pL, (unsigned)ul, node, o, STRING_KEPT);
+            DefineText(pL, (unsigned)ul, node, o, STRING_KEPT, TEXT_SHOWN);
         else if (GetPlainText(pL, node, o, &str))
             Define(pL, (unsigned)ul, str, o);
     });
@@ -733,19 +848,15 @@ void CheckPackageFileName(Loader *pL)
 {
     std::string str = pL->pProduct->manifest[IDS_PACKAGE];
     pL->pProduct->strPackageName = str;
+    if (pL->setReported.count(IDS_PACKAGE))
+        return;
     Origin o = pL->mapOrigins.count(IDS_PACKAGE) ? pL->mapOrigins[IDS_PACKAGE] : Origin();
     std::string strWhy;
-    std::string strStem = str.substr(0, str.find('.'));
-    for (char &c : strStem)
-        c = (char)toupper((unsigned char)c);
-    static const std::set<std::string> setDevices = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4",
-                                                     "LPT1", "LPT2", "LPT3"};
     if (str.empty())
         strWhy = "no package file name: give install.package, such as \"PRODUCT.PKG\"";
-    else if (str.find_first_of("\\/:*?\"<>|") != std::string::npos ||
-             std::any_of(str.begin(), str.end(), [](char c) { return (unsigned char)c < 32; }))
+    else if (CheckWindowsName(str.c_str(), str.size(), NAME_CONTROL | NAME_REFUSED, nullptr) != NAME_OK)
         strWhy = Quote(str) + " is not a plain file name: the installer looks for the package beside itself";
-    else if (str.back() == '.' || str.back() == ' ' || setDevices.count(strStem))
+    else if (CheckWindowsName(str.c_str(), str.size(), PATH_FAULTS_WRITTEN & ~NAME_MACRO, nullptr) != NAME_OK)
         strWhy = Quote(str) + " names no file Windows can open; choose a name such as \"PRODUCT.PKG\"";
     if (strWhy.empty())
         return;
@@ -753,6 +864,90 @@ void CheckPackageFileName(Loader *pL)
         o.strKey = "install.package";
     Report(pL, o, SEV_ERROR, strWhy);
     pL->setReported.insert(IDS_PACKAGE);
+}
+
+/* ---- Mistakes of meaning ----------------------------------------------- */
+
+Origin OriginOf(Loader *pL, unsigned uId, const char *pszKey)
+{
+    std::map<unsigned, Origin>::const_iterator it = pL->mapOrigins.find(uId);
+    if (it != pL->mapOrigins.end())
+        return it->second;
+    Origin o;
+    o.strKey = pszKey;
+    return o;
+}
+
+std::string UpperBackslashed(std::string str)
+{
+    for (char &c : str)
+        c = c == '/' ? '\\' : (char)toupper((unsigned char)c);
+    return str;
+}
+
+/* The files a command names below the destination: every %D path, up to
+   the closing quote when the path is quoted, else up to the next blank. */
+std::vector<std::string> NamedDestinationFiles(const std::string &strCommand)
+{
+    std::vector<std::string> v;
+    for (size_t i = strCommand.find("%D"); i != std::string::npos; i = strCommand.find("%D", i + 2)) {
+        bool fQuoted = i > 0 && strCommand[i - 1] == '"';
+        size_t nEnd = strCommand.find(fQuoted ? '"' : ' ', i + 2);
+        v.push_back(strCommand.substr(i + 2, nEnd == std::string::npos ? std::string::npos : nEnd - i - 2));
+    }
+    return v;
+}
+
+/* A command that starts or opens a file under the destination which no
+   item installs finds nothing there on the user's machine.  A folder (a
+   created subdirectory, or a path ending in a separator) is no file. */
+void WarnCommandsNamingNoItem(Loader *pL)
+{
+    const Manifest &m = pL->pProduct->manifest;
+    std::set<std::string> setInstalled;
+    for (const auto &entry : m) {
+        bool fItem = entry.first >= IDS_ITEM_DEST && entry.first < IDS_ITEM_DEST + MAX_ITEMS;
+        bool fSubdir = entry.first >= IDS_SUBDIR && entry.first < IDS_SUBDIR + MAX_SUBDIRS;
+        if (fItem && entry.second.compare(0, 2, "%D") == 0)
+            setInstalled.insert(UpperBackslashed(entry.second.substr(2)));
+        else if (fSubdir)
+            setInstalled.insert(UpperBackslashed(entry.second));
+    }
+    std::vector<CommandRef> v;
+    if (m.count(IDS_FOLLOWUP))
+        v.push_back(CommandRef{m.at(IDS_FOLLOWUP), OriginOf(pL, IDS_FOLLOWUP, "install.run_after")});
+    v.insert(v.end(), pL->vCommands.begin(), pL->vCommands.end());
+    for (const CommandRef &cmd : v)
+        for (const std::string &strFile : NamedDestinationFiles(cmd.strText)) {
+            std::string strKey = UpperBackslashed(strFile);
+            if (strKey.empty() || strKey.back() == '\\' || setInstalled.count(strKey))
+                continue;
+            Report(pL, cmd.origin, SEV_WARNING, "names " + Quote("%D" + strFile) + ", which no item installs: "
+                                                "the command finds no such file after the install");
+        }
+}
+
+/* Keys that say something only together with another one, and what every
+   product needs: its name and a destination for the dialog to offer. */
+void CheckMeaning(Loader *pL, const toml::table &top)
+{
+    const Manifest &m = pL->pProduct->manifest;
+    if (!top.contains("product"))
+        Report(pL, Origin(), SEV_ERROR,
+               "the product file has no [product] table: give the product's name and version there "
+               "(the installer's file properties show them)");
+    if (!m.count(IDS_DEFAULT_DEST) && !pL->setReported.count(IDS_DEFAULT_DEST)) {
+        Report(pL, OriginOf(pL, IDS_DEFAULT_DEST, "install.destination"), SEV_ERROR,
+               "no destination: the installer would offer an empty folder field; give one such as "
+               "destination = 'C:\\APP'");
+        pL->setReported.insert(IDS_DEFAULT_DEST);
+    }
+    std::map<unsigned, std::string>::const_iterator itShow = m.find(IDS_SHOW_DONE);
+    if (m.count(IDS_DONE_TEXT) && (itShow == m.end() || !EqualNoCase(itShow->second.c_str(), "TRUE")))
+        Report(pL, OriginOf(pL, IDS_DONE_TEXT, "install.completion_message"), SEV_WARNING,
+               "the completion message shows only with show_completion = true, which this product does not "
+               "set: the installer never shows it");
+    WarnCommandsNamingNoItem(pL);
 }
 
 /* The lint's findings at the line of the key that defined their entry. */
@@ -808,7 +1003,8 @@ int ParseFile(Loader *pL, toml::table *pTop)
 
 } // namespace
 
-int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages)
+int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages,
+                int *pnWarnings)
 {
     *pProduct = Product();
     pProduct->strFile = strFile;
@@ -819,6 +1015,7 @@ int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::
     if (ParseFile(&loader, &top)) {
         LoadTop(&loader, top);
         CheckPackageFileName(&loader);
+        CheckMeaning(&loader, top);
         Lint(&loader);
     }
     std::stable_sort(loader.vMessages.begin(), loader.vMessages.end(), [](const Message &a, const Message &b) {
@@ -826,6 +1023,8 @@ int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::
     });
     for (const Message &msg : loader.vMessages)
         pvMessages->push_back(msg.strText);
+    if (pnWarnings)
+        *pnWarnings = loader.nWarnings;
     return loader.nErrors == 0;
 }
 

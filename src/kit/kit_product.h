@@ -46,9 +46,15 @@ struct Product {
 
 /* Reads and checks a product file.  1 with *pProduct filled when it has no
    errors; 0 otherwise, with every problem as "FILE:LINE:COLUMN: error: ..."
-   (warnings too, as "warning:") in *pvMessages.  Every check the lint makes
-   of a manifest and its script has been applied. */
-int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages);
+   (warnings too, as "warning:") in *pvMessages, their number in *pnWarnings
+   when given.  Every check the lint makes of a manifest and its script
+   has been applied, and those of meaning that only a product file shows
+   (a key that needs another, a command naming a file no item installs). */
+int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::string> *pvMessages,
+                int *pnWarnings = nullptr);
+
+/* Of vKnown, the word nearest to strWord (fewest edits); null when empty. */
+const char *FindNearestWord(const std::string &strWord, const std::vector<const char *> &vKnown);
 
 /* A UTF-8 text as LoadStringA returns it on a western system: in code
    page 1252, each character the code page lacks read as "?" and listed in
@@ -56,13 +62,26 @@ int LoadProduct(const std::string &strFile, Product *pProduct, std::vector<std::
 std::string ConvertUtf8ToAnsi(const std::string &strUtf8, std::string *pstrOutside);
 int IsUtf8Text(const std::string &str);
 
-/* A starting product file for the files under strDir, to be written as
-   strProductFile (empty: standard output), its source paths relative to
-   that file's folder and the product named after it (or after strDir).  0 with one line per path the installer cannot take
-   (empty, 2 GiB or more, a refused folder name, a date outside 1980-2107,
-   more than the items an installer holds). */
-int MakeStarterProduct(const std::string &strDir, const std::string &strProductDir, std::string *pstrText,
-                       std::vector<std::string> *pvProblems);
+/* What init is asked for: the folder, the product file to be written
+   (empty: standard output), and whether names starting with a dot count. */
+struct InitRequest {
+    std::string strDir;
+    std::string strProductFile;
+    bool fHidden = false;
+};
+
+/* A starting product file for the files under request.strDir, its source
+   paths relative to the product file's folder (the current one for
+   standard output) and the product named after it (or after the folder).
+   Links are followed.  0 with one line per path the installer cannot take
+   (empty, 2 GiB or more, a name Windows or the installer refuses or that
+   it would expand, two names Windows takes for one, a link that leads
+   nowhere or into itself, a date outside 1980-2107, more than the items an
+   installer holds); 1 with *pstrText and, in *pvNotes, what the author
+   should know (the hidden names left out).  On standard output the text
+   itself says that its sources start from the current folder. */
+int MakeStarterProduct(const InitRequest &request, std::string *pstrText, std::vector<std::string> *pvProblems,
+                       std::vector<std::string> *pvNotes);
 
 /* The two classic files of a loaded product: the manifest as a resource
    script (a STRINGTABLE whose texts LoadStringA returns as the manifest

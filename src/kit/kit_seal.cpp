@@ -103,8 +103,27 @@ std::string FormatSumsRc(const std::vector<unsigned char> &vSums, const std::str
     return strRc + "END\n";
 }
 
+/* What to do about a package the installer refuses, for the route that
+   built the installer. */
+static std::string SealAdvice(SealRoute route)
+{
+    const char *pszKit = "build both again with quarnel-kit build, which packs and seals them together, or build "
+                         "with --no-seal if the package is to be rebuilt apart from the installer";
+    const char *pszClassic =
+        "rebuild both together (quarnel-kit pack SCRIPT, then quarnel-kit seal PACKAGE -o SUMS.rc "
+        "and link that into a new quarnel.exe; quarnel_add_product does both at every build), or "
+        "build the installer with quarnel_add_product(... NO_SEAL) if the package is to be rebuilt "
+        "apart from it, e.g. by quarnel.exe SCRIPT";
+    if (route == ROUTE_KIT)
+        return pszKit;
+    if (route == ROUTE_CLASSIC)
+        return pszClassic;
+    return std::string("if quarnel-kit build made the installer, ") + pszKit +
+           "; if CMake did, build its target again, or give quarnel_add_product(... NO_SEAL)";
+}
+
 void VerifySums(const std::vector<unsigned char> &vResource, const PackageLayout &layout,
-                const std::vector<uint32_t> &vCrcs, size_t nItems, std::vector<Finding> *pv)
+                const std::vector<uint32_t> &vCrcs, size_t nItems, std::vector<Finding> *pv, SealRoute route)
 {
     PackageSums sums;
     if (!DecodePackageSums(vResource.data(), vResource.size(), &sums)) {
@@ -138,15 +157,13 @@ void VerifySums(const std::vector<unsigned char> &vResource, const PackageLayout
        once, whichever difference was found. */
     if (CountErrors(*pv) > nRefused)
         AddFinding(pv, IDS_PACKAGE, SEV_ERROR,
-                   "this package is not the one sealed into the installer, which refuses it (message 307): "
-                   "rebuild both together (quarnel-kit pack SCRIPT, then quarnel-kit seal PACKAGE -o SUMS.rc "
-                   "and link that into a new quarnel.exe; quarnel_add_product does both at every build), or "
-                   "build the installer with quarnel_add_product(... NO_SEAL) if the package is to be rebuilt "
-                   "apart from it, e.g. by quarnel.exe SCRIPT");
+                   "this package is not the one sealed into the installer, which refuses it (message 307): " +
+                       SealAdvice(route));
 }
 
 int VerifyImageSums(const std::vector<unsigned char> &vImage, const std::string &strPackage,
-                    const PackageLayout &layout, size_t nItems, std::vector<Finding> *pv, std::string *pstrError)
+                    const PackageLayout &layout, size_t nItems, std::vector<Finding> *pv, std::string *pstrError,
+                    SealRoute route)
 {
     std::vector<unsigned char> vResource;
     int nFound = ReadPeNamedResource(vImage, RT_RCDATA_TYPE, RES_PACKAGE_SUMS, &vResource, pstrError);
@@ -155,6 +172,6 @@ int VerifyImageSums(const std::vector<unsigned char> &vImage, const std::string 
     std::vector<uint32_t> vCrcs;
     if (!SumRecords(strPackage, layout, &vCrcs, pstrError))
         return 0;
-    VerifySums(vResource, layout, vCrcs, nItems, pv);
+    VerifySums(vResource, layout, vCrcs, nItems, pv, route);
     return 1;
 }

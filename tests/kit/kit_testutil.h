@@ -67,11 +67,11 @@ struct ToolRun {
     std::string strOut; /* stdout and stderr together */
 };
 
-/* Runs the built quarnel-kit with the given argument text (shell syntax). */
-inline ToolRun RunTool(const std::string &strArgs)
+/* Runs a shell command line, its stdout and stderr together. */
+inline ToolRun RunCommand(const std::string &strCommand)
 {
     ToolRun run{-1, ""};
-    std::string strCmd = std::string(KIT_TOOL) + " " + strArgs + " 2>&1";
+    std::string strCmd = "(" + strCommand + ") 2>&1";
     FILE *pf = popen(strCmd.c_str(), "r");
     if (!pf)
         return run;
@@ -82,6 +82,21 @@ inline ToolRun RunTool(const std::string &strArgs)
     int nStatus = pclose(pf);
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     return run;
+}
+
+/* Runs the built quarnel-kit with the given argument text (shell syntax). */
+inline ToolRun RunTool(const std::string &strArgs)
+{
+    return RunCommand(std::string(KIT_TOOL) + " " + strArgs);
+}
+
+/* How often strPart occurs in str. */
+inline size_t CountOccurrences(const std::string &str, const std::string &strPart)
+{
+    size_t n = 0;
+    for (size_t i = str.find(strPart); i != std::string::npos; i = str.find(strPart, i + 1))
+        n++;
+    return n;
 }
 
 #endif

@@ -176,10 +176,32 @@ const std::vector<Rule> &Rules()
         {"entry the installer never reads", 103, SEV_WARNING, {{103, "x"}}, {{112, "Really cancel?"}}},
         {"display name cut at 255", 1400, SEV_WARNING, {{1400, std::string(256, 'n')}},
          {{1400, std::string(255, 'n')}}},
-        {"two items with one destination", 1001, SEV_WARNING, {{1001, "%Dapp.exe"}}, {{1001, "%DAPP.EX"}}},
+        {"two items with one destination", 1001, SEV_ERROR, {{1001, "%Dapp.exe"}}, {{1001, "%DAPP.EX"}}},
         {"description wider than its field", 99, SEV_WARNING, {{99, std::string(17, 'W')}},
          {{99, std::string(16, 'W')}}},
         {"description with a line break", 99, SEV_WARNING, {{99, "Quarnel\nSample"}}, {{99, "Quarnel Sample"}}},
+        {"description with a control character of another kind", 99, SEV_ERROR, {{99, "Quarnel\x01"}},
+         {{99, "Quarnel\tSample"}}},
+        {"item name with a character Windows refuses", 1001, SEV_ERROR, {{1001, "%DDOCS\\EXTRA\\A?.BIN"}},
+         {{1001, "%DDOCS\\EXTRA\\A_.BIN"}}},
+        {"INI file of a device name", 3000, SEV_ERROR, {{3000, "%WCOM1.INI"}}, {{3000, "%WCOM10.INI"}}},
+        {"INI file with a control character", 3000, SEV_ERROR, {{3000, "%W\tAPP.INI"}}, {{3000, "%W_APP.INI"}}},
+        {"run_after with a name Windows refuses", 102, SEV_ERROR, {{102, "%DAPP|.EXE"}},
+         {{102, "\"%DMY APP.EXE\" /x"}}},
+        {"subdirectory of a device name", 501, SEV_ERROR, {{501, "DOCS\\AUX"}}, {{501, "DOCS\\AUXX"}}},
+        {"item directory written with a slash and not created", 1001, SEV_ERROR, {{1001, "%DDATA/X.BIN"}},
+         {{1001, "%DDOCS/EXTRA/X.BIN"}}},
+        {"two items with one destination in accented letters", 1001, SEV_ERROR,
+         {{1000, "%D\xC4PP.EXE"}, {1001, "%D\xE4pp.exe"}}, {{1000, "%D\xC4PP.EXE"}, {1001, "%D\xC3pp.exe"}}},
+        {"default destination with a character Windows refuses (a macro there stays text)", 100, SEV_ERROR,
+         {{100, "C:\\APP?"}}, {{100, "C:\\50%DAPP"}}},
+        {"default destination's own folder with a blank", 100, SEV_ERROR, {{100, "C:\\MY APP"}},
+         {{100, "C:\\MY_APP"}}},
+        {"default destination below a folder the installer cannot create", 100, SEV_WARNING,
+         {{100, "C:\\Program Files\\APP"}}, {{100, "C:\\Programs\\APP"}}},
+        {"display name with a control character", 1400, SEV_ERROR, {{1400, "App\x01"}}, {{1400, "App 1"}}},
+        {"message with a NUL", 150, SEV_ERROR, {{150, std::string("Do\0ne", 5)}}, {{150, "Do\nne"}}},
+        {"INI value with a line break", 3800, SEV_ERROR, {{3800, "%D\n"}}, {{3800, "%D "}}},
     };
     return v;
 }
@@ -201,6 +223,25 @@ TEST(Lint, FindingsReadAsIdSeverityMessage)
     ASSERT_EQ(v.size(), 2u) << Describe(v);
     EXPECT_EQ(FormatFinding(v[0]), "105: warning: \"Yes\" is neither TRUE nor FALSE: it reads as false");
     EXPECT_EQ(FormatFinding(v[1]), "1800: error: item date \"19980931\" is not a real date");
+}
+
+/* The one form of every printed finding, and manifest texts (code page
+   1252) quoted in UTF-8: the euro, a Latin letter and a byte the code
+   page leaves undefined. */
+TEST(Lint, PrintedFindingsHaveOneFormAndQuoteInUtf8)
+{
+    std::vector<Finding> v = Lint({{105, "\x80\xE9\x81"}});
+    ASSERT_EQ(v.size(), 1u) << Describe(v);
+    FindingPlace place;
+    place.strFile = "dist/quarnel.exe";
+    place.strKey = "entry 105";
+    EXPECT_EQ(FormatFindingAt(place, v[0].severity, v[0].strMessage),
+              "dist/quarnel.exe: warning: entry 105: \"\xE2\x82\xAC\xC3\xA9\xC2\x81\" is neither TRUE nor FALSE: "
+              "it reads as false");
+    place.nLine = 7;
+    place.nColumn = 3;
+    place.strKey.clear();
+    EXPECT_EQ(FormatFindingAt(place, SEV_ERROR, "x"), "dist/quarnel.exe:7:3: error: x");
 }
 
 TEST(Lint, PercentPairBeforeAMacroSaysWhatTheBoxShows)

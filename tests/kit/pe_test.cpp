@@ -287,7 +287,7 @@ TEST(ReadPeStringTable, LintReadsABlockOnlyInGerman)
     EXPECT_EQ(run.nExit, 1) << run.strOut;
     EXPECT_NE(run.strOut.find("carries 2 languages; checked: 0x0000 (1 block), 0x0407 (1 block)"), std::string::npos)
         << run.strOut;
-    EXPECT_NE(run.strOut.find("1000: error: its directory \"SUB\""), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("mixed.exe: error: entry 1000: its directory \"SUB\""), std::string::npos) << run.strOut;
 }
 
 TEST(ReadPeStringTable, EmptyStringDirectoryGivesAnEmptyTable)

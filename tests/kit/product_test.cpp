@@ -65,7 +65,7 @@ TEST(ProductInit, FolderBecomesAProductThatBuilds)
     ASSERT_EQ(RunTool("init in > stdout.toml").nExit, 0);
     /* Run again with the product file inside the folder: not an item. */
     ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
-    ASSERT_EQ(RunTool("init in -o in/again.toml").nExit, 0);
+    ASSERT_EQ(RunTool("init in -o in/again.toml --force").nExit, 0);
     Bytes vAgain = ReadAll("in/again.toml");
     EXPECT_EQ(std::string(vAgain.begin(), vAgain.end()).find("again.toml"), std::string::npos);
     std::filesystem::remove("in/again.toml");
@@ -139,6 +139,30 @@ const InitStop aInitStops[] = {
     {"a folder name with two dots", [](bool f) { WriteText(f ? "in/V1.2/A" : "in/V1.2.3/A", "a"); }, "in/V1.2.3"},
     {"names that differ only in letter case", [](bool f) { WriteText(f ? "in/Good.txt2" : "in/Good.txt", "a"); },
      "in/Good.txt"},
+    {"a name the installer would expand", [](bool f) { WriteText(f ? "in/50%discount.txt" : "in/50%Discount.txt", "a"); },
+     "in/50%Discount.txt: \"50%Discount.txt\" holds %D, %S or %W"},
+    {"a folder name the installer would expand", [](bool f) { WriteText(f ? "in/X%s/A" : "in/X%S/A", "a"); },
+     "in/X%S: \"X%S\" holds %D"},
+    {"a device name with an extension", [](bool f) { WriteText(f ? "in/NULL.TXT" : "in/NUL.TXT", "a"); },
+     "in/NUL.TXT: \"NUL.TXT\" is a device name"},
+    {"a device name as a folder", [](bool f) { WriteText(f ? "in/COM10/A" : "in/com9/A", "a"); }, "in/com9: \"com9\""},
+    {"a name ending in a dot", [](bool f) { WriteText(f ? "in/README" : "in/README.", "a"); }, "in/README.: "},
+    {"a name ending in a blank", [](bool f) { WriteText(f ? "in/A B" : "in/A B ", "a"); }, "in/A B : "},
+    {"names that are one file in code page 1252",
+     [](bool f) {
+         WriteText("in/\xC3\x84.txt", "a");
+         WriteText(f ? "in/\xC3\xA4x.txt" : "in/\xC3\xA4.txt", "a");
+     },
+     "in/\xC3\xA4.txt: differs only in letter case from in/\xC3\x84.txt"},
+    {"a link to nothing", [](bool f) { std::filesystem::create_symlink(f ? "GOOD.TXT" : "MISSING.TXT", "in/LINK.TXT"); },
+     "in/LINK.TXT: a link to MISSING.TXT, which does not exist"},
+    {"a link to a folder it lies in",
+     [](bool f) {
+         WriteText("other/B.TXT", "b");
+         WriteText("in/SUB/C.TXT", "c");
+         std::filesystem::create_symlink(f ? "../../other" : "..", "in/SUB/UP");
+     },
+     "in/SUB/UP: a link to "},
     {"a date before 1980",
      [](bool f) {
          WriteText("in/OLD.TXT", "a");
@@ -173,6 +197,75 @@ TEST(ProductInit, StopsNamingWhatTheInstallerCannotTake)
     }
 }
 
+/* A link is followed: the files it leads to are items like any other. */
+TEST(ProductInit, LinksAreFollowed)
+{
+    ScratchCwd cwd;
+    WriteText("elsewhere/X.TXT", "x");
+    WriteText("in/A.TXT", "a");
+    std::filesystem::create_symlink("../elsewhere", "in/EXT");
+    std::filesystem::create_symlink("A.TXT", "in/B.TXT");
+    ToolRun run = RunTool("init in -o product.toml");
+    ASSERT_EQ(run.nExit, 0) << run.strOut;
+    Product p;
+    std::vector<std::string> v;
+    ASSERT_TRUE(LoadProduct("product.toml", &p, &v)) << Joined(v);
+    EXPECT_EQ(p.manifest.at(500), "EXT");
+    EXPECT_EQ(p.manifest.at(999), "3");
+    EXPECT_EQ(p.manifest.at(1001), "%DB.TXT");
+    EXPECT_EQ(p.manifest.at(1002), "%DEXT\\X.TXT") << "the linked folder's file is an item";
+    ASSERT_EQ(p.vItemSources.size(), 3u);
+    EXPECT_EQ(ReadAll(p.vItemSources[2]).size(), 1u) << p.vItemSources[2];
+}
+
+/* An existing product file is the author's work; hidden names are taken
+   only when asked; sources are right from the folder the product file
+   really lies in. */
+TEST(ProductInit, KeepsTheAuthorsWork)
+{
+    ScratchCwd cwd;
+    WriteText("in/A.TXT", "a");
+    WriteText("in/.env", "secret");
+    WriteText("in/.cache/C.TXT", "c");
+    WriteText("product.toml", "# edited by hand\n");
+    ToolRun run = RunTool("init in -o product.toml");
+    EXPECT_EQ(run.nExit, 1) << run.strOut;
+    EXPECT_NE(run.strOut.find("product.toml: exists already; pass --force"), std::string::npos) << run.strOut;
+    Bytes vKept = ReadAll("product.toml");
+    EXPECT_EQ(std::string(vKept.begin(), vKept.end()), "# edited by hand\n");
+
+    run = RunTool("init in -o product.toml --force");
+    ASSERT_EQ(run.nExit, 0) << run.strOut;
+    EXPECT_NE(run.strOut.find("left out 2 hidden"), std::string::npos) << run.strOut;
+    Bytes vNew = ReadAll("product.toml");
+    std::string strNew(vNew.begin(), vNew.end());
+    EXPECT_EQ(strNew.find(".env"), std::string::npos) << strNew;
+    EXPECT_EQ(strNew.find(".cache"), std::string::npos) << strNew;
+
+    run = RunTool("init in --hidden -o hidden.toml");
+    EXPECT_EQ(run.nExit, 1) << "a folder name with a leading dot breaks the new-folder rule: " << run.strOut;
+    EXPECT_NE(run.strOut.find("in/.cache: a folder name that breaks the installer's new-folder rule"), std::string::npos)
+        << run.strOut;
+    std::filesystem::remove_all("in/.cache");
+    ASSERT_EQ(RunTool("init in --hidden -o hidden.toml").nExit, 0);
+    Product p;
+    std::vector<std::string> v;
+    ASSERT_TRUE(LoadProduct("hidden.toml", &p, &v)) << Joined(v);
+    EXPECT_EQ(p.manifest.at(1000), "%D.env");
+
+    /* The product file's folder reached through a link: its sources are
+       read from where the folder really is. */
+    std::filesystem::create_directories("deep/down");
+    std::filesystem::create_symlink("deep/down", "out");
+    ASSERT_EQ(RunTool("init in -o out/product.toml").nExit, 0);
+    ASSERT_TRUE(LoadProduct("out/product.toml", &p, &v)) << Joined(v);
+
+    run = RunTool("init in 2>/dev/null");
+    EXPECT_NE(run.strOut.find("# It went to standard output, so the source paths start from the folder\n"
+                              "# init ran in"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("source = 'in/A.TXT'"), std::string::npos) << run.strOut;
+}
+
 /* ---- every key on its entry -------------------------------------------- */
 
 TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
@@ -181,12 +274,12 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
     WriteText("A.TXT", "a");
     WriteText("product.toml",
               "[product]\nname = \"N\"\nversion = \"4.3.2.1\"\npublisher = \"P \u00A9\"\ndescription = \"D\"\n"
-              "[install]\npackage = \"A.PKG\"\ndestination = 'C:\\A'\nspace_kb = 64\nrun_after = '%DA.TXT'\n"
+              "[install]\npackage = \"A.PKG\"\ndestination = 'C:\\A'\nspace_kb = 64\nrun_after = '%DS\\A.TXT'\n"
               "show_progress = false\nshow_completion = true\ncompletion_message = \"C\"\n"
               "cancel_question = \"Q\"\nwarn_root = false\nwarn_windows_dir = true\nwarn_system_dir = false\n"
               "subdirectories = [\"S\"]\n"
               "[program_group]\nname = \"G, 1\"\ndde_service = \"SVC\"\ncommands = [\"[X]\"]\n"
-              "[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DA.TXT'\nreplace = true\n"
+              "[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DS\\A.TXT'\nreplace = true\n"
               "[[item]]\nsource = \"A.TXT\"\ndestination = '%DS\\A.TXT'\ndate = 2000-02-29\noverwrite = \"N\"\n"
               "[[ini]]\nfile = '%DA.INI'\nsection = \"Sec\"\nkey = \"K\"\nvalue = \"V\"\noverwrite = \"N\"\n"
               "[messages]\n0 = \"M0\"\n408 = \"M408\"\n"
@@ -200,11 +293,11 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
     EXPECT_EQ(p.version.strPublisher, "P \xA9");
     EXPECT_EQ(p.version.strVersion, "4.3.2.1");
     const Manifest want = {
-        {0, "M0"}, {97, "7"}, {98, "A.PKG"}, {99, "D"}, {100, "C:\\A"}, {101, "64"}, {102, "%DA.TXT"},
+        {0, "M0"}, {97, "7"}, {98, "A.PKG"}, {99, "D"}, {100, "C:\\A"}, {101, "64"}, {102, "%DS\\A.TXT"},
         {105, "FALSE"}, {106, "TRUE"}, {107, "FALSE"}, {108, "TRUE"}, {109, "FALSE"}, {112, "Q"}, {150, "C"},
         {408, "M408"}, {499, "1"}, {500, "S"}, {698, "SVC"}, {699, "3"},
         {700, "[CreateGroup(\"G, 1\")][ShowGroup(\"G, 1\",1)]"}, {701, "[X]"},
-        {702, "[ReplaceItem(T)][AddItem(\"%DA.TXT\",T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
+        {702, "[ReplaceItem(T)][AddItem(\"%DS\\A.TXT\",T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
         {1400, "A.TXT"}, /* no name: the installed file's */
         {1800, "20000229"}, {2200, "N"}, {2999, "1"}, {3000, "%DA.INI"}, {3200, "N"}, {3400, "Sec"},
         {3600, "K"}, {3800, "V"}};
@@ -215,17 +308,44 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
         << v[0];
 }
 
+/* A path may be written with / or \; the kit writes \, which is all the
+   installer's own checks know.  A command line is left as written: a / may
+   start an option there. */
+TEST(ProductFile, PathsAreWrittenWithBackslashes)
+{
+    ScratchCwd cwd;
+    WriteText("A.TXT", "a");
+    WriteText("product.toml",
+              "[product]\nname = \"T\"\nversion = \"1.0\"\n"
+              "[install]\npackage = \"A.PKG\"\ndestination = 'C:/APPS/TOOL'\nrun_after = '%DDOCS/EXTRA/A.TXT /x'\n"
+              "subdirectories = [\"DOCS\", \"DOCS/EXTRA\"]\n"
+              "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS/EXTRA/A.TXT'\n"
+              "[[ini]]\nfile = '%DDOCS/A.INI'\nsection = \"S\"\nkey = \"K\"\n");
+    Product p;
+    std::vector<std::string> v;
+    ASSERT_TRUE(LoadProduct("product.toml", &p, &v)) << Joined(v);
+    const std::pair<unsigned, const char *> aWant[] = {
+        {100, "C:\\APPS\\TOOL"}, {102, "%DDOCS/EXTRA/A.TXT /x"}, {501, "DOCS\\EXTRA"},
+        {1000, "%DDOCS\\EXTRA\\A.TXT"}, {3000, "%DDOCS\\A.INI"}};
+    for (const auto &want : aWant)
+        EXPECT_EQ(p.manifest.at(want.first), want.second) << "entry " << want.first;
+}
+
 /* ---- mistakes in a product file ----------------------------------------- */
 
 /* A small product; a case adds one line to [install] (line 7; a package
-   line there replaces the product's own), one to the item (line 12) and
+   or destination line there replaces the product's own, and the comment
+   NO_PRODUCT leaves out the product table), one to the item (line 12) and
    text at the end (from line 13). */
+const char *const pszNoProduct = "# without a product table";
+
 std::string ProductText(const std::string &strInstall, const std::string &strItem, const std::string &strTail)
 {
-    return "[product]\n"
-           "name = \"App\"\n"
-           "version = \"1.0\"\n"
+    bool fNoProduct = strInstall == pszNoProduct;
+    return std::string(fNoProduct ? "" : "product = { name = \"App\", version = \"1.0\" }") + "\n"
+           "# line 2\n"
            "[install]\n" +
+           std::string(strInstall.compare(0, 11, "destination") == 0 ? "" : "destination = 'C:\\APP'") + "\n" +
            std::string(strInstall.compare(0, 7, "package") == 0 ? "" : "package = \"APP.PKG\"") + "\n"
            "subdirectories = [\"DOCS\"]\n" +
            strInstall + "\n"
@@ -281,9 +401,12 @@ Mistake IniMistake(const std::string &strKey, const std::string &strStart, char 
 const std::vector<Mistake> &Mistakes()
 {
     static const std::string strLongName = "name = \"" + str256 + "\"";
-    /* 255 characters once %D is C:\ (no destination given): the near miss */
+    /* 255 characters once %D is C:\APP\: the near miss */
     static const std::string strLongDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(249, 'D') + "'";
-    static const std::string strFitDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(247, 'D') + "'";
+    static const std::string strFitDest = "[[item]]\nsource = \"A.TXT\"\ndestination = '%DDOCS\\" + std::string(243, 'D') + "'";
+    static const std::string strIni = "[[ini]]\nfile = '%DA.INI'\nsection = \"S\"\nkey = \"K\"\n";
+    static const std::string strBadIniRule = strIni + "overwrite = \"O19980909\"";
+    static const std::string strIniRule = strIni + "overwrite = \"PReplace %s with %s?\"";
     static const std::vector<Mistake> v = {
         {"wrong type", "space_kb = \"64\"", "", "", "product.toml:7:1: error: install.space_kb: expects a whole number",
          "space_kb = 64", "", ""},
@@ -327,7 +450,7 @@ const std::vector<Mistake> &Mistakes()
          "7:1: warning: install.completion_message: \xE2\x98\x83 not in code page 1252",
          "completion_message = \"\xE2\x82\xAC\"", "", ""},
         {"package name beyond ASCII", "package = \"PAK\xC3\x89.PKG\"", "", "",
-         "7:1: error: install.package: package name \"PAK\xC9.PKG\" is not plain ASCII", "package = \"PAKE.PKG\"",
+         "7:1: error: install.package: package name \"PAK\xC3\x89.PKG\" is not plain ASCII", "package = \"PAKE.PKG\"",
          "", ""},
         {"a double quote in the group's name", "", "", "[program_group]\nname = 'The \"App\"'",
          "14:1: error: program_group.name: holds a double quote", "", "",
@@ -345,13 +468,111 @@ const std::vector<Mistake> &Mistakes()
          "14:1: warning: program_group.name: holds %D, %S or %W", "", "", "[program_group]\nname = 'App %w'"},
         {"a raw command with a macro out of quotes", "", "",
          "[program_group]\ncommands = ['[AddItem(%DDOCS\\A.TXT,A)]']",
-         "14:13: warning: program_group.commands[0]: the parameter %DDOCS\\A.TXT holds a macro", "", "",
+         "14:13: warning: program_group.commands[0]: a macro in a parameter out of double quotes: write "
+         "\"%DDOCS\\A.TXT\" with its quotes", "", "",
          "[program_group]\ncommands = ['[AddItem(\"%DDOCS\\A.TXT\",A)]']"},
         IniMistake("file", "C:\\", 'f'),
         IniMistake("section", "", 's'),
         IniMistake("key", "", 'k'),
         IniMistake("value", "", 'v'),
-        IniMistake("overwrite", "A", 'a'),
+        IniMistake("overwrite", "P", 'q'),
+        {"a Windows path in double quotes", "destination = \"C:\\tools\\rWidget Studio\"", "", "",
+         "7:1: error: install.destination: \"C:\\tools\\rWidget Studio\" holds the control character \"\\t\" at "
+         "character 3, which Windows takes in no name; in double quotes TOML reads \\t as that character: write "
+         "paths in single quotes",
+         "destination = 'C:\\tools\\rWidget'", "", ""},
+        {"the product's own folder with a blank", "destination = 'C:\\Program Files\\Widget Studio'", "", "",
+         "7:1: error: install.destination: the product's own folder \"Widget Studio\" breaks the installer's "
+         "new-folder rule", "destination = 'C:\\Program Files\\WidgetStudio'", "", ""},
+        {"a destination below a folder the installer cannot create", "destination = 'C:\\Program Files\\Widget'", "", "",
+         "7:1: warning: install.destination: \"Program Files\" breaks the installer's new-folder rule",
+         "destination = 'C:\\Programs\\Widget'", "", ""},
+        {"an item name Windows refuses", "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%DRead*Me?.txt'",
+         "15:1: error: item[1].destination: \"Read*Me?.txt\" holds \"*\", which Windows refuses", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%DRead-Me.txt'"},
+        {"an item of a device name", "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%DCON'",
+         "15:1: error: item[1].destination: \"CON\" is a device name", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%DCONS'"},
+        {"an item outside the destination", "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%D../../evil.txt'",
+         "15:1: error: item[1].destination: \"..\" is no name", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%Devil.txt'"},
+        {"an item name ending in a dot", "", "", "[[item]]\nsource = \"A.TXT\"\ndestination = '%DREADME.'",
+         "15:1: error: item[1].destination: \"README.\" ends in a dot or a blank", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%DREADME'"},
+        {"an item in a folder not created, written with a slash", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%Dnotlisted/X.TXT'",
+         "15:1: error: item[1].destination: its directory \"notlisted\" is not among the subdirectories", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%Ddocs/X.TXT'"},
+        {"two items with one destination in another letter case", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%Ddocs\\a.txt'",
+         "15:1: error: item[1].destination: writes the same file as item 0", "", "",
+         "[[item]]\nsource = \"A.TXT\"\ndestination = '%Ddocs\\b.txt'"},
+        {"an INI file name Windows refuses", "", "", "[[ini]]\nfile = '%DA|B.INI'\nsection = \"S\"\nkey = \"K\"",
+         "14:1: error: ini[0].file: \"A|B.INI\" holds \"|\"", "", "",
+         "[[ini]]\nfile = '%DA-B.INI'\nsection = \"S\"\nkey = \"K\""},
+        {"a program name Windows refuses", "run_after = '%DTOOL?.EXE'", "", "",
+         "7:1: error: install.run_after: \"TOOL?.EXE\" holds \"?\"", "run_after = '%DTOOL.EXE /x'", "", ""},
+        {"an icon for a device name", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DNUL.TXT'",
+         "17:1: error: program_group.icon[0].command: \"NUL.TXT\" is a device name", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DNULL.TXT'"},
+        {"a NUL in a message", "completion_message = \"Done\\u0000.\"", "", "",
+         "7:1: error: install.completion_message: \"Done\\x00.\" holds the control character \"\\x00\" at character 5: "
+         "the installer reads the text only up to it", "completion_message = \"Done\\n.\"", "", ""},
+        {"a control character in a display name", "", "name = \"A\\u0001B\"", "",
+         "12:1: error: item[0].name: \"A\\x01B\" holds the control character", "", "name = \"A B\"", ""},
+        {"a control character in a numbered message", "", "", "[messages]\n303 = \"No\\u0007folder\"",
+         "14:1: error: messages.303: \"No\\x07folder\" holds the control character", "", "",
+         "[messages]\n303 = \"No\\tfolder\""},
+        {"a control character in a raw entry", "", "", "[entries]\n698 = \"PROG\\tMAN\"",
+         "14:1: error: entries.698: \"PROG\\tMAN\" holds the control character", "", "", "[entries]\n698 = \"PROGMAN\""},
+        {"package name of a device", "package = \"COM9.PKG\"", "", "", "error: install.package: \"COM9.PKG\" names no file",
+         "package = \"COM0.PKG\"", "", ""},
+        /* Rules by meaning: words read as their first letter. */
+        {"rule \"Ask\" always overwrites", "", "overwrite = \"Ask\"", "",
+         "12:1: error: item[0].overwrite: rule \"Ask\": a word, not a rule: the installer reads it as \"A\"", "",
+         "overwrite = \"PReplace %s?\"", ""},
+        {"rule \"Newer\" never overwrites", "", "overwrite = \"Newer\"", "",
+         "12:1: error: item[0].overwrite: rule \"Newer\": a word, not a rule: the installer reads it as \"N\"", "",
+         "overwrite = \"O19980909\"", ""},
+        {"rule \"Prompt\" asks \"rompt\"", "", "overwrite = \"Prompt\"", "",
+         "12:1: error: item[0].overwrite: rule \"Prompt\": a word, not a rule: the installer reads it as \"P\" and "
+         "asks the question \"rompt\"", "", "overwrite = \"PReplace %s?\"", ""},
+        {"rule after its first letter", "", "overwrite = \"A always\"", "",
+         "12:1: error: item[0].overwrite: rule \"A always\": only its first letter counts", "", "overwrite = \"A\"", ""},
+        {"rule in lower case", "", "overwrite = \"n\"", "",
+         "12:1: error: item[0].overwrite: rule \"n\": its first letter is none of the rule letters", "",
+         "overwrite = \"N\"", ""},
+        {"rule with text after its date", "", "overwrite = \"O19980909 ask\"", "",
+         "12:1: error: item[0].overwrite: rule \"O19980909 ask\": the installer ignores \" ask\" after the date", "",
+         "overwrite = \"O19980909PAsk?\"", ""},
+        {"rule with a date that is none", "", "overwrite = \"O19981340\"", "",
+         "12:1: error: item[0].overwrite: rule \"O19981340\": its date \"19981340\" is not a real date", "",
+         "overwrite = \"O19981130\"", ""},
+        {"rule P without a question", "", "overwrite = \"P\"", "",
+         "12:1: error: item[0].overwrite: rule \"P\": P needs the question to ask", "", "overwrite = \"P?\"", ""},
+        {"INI rule with an item's date", "", "", strBadIniRule.c_str(),
+         "17:1: error: ini[0].overwrite: rule \"O19980909\": O and a date is for items only", "", "",
+         strIniRule.c_str()},
+        /* Mistakes of meaning. */
+        {"completion message never shown", "completion_message = \"Done.\"", "", "",
+         "7:1: warning: install.completion_message: the completion message shows only with show_completion = true",
+         "show_completion = true\ncompletion_message = \"Done.\"", "", ""},
+        {"icons without a group", "", "", "[program_group]\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\A.TXT'",
+         "14:1: warning: program_group.icon[0]: icons without a group", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\A.TXT'"},
+        {"run_after naming a file no item installs", "run_after = '%WNOTEPAD.EXE %DREADME.TXT'", "", "",
+         "7:1: warning: install.run_after: names \"%DREADME.TXT\", which no item installs",
+         "run_after = '%WNOTEPAD.EXE %Ddocs/a.txt'", "", ""},
+        {"icon command naming a file no item installs", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\B.TXT'",
+         "17:1: warning: program_group.icon[0].command: names \"%DDOCS\\B.TXT\", which no item installs", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\A.TXT'"},
+        {"no destination", "destination = ''", "", "",
+         "7:1: error: install.destination: no destination: the installer would offer an empty folder field",
+         "destination = 'C:\\OTHER'", "", ""},
+        {"no product table", pszNoProduct, "", "", "product.toml: error: the product file has no [product] table",
+         "# with the product table", "", ""},
     };
     return v;
 }

@@ -159,9 +159,14 @@ void PrintTo(const SampleInstaller &s, std::ostream *pos)
     *pos << s.pszExe << (s.fSealed ? " (sealed)" : " (NO_SEAL)");
 }
 
-/* What verify and lint say of a package that is not the sealed one. */
-const char *const pszNotSealedOne = "98: error: this package is not the one sealed into the installer, which "
-                                    "refuses it (message 307): rebuild both together";
+/* What verify and lint say of a package that is not the sealed one, then
+   the advice for the route that built the installer: with a package
+   script it came the classic way; without one the route is not known. */
+const char *const pszNotSealedOne = ": error: entry 98: this package is not the one sealed into the installer, which "
+                                    "refuses it (message 307): ";
+const char *const pszClassicAdvice = "(message 307): rebuild both together (quarnel-kit pack SCRIPT";
+const char *const pszEitherAdvice = "(message 307): if quarnel-kit build made the installer, build both again with "
+                                    "quarnel-kit build";
 
 class SampleProduct : public ::testing::TestWithParam<SampleInstaller> {};
 
@@ -205,7 +210,7 @@ TEST_P(SampleProduct, VerifyAcceptsItsPackageAndNoOtherWhenSealed)
     std::string strPackage = SampleDir(GetParam().pszExe) + "SAMPLE.PKG";
     ToolRun run = RunTool("verify " + strExe + " " + strPackage);
     EXPECT_EQ(run.nExit, 0) << run.strOut;
-    EXPECT_EQ(run.strOut, "");
+    EXPECT_EQ(run.strOut, "quarnel-kit: " + strExe + ", " + strPackage + ": verified (0 errors, 0 warnings)\n");
 
     ScratchCwd cwd;
     Bytes v = ReadAll(strPackage);
@@ -214,11 +219,12 @@ TEST_P(SampleProduct, VerifyAcceptsItsPackageAndNoOtherWhenSealed)
     run = RunTool("verify " + strExe + " flipped.pkg");
     if (!GetParam().fSealed) {
         EXPECT_EQ(run.nExit, 0) << run.strOut;
-        EXPECT_EQ(run.strOut, "");
+        EXPECT_EQ(run.strOut, "quarnel-kit: " + strExe + ", flipped.pkg: verified (0 errors, 0 warnings)\n");
         return;
     }
     EXPECT_EQ(run.nExit, 1) << run.strOut;
-    EXPECT_NE(run.strOut.find("1000: error: record 0 has the CRC-32 0x"), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find(strExe + ": error: entry 1000: record 0 has the CRC-32 0x"), std::string::npos)
+        << run.strOut;
     EXPECT_NE(run.strOut.find("message 307"), std::string::npos) << run.strOut;
     EXPECT_NE(run.strOut.find(pszNotSealedOne), std::string::npos) << run.strOut;
 }
@@ -248,20 +254,26 @@ TEST_P(SampleProduct, PackageRebuiltAfterTheInstallerIsReportedWhenSealed)
     if (!GetParam().fSealed) {
         EXPECT_EQ(run.nExit, 0) << run.strOut;
         EXPECT_EQ(lint.nExit, 0) << lint.strOut;
-        EXPECT_EQ(lint.strOut.find("sealed"), std::string::npos) << lint.strOut;
+        EXPECT_EQ(lint.strOut.find("the one sealed"), std::string::npos) << lint.strOut;
         return;
     }
     for (const ToolRun &r : {run, lint}) {
         EXPECT_EQ(r.nExit, 1) << r.strOut;
-        EXPECT_NE(r.strOut.find("98: error: the package is " + std::to_string(ReadAll("SAMPLE.PKG").size()) +
+        EXPECT_NE(r.strOut.find(": error: entry 98: the package is " + std::to_string(ReadAll("SAMPLE.PKG").size()) +
                                 " bytes, the installer was sealed for"),
                   std::string::npos)
             << r.strOut;
-        EXPECT_NE(r.strOut.find("1001: error: record 1 has the CRC-32"), std::string::npos) << r.strOut;
-        EXPECT_EQ(r.strOut.find("1000: error"), std::string::npos) << "record 0 is unchanged\n" << r.strOut;
+        EXPECT_NE(r.strOut.find(": error: entry 1001: record 1 has the CRC-32"), std::string::npos) << r.strOut;
+        EXPECT_EQ(r.strOut.find("entry 1000:"), std::string::npos) << "record 0 is unchanged\n" << r.strOut;
         EXPECT_NE(r.strOut.find(pszNotSealedOne), std::string::npos) << r.strOut;
         EXPECT_NE(r.strOut.find("NO_SEAL"), std::string::npos) << r.strOut;
+        EXPECT_EQ(CountOccurrences(r.strOut, pszNotSealedOne), 1u) << r.strOut;
     }
+    EXPECT_NE(run.strOut.find(pszEitherAdvice), std::string::npos) << run.strOut;
+    EXPECT_NE(run.strOut.find("--no-seal"), std::string::npos) << run.strOut;
+    EXPECT_NE(lint.strOut.find(pszClassicAdvice), std::string::npos) << "the script says how it was built\n"
+                                                                       << lint.strOut;
+    EXPECT_EQ(lint.strOut.find("--no-seal"), std::string::npos) << lint.strOut;
 }
 
 INSTANTIATE_TEST_SUITE_P(BuiltInstallers, SampleProduct,

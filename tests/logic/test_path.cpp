@@ -66,6 +66,61 @@ TEST(IsSubOk, Table)
         EXPECT_EQ(IsSubOk(c.sub, Lead(c.cp)), c.ok) << "text: " << c.sub << " code page " << c.cp;
 }
 
+TEST(CheckWindowsName, Table)
+{
+    struct Case { const char *name; NameFault fault; unsigned faults = NAME_ALL_FAULTS; int cp = 0; } cases[] = {
+        {"README.TXT", NAME_OK}, {"Read Me (1), [draft].txt", NAME_OK}, {"\xC4rger.txt", NAME_OK},
+        {"50%Discount.txt", NAME_MACRO}, {"A%S", NAME_MACRO}, {"%W", NAME_MACRO}, {"50%discount", NAME_OK},
+        {"100%", NAME_OK}, {"50%Discount.txt", NAME_OK, NAME_ALL_FAULTS & ~NAME_MACRO},
+        {"A\tB", NAME_CONTROL}, {"A\x7F", NAME_CONTROL}, {"\x1F", NAME_CONTROL},
+        {"Read*Me?.txt", NAME_REFUSED}, {"A<B", NAME_REFUSED}, {"A>B", NAME_REFUSED}, {"A:B", NAME_REFUSED},
+        {"A\"B", NAME_REFUSED}, {"A|B", NAME_REFUSED}, {"A/B", NAME_REFUSED}, {"A\\B", NAME_REFUSED},
+        {"CON", NAME_DEVICE}, {"con", NAME_DEVICE}, {"NUL.TXT", NAME_DEVICE}, {"Aux.tar.gz", NAME_DEVICE},
+        {"PRN .txt", NAME_DEVICE}, {"COM1", NAME_DEVICE}, {"lpt9.log", NAME_DEVICE}, {"COM\xB9", NAME_DEVICE},
+        {"COM0", NAME_OK}, {"COM10", NAME_OK}, {"CONSOLE", NAME_OK}, {"LPT", NAME_OK}, {"XCON", NAME_OK},
+        {"CON_.TXT", NAME_OK}, {"CON", NAME_OK, NAME_ALL_FAULTS & ~NAME_DEVICE},
+        {"A.", NAME_TRAILING}, {"A ", NAME_TRAILING}, {"A. ", NAME_TRAILING}, {".A", NAME_OK}, {"A.B", NAME_OK},
+        {".", NAME_DOTS}, {"..", NAME_DOTS}, {"...", NAME_TRAILING}, {"..", NAME_TRAILING, NAME_TRAILING},
+        {"..", NAME_OK, NAME_CONTROL},
+        /* a double-byte character whose second byte is a backslash or a bar */
+        {HYO SO, NAME_OK, NAME_ALL_FAULTS, 932}, {"\x83\x7C", NAME_OK, NAME_ALL_FAULTS, 932},
+        {HYO SO, NAME_REFUSED}, {"\x83\x7C", NAME_REFUSED},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CheckWindowsName(c.name, strlen(c.name), c.faults, Lead(c.cp)), c.fault) << "name: " << c.name;
+}
+
+TEST(CheckWindowsPath, FirstFaultyNameAndWhereItIs)
+{
+    struct Case { const char *path; NameFault fault; size_t start, len; } cases[] = {
+        {"C:\\tools\\Widget", NAME_OK, 0, 0}, {"%DDOCS/A.TXT", NAME_OK, 0, 0}, {"%SDRIVERS\\X.SYS", NAME_OK, 0, 0},
+        {"WIN.INI", NAME_OK, 0, 0}, {"C:\\", NAME_OK, 0, 0}, {"%D", NAME_OK, 0, 0}, {"\\\\A\\\\B", NAME_OK, 0, 0},
+        {"C:\\tools\rWidget", NAME_CONTROL, 3, 12}, {"C:\\A:B", NAME_REFUSED, 3, 3}, {"CC:\\A", NAME_REFUSED, 0, 3},
+        {"%DRead*Me?.txt", NAME_REFUSED, 2, 12}, {"%DCON", NAME_DEVICE, 2, 3}, {"%DA/nul.txt", NAME_DEVICE, 4, 7},
+        {"%D../../evil.txt", NAME_DOTS, 2, 2}, {"%DDOCS\\.\\A", NAME_DOTS, 7, 1}, {"%DDOCS.\\A", NAME_TRAILING, 2, 5},
+        {"%DA%DB", NAME_MACRO, 2, 4}, {"C:\\A\\B ", NAME_TRAILING, 5, 2},
+    };
+    for (const auto &c : cases) {
+        size_t nStart = 99, nLen = 99;
+        EXPECT_EQ(CheckWindowsPath(c.path, NAME_ALL_FAULTS, NULL, &nStart, &nLen), c.fault) << "path: " << c.path;
+        if (c.fault != NAME_OK) {
+            EXPECT_EQ(nStart, c.start) << "path: " << c.path;
+            EXPECT_EQ(nLen, c.len) << "path: " << c.path;
+        }
+    }
+}
+
+TEST(FoldNameChar, FoldsAsWindowsComparesNames)
+{
+    struct Case { unsigned char c, folded; } cases[] = {
+        {'a', 'A'}, {'z', 'Z'}, {'A', 'A'}, {'1', '1'}, {'_', '_'}, {0xE4, 0xC4}, {0xE0, 0xC0}, {0xFE, 0xDE},
+        {0xC4, 0xC4}, {0xF7, 0xF7}, {0xDF, 0xDF}, {0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F},
+        {0xB5, 0xB5},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FoldNameChar(c.c), c.folded) << "character " << (int)c.c;
+}
+
 TEST(GetFileNameOfPath, IndexAfterLastSeparator)
 {
     struct Case { const char *path; int index; int cp = 0; } cases[] = {
