@@ -23,6 +23,8 @@ enum BenchCase {
     CASE_INSTALL_SEALED,    /* the same, checking every record against the package checksums */
     CASE_INSTALL_QUIET,     /* ResToFiles, progress dialog off */
     CASE_EXTRACT_BLOCKS,    /* package records to files, no manifest (diagnostic) */
+    CASE_NSIS_SILENT,       /* the peer: an NSIS store-mode installer run with /S */
+    CASE_NSIS_SHOWN,        /* the same installer with its progress window */
     CASE_COPY,              /* CopyFileA loop over the source files */
     CASE_BUILD,             /* PackFiles */
     CASE_CONCAT_BLOCKS,     /* concatenation, a fresh block per file (diagnostic) */
@@ -35,6 +37,7 @@ const char *CaseTitle(int nCase);       /* label in the report */
 int CaseYardstick(int nCase);           /* the plain case it is compared with */
 int CaseIsProgram(int nCase);           /* 1 when it runs the installer's own code */
 int CaseIsInstall(int nCase);           /* 1 when it writes the items into dest\ */
+int CaseIsPeer(int nCase);              /* 1 when it runs another installer */
 int FindCase(const char *pszKey);       /* -1 when unknown */
 
 /* One case run in one child process. */
@@ -47,6 +50,13 @@ struct CaseRun {
     std::string note;       /* why the run failed */
 };
 
+/* One step of an item's install and its time per item, from a child that
+   runs the install's steps one by one with the clock around each. */
+struct BreakdownStep {
+    std::string name;
+    double dMicros = 0;
+};
+
 /* Every run of one item set. */
 struct SetRuns {
     std::string name;       /* "4k", "1m", "256m" */
@@ -54,6 +64,8 @@ struct SetRuns {
     long long llItemSize = 0;
     std::vector<CaseRun> aRuns[CASE_COUNT];
     std::string skipped;    /* why the set was not measured, empty when it was */
+    std::string aCaseSkipped[CASE_COUNT];  /* why one case was not run, empty when it was */
+    std::vector<BreakdownStep> aSteps;     /* one item's time, step by step */
 };
 
 struct CaseSummary {
@@ -73,11 +85,15 @@ const double MB = 1048576.0;
 double Median(std::vector<double> aValues);         /* 0 for none */
 CaseSummary SummariseCase(const SetRuns &set, int nCase);
 double MemoryLimitMb(const SetRuns &set);           /* largest item + 8 MB */
+double CaseRatio(const SetRuns &set, int nCase, int nAgainst);  /* 0 when unknown */
 std::string SetLabel(const SetRuns &set);           /* "400 x 4 KB" */
 std::string FormatTable(const std::vector<SetRuns> &aSets);
 std::string FormatGoals(const std::vector<SetRuns> &aSets);
 std::string FormatSummaryCsv(const std::vector<SetRuns> &aSets);
 std::string FormatRunsCsv(const std::vector<SetRuns> &aSets);
+std::string FormatBreakdown(const std::vector<SetRuns> &aSets);    /* "" when none */
+/* "name micros" lines as the breakdown child writes them. */
+std::vector<BreakdownStep> ParseBreakdown(const std::string &text);
 
 /* ---- Item bytes (platform-free) ------------------------------------------ */
 
@@ -127,6 +143,17 @@ CaseRun RunCaseChild(const std::string &exe, int nCase, const std::string &setNa
    Writes "ok|fail seconds peak-MB base-MB note" to RESULTFILE. */
 int RunChild(const char *pszCase, const char *pszSet, const char *pszData,
              const char *pszResult);
+
+/* Installs the set with the installer's steps one at a time, the progress
+   dialog open, and writes "name micros-per-item" lines to RESULTFILE:
+   quarnel_bench --breakdown SET DATADIR RESULTFILE. */
+int RunBreakdown(const char *pszSet, const char *pszData, const char *pszResult);
+std::vector<BreakdownStep> RunBreakdownChild(const std::string &exe, const std::string &setName,
+                                             const std::string &data, unsigned long dwTimeoutMs);
+
+/* The peer's installers beside the program: NsisInstaller("4k") for a set,
+   NsisInstaller("empty") with no files, whose time is taken off. */
+std::string NsisInstaller(const std::string &setName);
 
 /* Reads the manifest module bench_<pszSet>.dll: its item count (entry 999)
    and its package name (entry 98).  NULL when the module cannot be loaded. */

@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include "filedir.h"
+#include "fixed.h"
 #include "load.h"
 #include "logic.h"
 #include "manifest.h"
@@ -106,6 +108,27 @@ static bool ReadResult(const std::string &path, CaseRun *pRun)
     return true;
 }
 
+/* Starts a command line and waits for it: "" once it ended, else why not
+   (a child that outlives dwTimeoutMs is ended). */
+static std::string RunProcessFor(std::string cmd, unsigned long dwTimeoutMs)
+{
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return "the child process did not start (error " + std::to_string(GetLastError()) + ")";
+    std::string problem;
+    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        problem = "timed out";
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return problem;
+}
+
 CaseRun RunCaseChild(const std::string &exe, int nCase, const std::string &setName,
                      const std::string &data, unsigned long dwTimeoutMs)
 {
@@ -114,24 +137,24 @@ CaseRun RunCaseChild(const std::string &exe, int nCase, const std::string &setNa
     DeleteFileA(result.c_str());
     std::string cmd = "\"" + exe + "\" --child " + CaseKey(nCase) + " " + setName + " \"" + data +
                       "\" \"" + result + "\"";
-    STARTUPINFOA si;
-    memset(&si, 0, sizeof(si));
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi;
-    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
-        run.note = "the child process did not start (error " + std::to_string(GetLastError()) + ")";
-        return run;
-    }
-    if (WaitForSingleObject(pi.hProcess, dwTimeoutMs) == WAIT_TIMEOUT) {
-        TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        run.note = "timed out";
-    } else if (!ReadResult(result, &run)) {
+    run.note = RunProcessFor(cmd, dwTimeoutMs);
+    if (run.note.empty() && !ReadResult(result, &run))
         run.note = "the child process left no result";
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     return run;
+}
+
+static std::string ReadTextFile(const std::string &path)
+{
+    std::string text;
+    FILE *pf = fopen(path.c_str(), "r");
+    if (!pf)
+        return text;
+    char szBuf[512];
+    size_t cb;
+    while ((cb = fread(szBuf, 1, sizeof(szBuf), pf)) > 0)
+        text.append(szBuf, cb);
+    fclose(pf);
+    return text;
 }
 
 /* ---- The cases ----------------------------------------------------------- */
@@ -257,6 +280,67 @@ static std::string RunTimedCase(const ChildCase &cc)
     return "unknown case";
 }
 
+/* ---- The peer ------------------------------------------------------------ */
+
+std::string NsisInstaller(const std::string &setName)
+{
+    return ExeFolder() + "nsis_" + setName + ".exe";
+}
+
+/* One whole installer process into target: its time from start to end and
+   its peak working set.  "" or what went wrong. */
+static std::string RunInstaller(const std::string &exe, bool fSilent, const std::string &target,
+                                double *pdSeconds, double *pdPeakMb)
+{
+    /* /D= must come last and unquoted: the rest of the line is the folder. */
+    std::string cmd = "\"" + exe + "\"" + (fSilent ? " /S" : "") + " /D=" + target;
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    LARGE_INTEGER liStart, liEnd;
+    QueryPerformanceCounter(&liStart);
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return "the installer did not start (error " + std::to_string(GetLastError()) + ")";
+    std::string problem;
+    if (WaitForSingleObject(pi.hProcess, 600000) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        problem = "the installer timed out";
+    }
+    QueryPerformanceCounter(&liEnd);
+    DWORD dwCode = 1;
+    if (problem.empty() && (!GetExitCodeProcess(pi.hProcess, &dwCode) || dwCode != 0))
+        problem = "the installer ended with code " + std::to_string(dwCode);
+    PROCESS_MEMORY_COUNTERS pmc;
+    memset(&pmc, 0, sizeof(pmc));
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(pi.hProcess, &pmc, sizeof(pmc));
+    *pdPeakMb = (double)pmc.PeakWorkingSetSize / MB;
+    LARGE_INTEGER liFreq;
+    QueryPerformanceFrequency(&liFreq);
+    *pdSeconds = (double)(liEnd.QuadPart - liStart.QuadPart) / (double)liFreq.QuadPart;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return problem;
+}
+
+/* The peer is timed as whole processes, so its start-up and end are taken
+   off: the same installer made with no files runs first, the same way,
+   and its time is subtracted.  The peak is the full installer's own. */
+static void MeasurePeer(const ChildCase &cc, const char *pszSet, CaseRun *pRun)
+{
+    bool fSilent = cc.nCase == CASE_NSIS_SILENT;
+    std::string empty = cc.data + "empty";
+    double dEmpty = 0, dFull = 0, dPeak = 0;
+    pRun->note = RunInstaller(NsisInstaller("empty"), fSilent, empty, &dEmpty, &dPeak);
+    RemoveFolder(empty);
+    if (pRun->note.empty())
+        pRun->note = RunInstaller(NsisInstaller(pszSet), fSilent, cc.dest.substr(0, cc.dest.size() - 1),
+                                  &dFull, &pRun->dPeakMb);
+    pRun->dSeconds = dFull - dEmpty;
+}
+
 /* ---- Preparation (not timed) --------------------------------------------- */
 
 static void DrainMessages()
@@ -295,7 +379,7 @@ static std::string PrepareCase(ChildCase &cc)
 {
     if (!SetCurrentDirectoryA(cc.data.c_str()))
         return "the data folder is missing";
-    if (CaseIsInstall(cc.nCase) && !CreateDirectoryA(cc.dest.c_str(), NULL))
+    if (CaseIsInstall(cc.nCase) && !CaseIsPeer(cc.nCase) && !CreateDirectoryA(cc.dest.c_str(), NULL))
         return "the destination could not be made fresh";
     for (int i = 0; i < cc.nItems; i++) {
         std::string name = ItemFileName(i);
@@ -371,7 +455,9 @@ int RunChild(const char *pszCase, const char *pszSet, const char *pszData, const
     InitializeCriticalSection(&csBox);
     HANDLE hWatch = CreateThread(NULL, 0, WatchBoxes, NULL, 0, NULL);
     run.note = PrepareCase(cc);
-    if (run.note.empty())
+    if (run.note.empty() && CaseIsPeer(cc.nCase))
+        MeasurePeer(cc, pszSet, &run);
+    else if (run.note.empty())
         MeasureCase(cc, &run);
     StatDlgEnd();
     std::string box = BoxSeen();
@@ -384,4 +470,176 @@ int RunChild(const char *pszCase, const char *pszSet, const char *pszData, const
         CloseHandle(hWatch);
     }
     return WriteResult(pszResult, run) ? 0 : 1;
+}
+
+/* ---- One item, step by step ---------------------------------------------- */
+
+/* Sums the time spent in each named step over all items. */
+class StepClock {
+public:
+    StepClock() { QueryPerformanceFrequency(&m_liFreq); }
+    void Start() { QueryPerformanceCounter(&m_liStart); }
+    void Stop(const char *pszStep)
+    {
+        LARGE_INTEGER liEnd;
+        QueryPerformanceCounter(&liEnd);
+        double dSeconds = (double)(liEnd.QuadPart - m_liStart.QuadPart) / (double)m_liFreq.QuadPart;
+        for (BreakdownStep &step : m_aSteps)
+            if (step.name == pszStep) {
+                step.dMicros += dSeconds * 1e6;
+                return;
+            }
+        BreakdownStep step;
+        step.name = pszStep;
+        step.dMicros = dSeconds * 1e6;
+        m_aSteps.push_back(step);
+    }
+    std::string Lines(int nItems) const
+    {
+        std::string text;
+        double dSum = 0;
+        for (const BreakdownStep &step : m_aSteps) {
+            char szLine[160];
+            snprintf(szLine, sizeof(szLine), "%s %.2f\n", step.name.c_str(), step.dMicros / nItems);
+            text += szLine;
+            if (step.name.compare(0, 3, "of ") != 0)
+                dSum += step.dMicros / nItems;
+        }
+        char szSum[64];
+        snprintf(szSum, sizeof(szSum), "sum of the steps %.2f\n", dSum);
+        return text + szSum;
+    }
+private:
+    LARGE_INTEGER m_liFreq, m_liStart;
+    std::vector<BreakdownStep> m_aSteps;
+};
+
+/* The steps ResToFiles takes for an item that is written, each with the
+   clock around it: the same library calls in the same order. */
+static std::string TimeItemSteps(const ChildCase &cc, HFILE hPkg, int i, StepClock &clock)
+{
+    clock.Start();
+    char szDest[PATH_BUF], szName[ITEM_NAME_BUF], szDate[ITEM_DATE_BUF];
+    CopySz(szDest, sizeof(szDest), LoadStrExpand(IDS_ITEM_DEST + i, "", cc.dest.c_str()));
+    LoadEntry(IDS_ITEM_NAME + i, szName, sizeof(szName));
+    LoadEntry(IDS_ITEM_DATE + i, szDate, sizeof(szDate));
+    clock.Stop("manifest reads and expansion");
+    clock.Start();
+    int nAnswer = CanOvr(szDest, i);
+    clock.Stop("overwrite check");
+    if (nAnswer != OVR_WRITE)
+        return "an item was not to be written";
+    clock.Start();
+    int fGoOn = StatDlgMsg(szStatusCopying, szName, (int)((long long)i * 100 / cc.nItems));
+    clock.Stop("progress (StatDlgMsg)");
+    if (!fGoOn)
+        return "the progress dialog said cancel";
+    clock.Start();
+    unsigned char abHead[RECORD_HEADER_SIZE];
+    GlobalOwner block;
+    long cb = ReadExact(hPkg, abHead, sizeof(abHead)) ? DecodeRecordLength(abHead) : -1;
+    bool fRead = cb > 0 && block.Alloc((SIZE_T)cb) && ReadExact(hPkg, block.Get(), cb);
+    clock.Stop("record read: length, block, bytes");
+    if (!fRead)
+        return "a record could not be read";
+    clock.Start();
+    OFSTRUCT ofs = {};
+    FileOwner file(OpenFileQ(szDest, &ofs, OF_CREATE | OF_WRITE));
+    clock.Stop("create");
+    clock.Start();
+    bool fWritten = file.IsOpen() && WriteExact(file.Get(), block.Get(), cb);
+    clock.Stop("write");
+    clock.Start();
+    if (fWritten)
+        StampFileDate(file.Get(), szDest, szDate);
+    clock.Stop("date stamping");
+    clock.Start();
+    file.Close();
+    clock.Stop("close");
+    return fWritten ? "" : "an item could not be written";
+}
+
+/* What StatDlgMsg is made of, each part timed on its own (a second pass,
+   so the first pass times StatDlgMsg as the install calls it). */
+static void TimeProgressParts(const ChildCase &cc, StepClock &clock)
+{
+    HWND hDlg = GetStatDlg();
+    for (int i = 0; i < cc.nItems; i++) {
+        std::string line = std::string(szStatusCopying) + " " + ItemFileName(i);
+        clock.Start();
+        SetDlgItemTextA(hDlg, IDC_STATUS, line.c_str());
+        clock.Stop("of which status text (SetDlgItemTextA)");
+        clock.Start();
+        PaintBar();
+        clock.Stop("of which bar (PaintBar)");
+        clock.Start();
+        UpdateWindow(hDlg);
+        clock.Stop("of which painting (UpdateWindow)");
+        clock.Start();
+        StatDlgIsOk();
+        clock.Stop("of which queue drain (StatDlgIsOk)");
+    }
+}
+
+static std::string TimeSteps(const ChildCase &cc, StepClock &clock)
+{
+    OFSTRUCT ofs;
+    FileOwner package(OpenFile((ExeFolder() + cc.package).c_str(), &ofs, OF_READ));
+    if (!package.IsOpen())
+        return "no package beside the program";
+    for (int i = 0; i < cc.nItems; i++) {
+        std::string problem = TimeItemSteps(cc, package.Get(), i, clock);
+        if (!problem.empty())
+            return problem;
+    }
+    TimeProgressParts(cc, clock);
+    StatDlgMsg(szStatusDone, "", 100);
+    return "";
+}
+
+int RunBreakdown(const char *pszSet, const char *pszData, const char *pszResult)
+{
+    ChildCase cc;
+    cc.nCase = CASE_INSTALL_SHOWN;
+    cc.data = std::string(pszData) + "\\";
+    cc.dest = cc.data + "dest\\";
+    HINSTANCE hManifest = (HINSTANCE)LoadSetManifest(pszSet, &cc.nItems, &cc.package);
+    if (!hManifest || cc.nItems <= 0)
+        return WriteTextFile(pszResult, "fail no manifest module\n") ? 0 : 1;
+    SetAppInstance(hManifest);
+    InitializeCriticalSection(&csBox);
+    HANDLE hWatch = CreateThread(NULL, 0, WatchBoxes, NULL, 0, NULL);
+    StepClock clock;
+    std::string problem = PrepareCase(cc);
+    if (problem.empty())
+        problem = TimeSteps(cc, clock);
+    StatDlgEnd();
+    InterlockedExchange(&lStopWatch, 1);
+    if (hWatch) {
+        WaitForSingleObject(hWatch, INFINITE);
+        CloseHandle(hWatch);
+    }
+    std::string box = BoxSeen();
+    if (problem.empty() && !box.empty())
+        problem = box;
+    std::string text = problem.empty() ? clock.Lines(cc.nItems) : "fail " + problem + "\n";
+    return WriteTextFile(pszResult, text) ? 0 : 1;
+}
+
+std::vector<BreakdownStep> RunBreakdownChild(const std::string &exe, const std::string &setName,
+                                             const std::string &data, unsigned long dwTimeoutMs)
+{
+    std::string result = data + "\\steps.txt";
+    DeleteFileA(result.c_str());
+    std::string cmd = "\"" + exe + "\" --breakdown " + setName + " \"" + data + "\" \"" + result + "\"";
+    std::vector<BreakdownStep> aSteps;
+    std::string problem = RunProcessFor(cmd, dwTimeoutMs);
+    std::string text = problem.empty() ? ReadTextFile(result) : "fail " + problem + "\n";
+    if (text.compare(0, 5, "fail ") == 0) {
+        printf("  breakdown failed: %s", text.c_str() + 5);
+    } else {
+        aSteps = ParseBreakdown(text);
+    }
+    DeleteFileA(result.c_str());
+    return aSteps;
 }

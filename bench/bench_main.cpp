@@ -1,8 +1,10 @@
 /* bench_main.cpp - the benchmark's driver: makes each item set's files and
  * package, runs every case several times in alternating order, each run in a
  * child process of its own, checks every output, and writes the report.
- *   quarnel_bench [--out DIR] [--sets 4k,1m,256m] [--reps 4k=7,1m=5,256m=3] [--keep]
- * The manifest modules bench_<set>.dll and the packages lie beside it. */
+ *   quarnel_bench [--out DIR] [--sets 4k,1m,256m,big] [--reps 4k=7,1m=5,256m=3,big=1] [--keep]
+ *   quarnel_bench --make-set SET DIR   (only the set's source files, for the peer's build)
+ * The manifest modules bench_<set>.dll, the packages and the peer's
+ * installers nsis_<set>.exe (made by scripts/bench.sh) lie beside it. */
 #include "bench.h"
 
 #include <windows.h>
@@ -23,7 +25,13 @@ static const SetPlan aPlans[] = {
     {"4k", 4096, 7},
     {"1m", 1048576, 5},
     {"256m", 256LL * 1048576, 3},
+    /* The largest item: near 2 GB, more than a 32-bit process without a
+       large address space can hold in one block. */
+    {"big", 1900LL * 1048576, 1},
 };
+
+/* Sets with items this small also get the step-by-step breakdown. */
+static const long long BREAKDOWN_MAX_ITEM = 1048576;
 static const int nPlans = sizeof(aPlans) / sizeof(aPlans[0]);
 
 struct Options {
@@ -191,6 +199,8 @@ static void RunRounds(const SetWork &work, int nReps)
     for (int r = 0; r < nReps; r++)
         for (int k = 0; k < CASE_COUNT; k++) {
             int nCase = r % 2 == 0 ? k : CASE_COUNT - 1 - k;
+            if (!set.aCaseSkipped[nCase].empty())
+                continue;
             CaseRun run = RunAndCheck(nCase, work);
             run.nRep = r;
             PrintRun(set, r, nReps, nCase, run);
@@ -198,18 +208,43 @@ static void RunRounds(const SetWork &work, int nReps)
         }
 }
 
-static void MeasureSet(const Options &opt, int nPlan, SetRuns *pSet)
+/* The peer runs only where scripts/bench.sh could make its installers. */
+static void NoteMissingPeer(SetRuns *pSet)
+{
+    for (int c = 0; c < CASE_COUNT; c++) {
+        if (!CaseIsPeer(c))
+            continue;
+        std::string missing;
+        for (const std::string &exe : {NsisInstaller(pSet->name), NsisInstaller("empty")})
+            if (GetFileAttributesA(exe.c_str()) == INVALID_FILE_ATTRIBUTES && missing.empty())
+                missing = exe.substr(exe.rfind('\\') + 1);
+        if (!missing.empty())
+            pSet->aCaseSkipped[c] = "no " + missing + " beside the program";
+    }
+}
+
+/* The set's name, item size and (from its manifest module) item count and
+   package name; false when the module is missing or lists no items. */
+static bool PlanSet(int nPlan, SetRuns *pSet, std::string *pPackage)
 {
     const SetPlan &plan = aPlans[nPlan];
     pSet->name = plan.pszName;
     pSet->llItemSize = plan.llItemSize;
+    if (!LoadSetManifest(plan.pszName, &pSet->nItems, pPackage) || pSet->nItems <= 0) {
+        pSet->skipped = "its manifest module " + ModuleFile(pSet->name) + " is missing or empty";
+        return false;
+    }
+    return true;
+}
+
+static void MeasureSet(const Options &opt, int nPlan, SetRuns *pSet)
+{
     SetWork work;
     work.pSet = pSet;
-    work.data = opt.out + "data\\" + plan.pszName;
-    if (!LoadSetManifest(plan.pszName, &pSet->nItems, &work.package) || pSet->nItems <= 0) {
-        pSet->skipped = "its manifest module " + ModuleFile(pSet->name) + " is missing or empty";
+    work.data = opt.out + "data\\" + aPlans[nPlan].pszName;
+    if (!PlanSet(nPlan, pSet, &work.package))
         return;
-    }
+    NoteMissingPeer(pSet);
     double dMbNeeded = (double)DiskNeeded(*pSet) / MB;
     double dMbFree = (double)FreeDiskBytes(opt.out) / MB;
     printf("%s: %s, needs %.0f MB of disk, %.0f MB free\n", pSet->name.c_str(),
@@ -236,6 +271,16 @@ static void MeasureSet(const Options &opt, int nPlan, SetRuns *pSet)
         if (!sealProblem.empty())
             printf("  %s\n", sealProblem.c_str());
         RunRounds(work, opt.aReps[nPlan]);
+        if (pSet->llItemSize <= BREAKDOWN_MAX_ITEM) {
+            ClearOutputs(work);
+            pSet->aSteps = RunBreakdownChild(ProgramPath(), pSet->name, work.data, work.dwTimeoutMs);
+            std::string problem = VerifyFolder(work.data + "\\dest\\", *pSet);
+            if (!pSet->aSteps.empty() && !problem.empty()) {
+                printf("  breakdown output wrong: %s\n", problem.c_str());
+                pSet->aSteps.clear();
+            }
+            ClearOutputs(work);
+        }
     } else {
         printf("  %s\n", pSet->skipped.c_str());
     }
@@ -252,6 +297,9 @@ static void WriteReport(const Options &opt, const std::vector<SetRuns> &aSets)
 {
     std::string table = FormatTable(aSets);
     std::string goals = FormatGoals(aSets);
+    std::string steps = FormatBreakdown(aSets);
+    if (!steps.empty())
+        goals += "\n" + steps;
     printf("\n%s\n%s", table.c_str(), goals.c_str());
     bool fSaved = WriteTextFile(opt.out + "table.md", table + "\n" + goals) &&
                   WriteTextFile(opt.out + "summary.csv", FormatSummaryCsv(aSets)) &&
@@ -260,14 +308,32 @@ static void WriteReport(const Options &opt, const std::vector<SetRuns> &aSets)
            opt.out.c_str());
 }
 
+/* The set's source files alone, for a peer's installer to be made of. */
+static int MakeSetOnly(const char *pszSet, const char *pszDir)
+{
+    SetRuns set;
+    std::string package;
+    int nPlan = FindPlan(pszSet);
+    std::string problem = "unknown set";
+    if (nPlan >= 0)
+        problem = PlanSet(nPlan, &set, &package) ? MakeSetFiles(pszDir, set, package) : set.skipped;
+    if (!problem.empty())
+        fprintf(stderr, "%s: %s\n", pszSet, problem.c_str());
+    return problem.empty() ? 0 : 1;
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 6 && strcmp(argv[1], "--child") == 0)
         return RunChild(argv[2], argv[3], argv[4], argv[5]);
+    if (argc == 5 && strcmp(argv[1], "--breakdown") == 0)
+        return RunBreakdown(argv[2], argv[3], argv[4]);
+    if (argc == 4 && strcmp(argv[1], "--make-set") == 0)
+        return MakeSetOnly(argv[2], argv[3]);
     Options opt;
     if (!ParseOptions(argc, argv, &opt)) {
-        fprintf(stderr, "usage: quarnel_bench [--out DIR] [--sets 4k,1m,256m] "
-                        "[--reps 4k=7,1m=5,256m=3] [--keep]\n");
+        fprintf(stderr, "usage: quarnel_bench [--out DIR] [--sets 4k,1m,256m,big] "
+                        "[--reps 4k=7,1m=5,256m=3,big=1] [--keep]\n");
         return 2;
     }
     if (!MakeFolder(opt.out) || !MakeFolder(opt.out + "data")) {

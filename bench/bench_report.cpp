@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 struct CaseInfo {
@@ -14,17 +15,20 @@ struct CaseInfo {
     int nYardstick;
     int fProgram;
     int fInstall;
+    int fPeer;
 };
 
 static const CaseInfo aCases[CASE_COUNT] = {
-    {"install-shown", "install, progress on", CASE_COPY, 1, 1},
-    {"install-sealed", "install, sealed, progress on", CASE_COPY, 1, 1},
-    {"install-quiet", "install, progress off", CASE_COPY, 1, 1},
-    {"extract-blocks", "records to files via blocks", CASE_COPY, 0, 1},
-    {"copy", "CopyFileA loop", CASE_COPY, 0, 1},
-    {"build", "build (PackFiles)", CASE_CONCAT, 1, 0},
-    {"concat-blocks", "concatenation via blocks", CASE_CONCAT, 0, 0},
-    {"concat", "plain concatenation", CASE_CONCAT, 0, 0},
+    {"install-shown", "install, progress on", CASE_COPY, 1, 1, 0},
+    {"install-sealed", "install, sealed, progress on", CASE_COPY, 1, 1, 0},
+    {"install-quiet", "install, progress off", CASE_COPY, 1, 1, 0},
+    {"extract-blocks", "records to files via blocks", CASE_COPY, 0, 1, 0},
+    {"nsis-silent", "NSIS, silent", CASE_COPY, 0, 1, 1},
+    {"nsis-shown", "NSIS, progress window", CASE_COPY, 0, 1, 1},
+    {"copy", "CopyFileA loop", CASE_COPY, 0, 1, 0},
+    {"build", "build (PackFiles)", CASE_CONCAT, 1, 0, 0},
+    {"concat-blocks", "concatenation via blocks", CASE_CONCAT, 0, 0, 0},
+    {"concat", "plain concatenation", CASE_CONCAT, 0, 0, 0},
 };
 
 const char *CaseKey(int nCase) { return aCases[nCase].pszKey; }
@@ -32,6 +36,7 @@ const char *CaseTitle(int nCase) { return aCases[nCase].pszTitle; }
 int CaseYardstick(int nCase) { return aCases[nCase].nYardstick; }
 int CaseIsProgram(int nCase) { return aCases[nCase].fProgram; }
 int CaseIsInstall(int nCase) { return aCases[nCase].fInstall; }
+int CaseIsPeer(int nCase) { return aCases[nCase].fPeer; }
 
 int FindCase(const char *pszKey)
 {
@@ -145,6 +150,9 @@ static std::string TableRow(const SetRuns &set, int nCase)
     row += Format(" %.3f | %s | %s |", sum.dSeconds, Rate(sum.dItemsPerSec).c_str(),
                   Rate(sum.dMbPerSec).c_str());
     row += sum.dRatio > 0 ? Format(" %.2f |", sum.dRatio) : std::string(" - |");
+    /* Wine reports no memory figures for a process that has ended. */
+    if (CaseIsPeer(nCase) && sum.dPeakMb <= 0)
+        return row + " - |\n";
     return row + Format(" %.1f |\n", sum.dPeakMb);
 }
 
@@ -160,7 +168,10 @@ std::string FormatTable(const std::vector<SetRuns> &aSets)
             continue;
         }
         for (int c = 0; c < CASE_COUNT; c++)
-            text += TableRow(set, c);
+            text += set.aCaseSkipped[c].empty()
+                        ? TableRow(set, c)
+                        : Format("| %s | %s | not measured: %s | | | | | |\n", SetLabel(set).c_str(),
+                                 CaseTitle(c), set.aCaseSkipped[c].c_str());
     }
     return text;
 }
@@ -168,18 +179,34 @@ std::string FormatTable(const std::vector<SetRuns> &aSets)
 /* ---- Goals --------------------------------------------------------------- */
 
 /* Throughput goals: a case of the sets whose items have this size (0: every
-   set) must reach this share of its yardstick's throughput. */
+   set) must reach this share of another case's throughput (-1: of its
+   yardstick's).  A minimum above 1 with a peer asks to be faster. */
 struct RatioGoal {
     long long llItemSize;
     int nCase;
     double dMin;
+    int nAgainst;
 };
 
 static const RatioGoal aRatioGoals[] = {
-    {256LL * 1048576, CASE_INSTALL_SHOWN, 0.9},
-    {4096, CASE_INSTALL_SHOWN, 0.5},
-    {0, CASE_BUILD, 0.9},
+    {256LL * 1048576, CASE_INSTALL_SHOWN, 0.9, -1},
+    {4096, CASE_INSTALL_SHOWN, 1.0, -1},
+    {4096, CASE_INSTALL_SHOWN, 1.0, CASE_NSIS_SILENT},
+    {1048576, CASE_INSTALL_SHOWN, 0.9, CASE_EXTRACT_BLOCKS},
+    {1048576, CASE_INSTALL_SHOWN, 1.0, CASE_NSIS_SILENT},
+    {0, CASE_BUILD, 0.9, -1},
 };
+
+/* The case's throughput over the other case's: the other's median time
+   over the case's; 0 when either has no successful run. */
+double CaseRatio(const SetRuns &set, int nCase, int nAgainst)
+{
+    CaseSummary sum = SummariseCase(set, nCase);
+    CaseSummary other = SummariseCase(set, nAgainst);
+    if (sum.nOk == 0 || other.nOk == 0 || sum.dSeconds <= 0)
+        return 0;
+    return other.dSeconds / sum.dSeconds;
+}
 
 static const char *Verdict(bool fMeasured, bool fMet)
 {
@@ -193,11 +220,14 @@ static std::string RatioGoalRows(const std::vector<SetRuns> &aSets)
         for (const SetRuns &set : aSets) {
             if (goal.llItemSize != 0 && goal.llItemSize != set.llItemSize)
                 continue;
-            CaseSummary sum = SummariseCase(set, goal.nCase);
-            bool fMeasured = set.skipped.empty() && sum.dRatio > 0;
-            text += Format("| %s, %s / %s | %.2f | >= %.2f | %s |\n", CaseTitle(goal.nCase),
-                           SetLabel(set).c_str(), CaseTitle(CaseYardstick(goal.nCase)),
-                           sum.dRatio, goal.dMin, Verdict(fMeasured, sum.dRatio >= goal.dMin));
+            int nAgainst = goal.nAgainst < 0 ? CaseYardstick(goal.nCase) : goal.nAgainst;
+            double dRatio = CaseRatio(set, goal.nCase, nAgainst);
+            bool fMeasured = set.skipped.empty() && dRatio > 0;
+            /* Faster than a peer: a tie is not faster. */
+            bool fMet = CaseIsPeer(nAgainst) ? dRatio > goal.dMin : dRatio >= goal.dMin;
+            text += Format("| %s, %s / %s | %.2f | %s %.2f | %s |\n", CaseTitle(goal.nCase),
+                           SetLabel(set).c_str(), CaseTitle(nAgainst), dRatio,
+                           CaseIsPeer(nAgainst) ? ">" : ">=", goal.dMin, Verdict(fMeasured, fMet));
         }
     return text;
 }
@@ -223,6 +253,59 @@ std::string FormatGoals(const std::vector<SetRuns> &aSets)
 {
     return "| goal | measured | target | verdict |\n|---|---:|---:|---|\n" +
            RatioGoalRows(aSets) + MemoryGoalRows(aSets);
+}
+
+/* ---- Breakdown ----------------------------------------------------------- */
+
+std::vector<BreakdownStep> ParseBreakdown(const std::string &text)
+{
+    std::vector<BreakdownStep> aSteps;
+    size_t nAt = 0;
+    while (nAt < text.size()) {
+        size_t nEnd = text.find('\n', nAt);
+        std::string line = text.substr(nAt, nEnd == std::string::npos ? std::string::npos : nEnd - nAt);
+        nAt = nEnd == std::string::npos ? text.size() : nEnd + 1;
+        size_t nSpace = line.rfind(' ');
+        if (nSpace == std::string::npos || nSpace == 0)
+            continue;
+        BreakdownStep step;
+        step.name = line.substr(0, nSpace);
+        char *pEnd = NULL;
+        step.dMicros = strtod(line.c_str() + nSpace + 1, &pEnd);
+        if (pEnd != line.c_str() + nSpace + 1)
+            aSteps.push_back(step);
+    }
+    return aSteps;
+}
+
+/* One column per set that has a breakdown, one row per step, in the order
+   the first such set lists them. */
+std::string FormatBreakdown(const std::vector<SetRuns> &aSets)
+{
+    std::vector<const SetRuns *> aWith;
+    for (const SetRuns &set : aSets)
+        if (!set.aSteps.empty())
+            aWith.push_back(&set);
+    if (aWith.empty())
+        return "";
+    std::string text = "| step, µs per item |", rule = "|---|";
+    for (const SetRuns *pSet : aWith) {
+        text += " " + SetLabel(*pSet) + " |";
+        rule += "---:|";
+    }
+    text += "\n" + rule + "\n";
+    for (const BreakdownStep &step : aWith[0]->aSteps) {
+        text += "| " + step.name + " |";
+        for (const SetRuns *pSet : aWith) {
+            std::string cell = " - |";
+            for (const BreakdownStep &other : pSet->aSteps)
+                if (other.name == step.name)
+                    cell = Format(" %.1f |", other.dMicros);
+            text += cell;
+        }
+        text += "\n";
+    }
+    return text;
 }
 
 /* ---- CSV ----------------------------------------------------------------- */

@@ -2,7 +2,8 @@
 # that each target links (PRIVATE) instead of variables it must remember:
 #   quarnel_warnings   -Wall -Wextra, and -Werror with QUARNEL_WERROR=ON
 #   quarnel_hardening  stack protection; on Windows also address-space
-#                      randomisation (high-entropy on 64-bit), no-execute
+#                      randomisation (high-entropy on 64-bit), the large
+#                      address space on 32-bit, no-execute
 #                      data and the runtime linked statically, so the
 #                      program imports system DLLs only
 # A static library that links quarnel_hardening passes its link options on
@@ -24,5 +25,11 @@ if(WIN32)
     -static -static-libgcc -static-libstdc++ -Wl,--dynamicbase -Wl,--nxcompat)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     target_link_options(quarnel_hardening INTERFACE -Wl,--high-entropy-va)
+  else()
+    # All 4 GB of address space under 64-bit Windows, so that an item near
+    # 2 GB fits in one block.  Safe: no pointer is turned into a signed
+    # number, sizes and offsets are unsigned or 64-bit, and no block is
+    # larger than 2^31 - 1 bytes, so a difference inside one stays positive.
+    target_link_options(quarnel_hardening INTERFACE -Wl,--large-address-aware)
   endif()
 endif()

@@ -57,7 +57,7 @@ endfunction()
 
 # quarnel_add_product(NAME name {PRODUCT file.toml | MANIFEST file.rc SCRIPT file}
 #                     [OUTPUT_DIR dir] [WORKING_DIRECTORY dir] [TARGET target]
-#                     [STRICT] [NO_SEAL] [SIGN_PKCS12 file.p12 [SIGN_PASSWORD_FILE file]])
+#                     [STRICT] [NO_SEAL] [PREVIEW] [SIGN_PKCS12 file.p12 [SIGN_PASSWORD_FILE file]])
 #
 #   NAME               the product's name, for target and folder names
 #   PRODUCT            the product file; the kit writes the manifest and the
@@ -74,6 +74,12 @@ endfunction()
 #   TARGET             name of the installer's target (default: quarnel_NAME)
 #   STRICT             warnings of the check fail the build too
 #   NO_SEAL            leave the package's checksums out of the installer
+#   PREVIEW            add a CTest entry, preview_NAME, that runs
+#                      `quarnel-kit preview EXE PACKAGE --strict` on what this
+#                      tree built (--64 or --32 after the tree's target): the
+#                      installer driven under Wine through both installs, its
+#                      page and report in <build tree>/preview/NAME; any
+#                      finding fails it
 #   SIGN_PKCS12        sign quarnel.exe with Authenticode after sealing
 #                      (`quarnel-kit sign`, through osslsigncode); the
 #                      password is read at build time from SIGN_PASSWORD_FILE
@@ -94,7 +100,7 @@ endfunction()
 # installer installs any package of the right layout, as one built without
 # this function does.
 function(quarnel_add_product)
-  cmake_parse_arguments(ARG "STRICT;NO_SEAL"
+  cmake_parse_arguments(ARG "STRICT;NO_SEAL;PREVIEW"
     "NAME;PRODUCT;MANIFEST;SCRIPT;OUTPUT_DIR;WORKING_DIRECTORY;TARGET;SIGN_PKCS12;SIGN_PASSWORD_FILE" "" ${ARGN})
   set(required NAME MANIFEST SCRIPT)
   if(ARG_PRODUCT AND ARG_NAME)
@@ -201,6 +207,21 @@ function(quarnel_add_product)
     DEPENDS ${target} "${package}" "${script}" ${items} "${kit}"
     COMMENT "Checking ${ARG_NAME}: lint and verify"
     VERBATIM)
+
+  if(ARG_PREVIEW)
+    # The tree's own build of the product, as it ships; a tree for 32-bit
+    # Windows previews under WoW64 and fails, saying so, on a machine that
+    # cannot run 32-bit code.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      set(bits --64)
+    else()
+      set(bits --32)
+    endif()
+    add_test(NAME preview_${ARG_NAME}
+      COMMAND "${kit}" preview "$<TARGET_FILE:${target}>" "${package}"
+              -o "${CMAKE_BINARY_DIR}/preview/${ARG_NAME}" ${bits} --strict)
+    set_tests_properties(preview_${ARG_NAME} PROPERTIES TIMEOUT 600)
+  endif()
 
   add_custom_target(${ARG_NAME}_product ALL DEPENDS "${stamp}" "${package}")
   set_property(TARGET ${ARG_NAME}_product PROPERTY QUARNEL_MANIFEST_RC "${manifest}")

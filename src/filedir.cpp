@@ -493,11 +493,16 @@ int SetFileDate(const char *pszFile, const char *pszDate)
     FileOwner hFile(OpenFileQ(pszFile, &Ofs, OF_READWRITE));
     if (!hFile.IsOpen())
         return 0;
+    StampFileDate(hFile.Get(), pszFile, pszDate);
+    return 1;
+}
+
+void StampFileDate(HFILE hFile, const char *pszFile, const char *pszDate)
+{
     /* No local-time step either way: the DOS words map straight to the
        file time, so a date reads back the same in every time zone. */
     WORD uDate = PackItemDate(pszDate);
     FILETIME FT;
     if (IsValidDosDate(uDate) && DosDateTimeToFileTime(uDate, 0, &FT))
-        WriteDateStamp(pszFile, hFile.Get(), &FT);
-    return 1;
+        WriteDateStamp(pszFile, hFile, &FT);
 }

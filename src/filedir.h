@@ -36,6 +36,9 @@ long GetDriveSpaceAvail(const char *pszPath);   /* free KB, 0 when unknown */
 int CreatePath(const char *pszPath);            /* 1 every directory exists */
 int GetFileDate(const char *pszFile, char *pszDate); /* 1 with YYYYMMDD in pszDate */
 int SetFileDate(const char *pszFile, const char *pszDate); /* 1 file opened */
+/* The same date on a file already open for writing (pszFile is its name);
+   a time set through the handle stands when the handle is closed. */
+void StampFileDate(HFILE hFile, const char *pszFile, const char *pszDate);
 
 /* OpenFile's contract (OF_READ, OF_CREATE | OF_WRITE, OF_READWRITE; bare
    names searched when reading; error code in pOfs->nErrCode) for paths of

@@ -35,6 +35,15 @@ enum {
     ITEM_RULE_BUF = 100,
     ITEM_RULE_KEPT = ITEM_RULE_BUF - 1,
 
+    /* The largest item the 32-bit installer can count on holding on 32-bit
+       Windows: it reads an item whole into one block, and there its process
+       has 2 GB of address space, shared with the program, the system's
+       DLLs, heaps and stacks, so the largest free run is well below 2 GB
+       and moves with where the DLLs land (1.2 GB was seen to install, 1.9
+       GB to fail).  Half the space leaves that margin.  The kit warns
+       above it. */
+    ITEM_HELD_32_MAX = 1073741824,
+
     /* Subdirectory paths: 235 characters of the destination, which leaves
        20 for the entry itself within the 255. */
     SUBDIR_DEST_KEPT = 235,
@@ -134,6 +143,11 @@ inline constexpr char szNameRefused[] = "<>:\"|?*";
 inline constexpr char szCaptionInstaller[] = "Installer";   /* error boxes, completion */
 inline constexpr char szCaptionCancelAsk[] = "Install";     /* the progress dialog's question */
 inline constexpr char szCaptionPrompt[] = "Parvex";         /* overwrite questions */
+/* The dialogs' captions, as their templates in quarnel.rc carry them (the
+   trailing blanks are part of them), for those who find the windows. */
+inline constexpr char szCaptionMain[] = "Install";           /* destination and progress */
+inline constexpr char szCaptionVerify[] = "Install Verification  ";
+inline constexpr char szCaptionSpace[] = "Install  ";         /* disk-space notice */
 
 /* Built-in texts by the message ID they are shown under (resource.h). */
 inline constexpr char szTextBuildFailed[] = "Didn't work.  Sorry.";

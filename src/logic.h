@@ -348,4 +348,22 @@ int32_t FreeKilobytes(uint32_t dwSectorsPerCluster, uint32_t dwBytesPerSector,
 /* Message ID and default text for a failed file creation's error code. */
 unsigned FileErrMessage(unsigned nErr, const char **ppszDefault);
 
+/* ---- The preview driver's pictures and records ------------------------- */
+
+/* Adler-32 (zlib's checksum) of cb bytes, continuing uAdler: start with 1. */
+uint32_t Adler32Update(uint32_t uAdler, const void *pv, size_t cb);
+
+/* Bytes of a PNG file for a picture of cx by cy pixels, puPixels holding
+   cx * cy values 0x00RRGGBB in top-down rows: 8-bit RGB, no interlace, the
+   image data in stored (uncompressed) deflate blocks.  Returns the size
+   written to pbOut, or the size needed when pbOut is NULL or cbOut too
+   small (nothing is written then); 0 for an empty picture. */
+size_t EncodePng(int cx, int cy, const uint32_t *puPixels, unsigned char *pbOut, size_t cbOut);
+
+/* A text as a field of a tab-separated record: a backslash, tab, carriage
+   return and line feed become \\, \t, \r and \n.  Returns the length of
+   the escaped text, written to pszOut when it fits in cchOut with its
+   terminator (else nothing is written). */
+size_t EscapeRecordField(const char *pszText, char *pszOut, size_t cchOut);
+
 #endif

@@ -4,12 +4,12 @@
 
 # The platform-free logic (logic.h): the installer and quarnel-kit link it.
 set(QUARNEL_LOGIC_SOURCES)
-foreach(name logic_text logic_package logic_path logic_rules logic_bar logic_integrity)
+foreach(name logic_text logic_package logic_path logic_rules logic_bar logic_integrity logic_png)
   list(APPEND QUARNEL_LOGIC_SOURCES ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp)
 endforeach()
 
 # quarnel-kit's modules, without its command line (kit_main.cpp).
 set(QUARNEL_KIT_SOURCES)
-foreach(name kit_pe kit_pew kit_package kit_lint kit_seal kit_product kit_init kit_build)
+foreach(name kit_pe kit_pew kit_package kit_lint kit_seal kit_product kit_init kit_build kit_preview kit_preview_check kit_preview_page)
   list(APPEND QUARNEL_KIT_SOURCES ${CMAKE_CURRENT_LIST_DIR}/kit/${name}.cpp)
 endforeach()

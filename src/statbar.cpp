@@ -13,6 +13,13 @@ static HWND hStatDlg;   /* the open progress dialog, NULL when none */
 static int nPerc;       /* percentage the bar shows */
 static int bCancel;     /* 1 once the user has confirmed Cancel */
 
+/* What the bar area last received, so that an update which moves no pixel
+   of the split is not drawn again (a repaint of the area, after anything
+   covered it, always draws), and the red brush, kept while the dialog is
+   open rather than made for every paint. */
+static int nDrawnSplit = -1;
+static HBRUSH hbrDone;
+
 static const COLORREF CLR_BAR_DONE = RGB(255, 0, 0);
 
 HWND GetStatDlg(void)
@@ -25,11 +32,16 @@ int GetStatPerc(void)
     return nPerc;
 }
 
-/* Back to an empty bar with no cancel pending. */
+/* Back to an empty bar with no cancel pending; a new dialog's bar has not
+   been drawn. */
 static void ResetState(void)
 {
     bCancel = 0;
     nPerc = 0;
+    nDrawnSplit = -1;
+    if (hbrDone)
+        DeleteObject(hbrDone);
+    hbrDone = NULL;
 }
 
 /* A second start while a dialog is open closes the first one, so there is
@@ -42,6 +54,8 @@ int StatDlgStart(HWND hWnd)
     ResetState();
     return hStatDlg != NULL;
 }
+
+static int SplitOf(HWND hBar, RECT *pRc);
 
 /* Percentages are stored as given (the copy step only passes 0..100);
    PaintBar keeps the painted split inside the bar whatever they are. */
@@ -60,7 +74,8 @@ int StatDlgMsg(const char *lpszMsg, const char *lpszItem, int nPercent)
         CopySz(szBuf + cch, sizeof(szBuf) - cch, lpszItem);
     }
     SetDlgItemTextA(hStatDlg, IDC_STATUS, szBuf);
-    PaintBar();
+    if (SplitOf(GetDlgItem(hStatDlg, IDC_BAR), NULL) != nDrawnSplit)
+        PaintBar();
     return StatDlgIsOk();
 }
 
@@ -121,25 +136,40 @@ INT_PTR CALLBACK StatDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
     }
 }
 
+/* Where the bar area hBar turns from red to grey for nPerc, kept inside the
+   area; *pRc (when given) receives the area. */
+static int SplitOf(HWND hBar, RECT *pRc)
+{
+    RECT rc = {0, 0, 0, 0};
+    if (hBar)
+        GetClientRect(hBar, &rc);
+    if (pRc)
+        *pRc = rc;
+    int nSplit = BarSplit(rc.right, nPerc);
+    if (nSplit < 0)
+        nSplit = 0;
+    if (nSplit > rc.right)
+        nSplit = rc.right;
+    return nSplit;
+}
+
 void PaintBar(void)
 {
     HWND hBar = hStatDlg ? GetDlgItem(hStatDlg, IDC_BAR) : NULL;
     if (!hBar)
         return;
-    GdiOwner brDone(CreateSolidBrush(CLR_BAR_DONE));
-    if (!brDone.Get())
+    if (!hbrDone)
+        hbrDone = CreateSolidBrush(CLR_BAR_DONE);
+    if (!hbrDone)
         return;
     DcOwner dc(hBar);
     RECT rcDone;
-    GetClientRect(hBar, &rcDone);
+    int nSplit = SplitOf(hBar, &rcDone);
     RECT rcRest = rcDone;
-    int nSplit = BarSplit(rcDone.right, nPerc);
-    if (nSplit < 0)
-        nSplit = 0;
-    if (nSplit > rcDone.right)
-        nSplit = rcDone.right;
     rcDone.right = nSplit;
     rcRest.left = nSplit;
-    FillRect(dc.Get(), &rcDone, static_cast<HBRUSH>(brDone.Get()));
+    FillRect(dc.Get(), &rcDone, hbrDone);
     FillRect(dc.Get(), &rcRest, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+    if (dc.Get())
+        nDrawnSplit = nSplit;
 }

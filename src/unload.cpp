@@ -168,16 +168,19 @@ static int SkipRecord(HFILE hPkg)
     return ReadRecord(hPkg, block, &lSize);
 }
 
-/* Writes the bytes and closes; 1 only when all of them reached the file. */
-static int WriteAndClose(FileOwner &rFile, const void *pv, long cb)
+/* Closes the written file; 1 only when every byte reached it and the
+   close succeeded. */
+static int CloseWritten(FileOwner &rFile, int fWritten)
 {
-    int fOk = cb == 0 || WriteExact(rFile.Get(), pv, cb);
     if (_lclose(rFile.Detach()) == HFILE_ERROR)
-        fOk = 0;
-    return fOk;
+        return 0;
+    return fWritten;
 }
 
-int ResToFile(const char *pszFile, HFILE hPkg)
+/* Writes the next record to pszFile and, when pszDate is not empty, dates
+   it through the same handle before closing: the date is the one a second
+   open would have set, without the second open and close. */
+static int WriteRecordTo(const char *pszFile, HFILE hPkg, const char *pszDate)
 {
     GlobalOwner block;
     long lSize = 0;
@@ -188,13 +191,21 @@ int ResToFile(const char *pszFile, HFILE hPkg)
     FileOwner file(OpenFileQ(pszFile, &ofs, OF_CREATE | OF_WRITE));
     if (!file.IsOpen())
         return FailWithFileError(ofs.nErrCode);
-    if (!WriteAndClose(file, block.Get(), lSize)) {
+    int fWritten = lSize == 0 || WriteExact(file.Get(), block.Get(), lSize);
+    if (fWritten && pszDate[0] != '\0')
+        StampFileDate(file.Get(), pszFile, pszDate);
+    if (!CloseWritten(file, fWritten)) {
         /* A cut file would pass for installed, and on a retry an "N" or
            "O" rule would keep it; it goes, and the copy stops. */
         DeleteFileA(pszFile);
         return FailWith(MSG_WRITE_SHORT, szTextWriteShort);
     }
     return 1;
+}
+
+int ResToFile(const char *pszFile, HFILE hPkg)
+{
+    return WriteRecordTo(pszFile, hPkg, "");
 }
 
 int UnzipFile(const char *)
@@ -204,10 +215,8 @@ int UnzipFile(const char *)
 
 int MakeDestFile(const char *pszFile, const char *pszDate, HFILE hPkg)
 {
-    if (RefuseLongPath(pszFile) || !ResToFile(pszFile, hPkg))
+    if (RefuseLongPath(pszFile) || !WriteRecordTo(pszFile, hPkg, pszDate))
         return 0;
-    if (pszDate[0] != '\0')
-        SetFileDate(pszFile, pszDate);
     if (IsArchiveName(pszFile))
         UnzipFile(pszFile);
     return 1;

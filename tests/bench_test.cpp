@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "bench.h"
 #include "resource.h"
 #include "testsupport.h"
@@ -98,17 +100,25 @@ TEST(BenchReport, GoalsAtAndJustBelowTheirThresholds)
 {
     SetRuns small = MakeSet("4k", 400, 4096);
     small.aRuns[CASE_COPY] = {MakeRun(true, 1.0, 1)};
-    small.aRuns[CASE_INSTALL_SHOWN] = {MakeRun(true, 2.0, 8.0)};     /* 0.50: met */
+    small.aRuns[CASE_INSTALL_SHOWN] = {MakeRun(true, 1.0, 8.0)};     /* 1.00: met */
+    small.aRuns[CASE_NSIS_SILENT] = {MakeRun(true, 1.0, 1)};         /* a tie is not faster */
     small.aRuns[CASE_CONCAT] = {MakeRun(true, 0.89, 1)};
     small.aRuns[CASE_BUILD] = {MakeRun(true, 1.0, 9.0)};             /* 0.89: missed */
     SetRuns large = MakeSet("256m", 4, 268435456);
     large.aRuns[CASE_COPY] = {MakeRun(true, 0.9, 1)};
     large.aRuns[CASE_INSTALL_SHOWN] = {MakeRun(true, 1.0, 264.0)};   /* 0.90, 264 MB: met */
     large.aRuns[CASE_INSTALL_QUIET] = {MakeRun(true, 1.0, 264.5)};   /* over the limit */
-    std::string goals = FormatGoals({small, large});
+    SetRuns middle = MakeSet("1m", 200, 1048576);
+    middle.aRuns[CASE_EXTRACT_BLOCKS] = {MakeRun(true, 0.9, 1)};
+    middle.aRuns[CASE_INSTALL_SHOWN] = {MakeRun(true, 1.0, 2)};      /* 0.90 of the blocks: met */
+    middle.aRuns[CASE_NSIS_SILENT] = {MakeRun(true, 1.01, 1)};       /* faster than the peer */
+    std::string goals = FormatGoals({small, large, middle});
     const char *apszWant[] = {
         "| install, progress on, 4 x 256 MB / CopyFileA loop | 0.90 | >= 0.90 | met |",
-        "| install, progress on, 400 x 4 KB / CopyFileA loop | 0.50 | >= 0.50 | met |",
+        "| install, progress on, 400 x 4 KB / CopyFileA loop | 1.00 | >= 1.00 | met |",
+        "| install, progress on, 400 x 4 KB / NSIS, silent | 1.00 | > 1.00 | MISSED |",
+        "| install, progress on, 200 x 1 MB / records to files via blocks | 0.90 | >= 0.90 | met |",
+        "| install, progress on, 200 x 1 MB / NSIS, silent | 1.01 | > 1.00 | met |",
         "| build (PackFiles), 400 x 4 KB / plain concatenation | 0.89 | >= 0.90 | MISSED |",
         "| build (PackFiles), 4 x 256 MB / plain concatenation | 0.00 | >= 0.90 | not measured |",
         "| peak memory, install, progress on, 4 x 256 MB | 264.0 MB | <= 264.0 MB | met |",
@@ -118,6 +128,41 @@ TEST(BenchReport, GoalsAtAndJustBelowTheirThresholds)
     for (const char *pszWant : apszWant)
         EXPECT_TRUE(Contains(goals, pszWant)) << pszWant << "\n" << goals;
     EXPECT_FALSE(Contains(goals, "install, progress on, 400 x 4 KB / CopyFileA loop | 0.50 | >= 0.90"));
+    EXPECT_FALSE(Contains(goals, "peak memory, NSIS")) << "the peer is no program of ours";
+    EXPECT_FALSE(Contains(goals, "4 x 256 MB / NSIS")) << "the peer's goals are for the small sets";
+}
+
+TEST(BenchReport, CaseLeftOutSaysWhyAndCountsForNoGoal)
+{
+    SetRuns set = MakeSet("4k", 400, 4096);
+    set.aRuns[CASE_COPY] = {MakeRun(true, 1.0, 1)};
+    set.aRuns[CASE_INSTALL_SHOWN] = {MakeRun(true, 0.5, 1)};
+    set.aCaseSkipped[CASE_NSIS_SHOWN] = "no nsis_4k.exe beside the program";
+    std::string table = FormatTable({set});
+    EXPECT_TRUE(Contains(table, "| 400 x 4 KB | NSIS, progress window | not measured: no nsis_4k.exe "
+                                "beside the program |"))
+        << table;
+    EXPECT_DOUBLE_EQ(2.0, CaseRatio(set, CASE_INSTALL_SHOWN, CASE_COPY));
+    EXPECT_DOUBLE_EQ(0.0, CaseRatio(set, CASE_INSTALL_SHOWN, CASE_NSIS_SHOWN));
+}
+
+TEST(BenchReport, BreakdownReadBackAndTabledPerSet)
+{
+    std::vector<BreakdownStep> aSteps =
+        ParseBreakdown("create 568.20\nof which bar (PaintBar) 43.10\nnot a number x\n\nclose 0.5");
+    ASSERT_EQ(3u, aSteps.size());
+    EXPECT_EQ("of which bar (PaintBar)", aSteps[1].name);
+    EXPECT_DOUBLE_EQ(43.1, aSteps[1].dMicros);
+    EXPECT_DOUBLE_EQ(0.5, aSteps[2].dMicros);
+    SetRuns small = MakeSet("4k", 400, 4096), middle = MakeSet("1m", 200, 1048576);
+    EXPECT_EQ("", FormatBreakdown({small, middle}));
+    small.aSteps = aSteps;
+    middle.aSteps = ParseBreakdown("close 7.25\ncreate 600\n");
+    std::string table = FormatBreakdown({small, middle});
+    EXPECT_TRUE(Contains(table, "| step, µs per item | 400 x 4 KB | 200 x 1 MB |\n")) << table;
+    EXPECT_TRUE(Contains(table, "| create | 568.2 | 600.0 |\n")) << table;
+    EXPECT_TRUE(Contains(table, "| of which bar (PaintBar) | 43.1 | - |\n")) << table;
+    EXPECT_TRUE(Contains(table, "| close | 0.5 | 7.2 |\n")) << table;
 }
 
 TEST(BenchReport, CsvQuotesTitlesAndNotes)
@@ -209,6 +254,9 @@ TEST(BenchManifest, ModulesNamePackageCountAndEveryItem)
         {"bench_256m.dll", IDS_PACKAGE, "B256M.PKG"},
         {"bench_256m.dll", IDS_ITEM_COUNT, "4"},
         {"bench_256m.dll", IDS_ITEM_NAME + 3, "file3.bin"},
+        {"bench_big.dll", IDS_PACKAGE, "BBIG.PKG"},
+        {"bench_big.dll", IDS_ITEM_COUNT, "1"},
+        {"bench_big.dll", IDS_ITEM_DEST, "%Dfile0.bin"},
     };
     for (const auto &e : aEntries) {
         HMODULE hModule = LoadLibraryA((BenchDir() + e.pszModule).c_str());
@@ -279,6 +327,17 @@ TEST_F(BenchChild, BuildThenBothInstallsRoundTrip)
         EXPECT_TRUE(install.fOk) << CaseTitle(nCase) << ": " << install.note;
         EXPECT_EQ("", VerifyFolder(data + "\\dest\\", set)) << CaseTitle(nCase);
     }
+    /* The step-by-step install writes the same items and names its steps. */
+    RemoveFolder(data + "\\dest");
+    std::vector<BreakdownStep> aSteps =
+        RunBreakdownChild(BenchDir() + "quarnel_bench.exe", set.name, data, 120000);
+    EXPECT_EQ("", VerifyFolder(data + "\\dest\\", set));
+    std::vector<std::string> names;
+    for (const BreakdownStep &step : aSteps)
+        names.push_back(step.name);
+    for (const char *pszStep : {"create", "date stamping", "progress (StatDlgMsg)",
+                                "of which queue drain (StatDlgIsOk)", "sum of the steps"})
+        EXPECT_NE(std::find(names.begin(), names.end(), pszStep), names.end()) << pszStep;
     DeleteFileA(placed.c_str());
 }
 

@@ -9,7 +9,7 @@ foreach(product ${QUARNEL_E2E_PRODUCTS})
   list(APPEND QUARNEL_E2E_TARGETS e2e_${product})
 endforeach()
 
-quarnel_add_test(test_driver_e2e e2e/driver_e2e_test.cpp e2e/sample_demo_test.cpp
+quarnel_add_test(test_driver_e2e e2e/driver_e2e_test.cpp
   e2e/e2e_session.cpp TIMEOUT 900)
 add_dependencies(test_driver_e2e ${QUARNEL_E2E_TARGETS} quarnel)
 target_link_libraries(test_driver_e2e PRIVATE ole32 uuid shell32)

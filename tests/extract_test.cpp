@@ -395,7 +395,14 @@ TEST_F(ExtractDamaged, FileInUseIsASharingViolation)
 TEST_F(ExtractDamaged, CancelBeforeTheFirstItemWritesNothing)
 {
     ASSERT_NO_FATAL_FAILURE(WritePackage("XDAMAGE.PKG", PackageRecord(Content(0)) + PackageRecord(Content(1))));
-    BoxAnswerer answerer({IDYES});
+    /* What the dialog shows while the question is up: the first item's
+       line (d0 has no display name) at its percentage. */
+    std::string statusAtQuestion = "(not read)";
+    int nPercAtQuestion = -1;
+    BoxAnswerer answerer({IDYES}, GetCurrentProcessId(), 3000, [&](size_t, const SeenBox &) {
+        statusAtQuestion = ReadControl(GetStatDlg(), IDC_STATUS);
+        nPercAtQuestion = GetStatPerc();
+    });
     ASSERT_EQ(StatDlgStart(NULL), 1);
     /* a click on Cancel waiting in the queue, seen at the first update */
     PostMessageA(GetStatDlg(), WM_COMMAND, IDCANCEL, 0);
@@ -407,6 +414,8 @@ TEST_F(ExtractDamaged, CancelBeforeTheFirstItemWritesNothing)
     EXPECT_TRUE(bLeftOpen) << "the caller closes the dialog";
     ASSERT_EQ(seen.size(), 1u) << BoxTexts(seen);
     EXPECT_EQ(seen[0].caption, "Install");
+    EXPECT_EQ(statusAtQuestion, "Copying ");
+    EXPECT_EQ(nPercAtQuestion, 0);
     EXPECT_FALSE(FileExists(dest + "d0.txt"));
     EXPECT_FALSE(FileExists(dest + "d1.txt"));
 }

@@ -637,6 +637,23 @@ TEST_F(FileDir, DateRoundTripLandsOnTheCarrierAtUtcMidnight)
     EXPECT_EQ(ReadBytes(file), "data") << "the file's content changed";
 }
 
+/* The extraction dates an item through the handle it wrote with, before
+   closing it: the close must not take the date away. */
+TEST_F(FileDir, DateStampedWhileWritingSurvivesTheClose)
+{
+    std::string file = m_scratch + "WRITTEN.DAT";
+    for (const char *psz : {"19980909", "20010203"}) {
+        OFSTRUCT ofs;
+        HFILE hFile = OpenFileQ(file.c_str(), &ofs, OF_CREATE | OF_WRITE);
+        ASSERT_NE(hFile, HFILE_ERROR);
+        ASSERT_EQ(WriteExact(hFile, "data", 4), 1);
+        StampFileDate(hFile, file.c_str(), psz);
+        ASSERT_EQ(_lclose(hFile), 0);
+        EXPECT_EQ(DateOf(file), psz);
+        EXPECT_EQ(ReadBytes(file), "data");
+    }
+}
+
 TEST_F(FileDir, DateTextIsReadFromItsFirstEightCharacters)
 {
     std::string file = m_scratch + "ITEM.DAT";

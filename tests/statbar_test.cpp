@@ -157,6 +157,17 @@ TEST_F(StatBar, BarFillsInProportion)
     InvalidateRect(GetDlgItem(hDlg, IDC_BAR), NULL, TRUE);
     StatDlgIsOk();
     EXPECT_EQ(BarRow(hDlg, BarHeight(hDlg) / 2), std::string(66, 'R') + std::string(67, 'G'));
+    /* An update that moves no pixel of the split still leaves the bar right
+       after something drew over it and the area was invalidated. */
+    HWND hBar = GetDlgItem(hDlg, IDC_BAR);
+    HDC hDc = GetDC(hBar);
+    RECT rc;
+    GetClientRect(hBar, &rc);
+    FillRect(hDc, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(hBar, hDc);
+    InvalidateRect(hBar, NULL, TRUE);
+    EXPECT_EQ(StatDlgMsg("Copying ", "NEXT.TXT", 50), 1);
+    EXPECT_EQ(BarRow(hDlg, BarHeight(hDlg) / 2), std::string(66, 'R') + std::string(67, 'G'));
     EXPECT_TRUE(SaveWindowBmp(hDlg, ScreenshotPath("WAITDLG")));
 }
 
@@ -212,6 +223,28 @@ TEST_F(StatBar, AnswerYesCancelsUntilTheEnd)
     SetBarWidth(hDlg2, 133);
     PaintBar();
     EXPECT_EQ(BarRow(hDlg2, BarHeight(hDlg2) / 2), std::string(133, 'G'));
+}
+
+/* Every update's line and percentage reach the dialog, and the bar follows
+   them pixel for pixel, also when several updates land on one pixel. */
+TEST_F(StatBar, EveryUpdateReachesTheDialog)
+{
+    HWND hDlg = Start();
+    ASSERT_NE(hDlg, nullptr);
+    SetBarWidth(hDlg, 133);
+    StatDlgIsOk();
+    for (int i = 0; i < 400; i += 7) {
+        int nPerc = i * 100 / 400;
+        std::string item = "F" + std::to_string(i) + ".BIN";
+        ASSERT_EQ(StatDlgMsg("Copying ", item.c_str(), nPerc), 1);
+        EXPECT_EQ(ReadControl(hDlg, IDC_STATUS), "Copying  " + item);
+        EXPECT_EQ(GetStatPerc(), nPerc);
+        int nRed = 133 * nPerc / 100;
+        EXPECT_EQ(BarRow(hDlg, 0), std::string(nRed, 'R') + std::string(133 - nRed, 'G')) << i;
+    }
+    EXPECT_EQ(StatDlgMsg("DONE", "", 100), 1);
+    EXPECT_EQ(ReadControl(hDlg, IDC_STATUS), "DONE");
+    EXPECT_EQ(BarRow(hDlg, BarHeight(hDlg) - 1), std::string(133, 'R'));
 }
 
 TEST_F(StatBar, SystemMenuCloseAsksTheSameQuestion)

@@ -738,6 +738,17 @@ void CheckUnknown(const Manifest &m, std::vector<Finding> *pv)
 
 /* ---- Against the script ------------------------------------------------ */
 
+/* An item the 32-bit installer may not be able to hold in one block on
+   32-bit Windows (64-bit Windows gives it the room). */
+void CheckItemHeld(unsigned uId, const std::string &strWhat, uint64_t nSize, std::vector<Finding> *pv)
+{
+    if (nSize > ITEM_HELD_32_MAX)
+        Add(pv, uId, SEV_WARNING, strWhat + " holds " + std::to_string(nSize) + " bytes, more than the " +
+                                      std::to_string(ITEM_HELD_32_MAX) + " (1 GiB) that the 32-bit installer "
+                                      "can count on holding in one block with the 2 GB of address space it has "
+                                      "on 32-bit Windows: there the install may stop with message 306");
+}
+
 void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Finding> *pv)
 {
     std::string strWhere = script.strScript + ":";
@@ -756,12 +767,14 @@ void CheckScript(const Manifest &m, const ScriptInfo &script, std::vector<Findin
         unsigned uId = i < MAX_ITEMS ? IDS_ITEM_DEST + (unsigned)i : IDS_ITEM_COUNT;
         std::string strAt = "item file " + QuotePath(item.strWritten) + " (" + strWhere + std::to_string(item.nLine) + ")";
         std::string strWhy = item.strProblem;
-        if (strWhy.empty() && MeasureItem(item.strPath, &strWhy) > 0)
+        uint64_t nSize = strWhy.empty() ? MeasureItem(item.strPath, &strWhy) : 0;
+        if (nSize > 0)
             strWhy.clear();
         if (!strWhy.empty()) {
             Add(pv, uId, SEV_ERROR, strAt + ": " + strWhy);
             continue;
         }
+        CheckItemHeld(uId, strAt, nSize, pv);
         std::string strDest = Text(m, uId);
         if ((int)i < n && !strDest.empty() && !EqualNoCase(DestFileName(strDest).c_str(),
                                                          FileNamePart(item.strWritten).c_str()))
@@ -838,11 +851,14 @@ void VerifyPackage(const Manifest &manifest, const PackageLayout &layout, std::v
     const std::vector<PackageRecord> &vRecords = layout.vRecords;
     for (size_t i = 0; i < vRecords.size(); i++) {
         const PackageRecord &rec = vRecords[i];
-        if (IsSoundRecord(rec))
-            continue;
         Severity sev = i < n ? SEV_ERROR : SEV_WARNING;
         unsigned uId = i < n ? IDS_ITEM_DEST + (unsigned)i : IDS_ITEM_COUNT;
         std::string strRec = "record " + std::to_string(i) + " at offset " + std::to_string(rec.nOffset);
+        if (IsSoundRecord(rec)) {
+            if (i < n)
+                CheckItemHeld(uId, strRec, (uint64_t)rec.lLength, pv);
+            continue;
+        }
         if (rec.lLength < 0)
             Add(pv, uId, sev, strRec + " has the negative length " + std::to_string(rec.lLength));
         else if (rec.lLength == 0)

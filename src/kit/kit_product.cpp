@@ -707,8 +707,12 @@ void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vect
         return; /* reported at its key: no command for a text that cannot be used */
     if (!strCommand.empty())
         pL->vCommands.push_back(CommandRef{strCommand, oCommand});
-    std::string strAdd = "[AddItem(" + DdeParam(strCommand) + "," + DdeParam(strTitle) + ")]";
-    pv->push_back(DdeCommand{(fReplace ? "[ReplaceItem(" + DdeParam(strTitle) + ")]" : "") + strAdd, oIcon});
+    /* The replacement goes in a command of its own: a Program Manager that
+       does not know ReplaceItem (Wine's shell) refuses the whole command
+       it stands in, and the icon would then never be added. */
+    if (fReplace)
+        pv->push_back(DdeCommand{"[ReplaceItem(" + DdeParam(strTitle) + ")]", oIcon});
+    pv->push_back(DdeCommand{"[AddItem(" + DdeParam(strCommand) + "," + DdeParam(strTitle) + ")]", oIcon});
 }
 
 /* Icons need a group to go into: without a name (or a raw command that
@@ -732,7 +736,7 @@ void WarnIconsWithoutGroup(Loader *pL, const std::vector<DdeCommand> &vGroup, co
 }
 
 /* The group's own command first, then the raw ones (which may create or
-   select a group of their own), then one per icon. */
+   select a group of their own), then one per icon (two when it replaces). */
 void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
 {
     std::vector<DdeCommand> vGroup, vRaw, vIcons;

@@ -9,12 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "fixed.h"
 #include "resource.h"
 
-const char *const CAPTION_MAIN = "Install";
-const char *const CAPTION_VERIFY = "Install Verification  ";
-const char *const CAPTION_SPACE = "Install  ";
-const char *const CAPTION_BROWSE = "Choose Directory";
+const char *const CAPTION_MAIN = szCaptionMain;
+const char *const CAPTION_VERIFY = szCaptionVerify;
+const char *const CAPTION_SPACE = szCaptionSpace;
+const char *const CAPTION_BROWSE = TEXT_CHOOSE_DIR;
 
 std::string ProductDir(const char *pszProduct)
 {
@@ -153,38 +154,12 @@ bool Installer::Answer(HWND hWnd, int nId, DWORD dwMs)
     return WaitForWindowGone(hWnd, dwMs);
 }
 
-static INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
-/* The installer's destination dialog made again in this process, hidden:
-   its template from the installer's own file with WS_VISIBLE taken off. */
-static HWND HiddenCopyOfMainDialog(HMODULE hExe)
-{
-    HRSRC hRes = FindResourceA(hExe, "PARVEXDLG", RT_DIALOG);
-    HGLOBAL hData = hRes ? LoadResource(hExe, hRes) : NULL;
-    DWORD cb = hRes ? SizeofResource(hExe, hRes) : 0;
-    /* A dialog template is a few hundred bytes; anything else is not one. */
-    if (!hData || cb < 16 || cb > 65536)
-        return NULL;
-    std::vector<DWORD> copy((cb + 3) / 4);
-    memcpy(copy.data(), LockResource(hData), cb);
-    /* A DIALOGEX template starts with version 1 and 0xFFFF; its style
-       follows two further DWORDs. */
-    const WORD *pw = reinterpret_cast<const WORD *>(copy.data());
-    DWORD &dwStyle = (pw[0] == 1 && pw[1] == 0xFFFF) ? copy[3] : copy[0];
-    dwStyle &= ~static_cast<DWORD>(WS_VISIBLE);
-    return CreateDialogIndirectParamA(hExe, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), NULL,
-                                      Inert, 0);
-}
-
 int Installer::DescriptionOverflow(HWND hMain) const
 {
     /* A font belongs to its process: the text the installer shows is
        measured in a copy of its dialog made here from its own template. */
     HMODULE hExe = LoadLibraryExA(m_exe.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    HWND hCopy = hExe ? HiddenCopyOfMainDialog(hExe) : NULL;
+    HWND hCopy = hExe ? HiddenDialogCopy(hExe, DLG_PARVEX) : NULL;
     int nOver = 1 << 20;
     if (hCopy) {
         WriteControl(hCopy, IDC_DESCRIPTION, ReadControl(hMain, IDC_DESCRIPTION));

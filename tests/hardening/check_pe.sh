@@ -1,7 +1,8 @@
 #!/bin/bash
 # Checks the shipped quarnel.exe of one built target from outside: ASLR and
 # DEP in the PE header (high-entropy ASLR only on 64-bit: it needs a 64-bit
-# address space, which a 32-bit image never has), the
+# address space, which a 32-bit image never has; the large address space on
+# 32-bit), the
 # stack protector's guard linked in (it is no header flag), and imports of
 # system DLLs only.  Each tree's suite checks its own installer.
 # Usage: check_pe.sh BUILD_DIR TRIPLE   (TRIPLE: i686-w64-mingw32 or x86_64-w64-mingw32)
@@ -16,6 +17,9 @@ check() { # exe triple bits
   done
   if [ "$bits" = 64 ]; then
     grep -qw HIGH_ENTROPY_VA <<<"$hdr" || { echo "FAIL $exe: HIGH_ENTROPY_VA missing"; fail=1; }
+  else
+    # 4 GB under 64-bit Windows, so that an item near 2 GB fits in one block
+    grep -q "large address aware" <<<"$hdr" || { echo "FAIL $exe: not large-address aware"; fail=1; }
   fi
   "$triple-nm" "$exe" | grep -q '__stack_chk_guard' || { echo "FAIL $exe: no stack protector guard"; fail=1; }
   local dlls; dlls=$(grep 'DLL Name:' <<<"$hdr" | awk '{print toupper($3)}' | sort -u)

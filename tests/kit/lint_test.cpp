@@ -3,6 +3,8 @@
  * against a package script. */
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <optional>
 
 #include "kit_lint.h"
@@ -271,6 +273,11 @@ struct Product {
         WriteText("bin/APP.EXE", "MZ");
         WriteText("data/DATA.BIN", "1234");
         WriteText("data/EMPTY.BIN", "");
+        /* Sparse: sizes on each side of what the 32-bit installer can hold. */
+        WriteText("data/GIB.BIN", "");
+        std::filesystem::resize_file("data/GIB.BIN", 1073741824);
+        WriteText("data/OVER.BIN", "");
+        std::filesystem::resize_file("data/OVER.BIN", 1073741825);
         WriteText("app.qps", "*###\nPACKAGE# \"" + strPackage + "\"\n" + strItems);
         std::string strError;
         EXPECT_TRUE(ReadScript("app.qps", &script, &strError)) << strError;
@@ -308,6 +315,10 @@ TEST(LintScript, AgainstTheManifest)
          {{1000, SEV_WARNING}, {1001, SEV_WARNING}}, {}},
         {"drive letter", "ITEM# \"C:\\bin\\APP.EXE\"\nITEM# \"data\\DATA.BIN\"\n", "APP.PKG", {},
          {{1000, SEV_ERROR}}, {{1001, SEV_ERROR}}},
+        {"item of exactly 1 GiB", "ITEM# \"data\\GIB.BIN\"\nITEM# \"data\\DATA.BIN\"\n", "APP.PKG",
+         {{1000, "%DGIB.BIN"}}, {}, {{1000, SEV_WARNING}, {1000, SEV_ERROR}}},
+        {"item over 1 GiB", "ITEM# \"bin\\APP.EXE\"\nITEM# \"data\\OVER.BIN\"\n", "APP.PKG",
+         {{1001, "%DOVER.BIN"}}, {{1001, SEV_WARNING}}, {{1001, SEV_ERROR}, {1000, SEV_WARNING}}},
     };
     for (const ScriptCase &c : cases) {
         Product p(c.strItems, c.strPackage);

@@ -121,6 +121,31 @@ TEST(VerifyPackage, Verdicts)
     }
 }
 
+/* Records the 32-bit installer may not hold on 32-bit Windows are warned
+   about by size alone (the layouts stand for packages of several GB). */
+TEST(VerifyPackage, ItemsOverOneGibAreWarnedAbout)
+{
+    const struct { int32_t lFirst, lSecond; std::vector<unsigned> vWarned; } cases[] = {
+        {1073741824, 5, {}},
+        {1073741825, 5, {1000}},
+        {3, 2147483647, {1001}},
+        {1992294400, 1073741825, {1000, 1001}},
+    };
+    for (const auto &c : cases) {
+        PackageLayout layout;
+        layout.vRecords = {{0, c.lFirst, (uint64_t)c.lFirst}, {4 + (uint64_t)c.lFirst, c.lSecond, (uint64_t)c.lSecond}};
+        std::vector<Finding> vFound;
+        VerifyPackage(manifestTwoItems, layout, &vFound);
+        std::vector<unsigned> vWarned;
+        for (const Finding &f : vFound) {
+            EXPECT_EQ(f.severity, SEV_WARNING) << FormatFinding(f);
+            EXPECT_NE(f.strMessage.find("1073741824 (1 GiB)"), std::string::npos) << FormatFinding(f);
+            vWarned.push_back(f.uId);
+        }
+        EXPECT_EQ(vWarned, c.vWarned) << c.lFirst << " " << c.lSecond;
+    }
+}
+
 TEST(ListTool, RowsAndDamage)
 {
     ScratchCwd cwd;

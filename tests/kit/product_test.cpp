@@ -295,9 +295,9 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
     const Manifest want = {
         {0, "M0"}, {97, "7"}, {98, "A.PKG"}, {99, "D"}, {100, "C:\\A"}, {101, "64"}, {102, "%DS\\A.TXT"},
         {105, "FALSE"}, {106, "TRUE"}, {107, "FALSE"}, {108, "TRUE"}, {109, "FALSE"}, {112, "Q"}, {150, "C"},
-        {408, "M408"}, {499, "1"}, {500, "S"}, {698, "SVC"}, {699, "3"},
+        {408, "M408"}, {499, "1"}, {500, "S"}, {698, "SVC"}, {699, "4"},
         {700, "[CreateGroup(\"G, 1\")][ShowGroup(\"G, 1\",1)]"}, {701, "[X]"},
-        {702, "[ReplaceItem(T)][AddItem(\"%DS\\A.TXT\",T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
+        {702, "[ReplaceItem(T)]"}, {703, "[AddItem(\"%DS\\A.TXT\",T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
         {1400, "A.TXT"}, /* no name: the installed file's */
         {1800, "20000229"}, {2200, "N"}, {2999, "1"}, {3000, "%DA.INI"}, {3200, "N"}, {3400, "Sec"},
         {3600, "K"}, {3800, "V"}};

@@ -1,4 +1,5 @@
-/* watch.h - the one place where the Windows tests watch windows: starting a
+/* watch.h - the one place where windows are watched from outside, by the
+ * Windows tests and by the preview driver (src/drive/): starting a
  * program, waiting for its windows and boxes, reading and answering them,
  * photographing them once painted, and a watcher thread that answers the
  * boxes the code under test raises.  Every wait here ends on a window, a
@@ -84,6 +85,26 @@ void PressButton(HWND hDlg, int nId);
    (0 or less: it fits), measured with the control's own font; hCtrl belongs
    to this process. */
 int TextOverflow(HWND hCtrl);
+
+/* How much room a text takes in a control as it draws it. */
+struct TextFit {
+    int cx = 0, cy = 0;     /* the text's extent in pixels */
+    bool bClipped = false;  /* it does not fit the room it has */
+};
+
+/* Measures text in the font of hFontCtrl (a control of this process) the
+   way a control of class pszClass with dwStyle draws it into a client area
+   of cxClient by cyClient: a wrapping static is laid out with DrawText's
+   word breaks, every other text as one line.  An edit field that scrolls
+   its text never counts as clipped. */
+TextFit MeasureText(HWND hFontCtrl, const char *pszClass, DWORD dwStyle, int cxClient, int cyClient,
+                    const std::string &text);
+
+/* A dialog of another program's file made again in this process, hidden
+   (its template with WS_VISIBLE taken off), so that its controls' fonts
+   can be used here: a font belongs to its process.  NULL when hModule has
+   no such dialog template. */
+HWND HiddenDialogCopy(HMODULE hModule, LPCSTR pszTemplate);
 
 struct SeenBox {
     bool bFound = false;

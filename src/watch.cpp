@@ -1,4 +1,4 @@
-/* watch.cpp - window watching for the Windows tests.  Windows of another
+/* watch.cpp - window watching for the Windows tests and the preview driver.  Windows of another
  * thread or process appear, settle and paint at their own pace, so every
  * wait here looks again after a short pause on the handles that can end it
  * early (a process, a stop event) until a deadline; nothing else in the
@@ -314,6 +314,83 @@ int TextOverflow(HWND hCtrl)
     /* Unmeasurable text counts as not fitting, so the check cannot pass
        by failing. */
     return fOk ? size.cx - (rc.right - rc.left) : 1 << 20;
+}
+
+static bool IsClass(const char *pszClass, const char *pszWant)
+{
+    return _stricmp(pszClass, pszWant) == 0;
+}
+
+/* The prefix marks of a control's text taken out as the control drops
+   them: "&&" shows one ampersand, a single one underlines the next letter. */
+static std::string WithoutPrefix(const std::string &text)
+{
+    std::string shown;
+    for (size_t k = 0; k < text.size(); k++) {
+        if (text[k] == '&' && k + 1 < text.size())
+            k++;
+        shown.push_back(text[k]);
+    }
+    return shown;
+}
+
+TextFit MeasureText(HWND hFontCtrl, const char *pszClass, DWORD dwStyle, int cxClient, int cyClient,
+                    const std::string &text)
+{
+    TextFit fit;
+    const bool bStatic = IsClass(pszClass, "Static"), bButton = IsClass(pszClass, "Button");
+    const DWORD dwType = dwStyle & SS_TYPEMASK;
+    const bool bWraps = bStatic && (dwType == SS_LEFT || dwType == SS_CENTER || dwType == SS_RIGHT);
+    const bool bPrefix = (bStatic && !(dwStyle & SS_NOPREFIX)) || bButton;
+    /* A check box or radio button draws its mark in front of the text. */
+    const DWORD dwButton = dwStyle & BS_TYPEMASK;
+    if (bButton && dwButton != BS_PUSHBUTTON && dwButton != BS_DEFPUSHBUTTON)
+        cxClient -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+
+    HDC hdc = GetDC(hFontCtrl);
+    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HGDIOBJ>(SendMessageA(hFontCtrl, WM_GETFONT, 0, 0)));
+    if (bWraps) {
+        RECT rc = {0, 0, cxClient, 0};
+        UINT uFlags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | (bPrefix ? 0 : DT_NOPREFIX);
+        DrawTextA(hdc, text.c_str(), static_cast<int>(text.size()), &rc, uFlags);
+        fit.cx = rc.right - rc.left;
+        fit.cy = rc.bottom - rc.top;
+    } else {
+        std::string shown = bPrefix ? WithoutPrefix(text) : text;
+        SIZE size = {};
+        GetTextExtentPoint32A(hdc, shown.c_str(), static_cast<int>(shown.size()), &size);
+        fit.cx = size.cx;
+        fit.cy = size.cy;
+    }
+    SelectObject(hdc, hOld);
+    ReleaseDC(hFontCtrl, hdc);
+    const bool bScrolls = IsClass(pszClass, "Edit") && (dwStyle & (ES_AUTOHSCROLL | ES_MULTILINE));
+    fit.bClipped = !text.empty() && !bScrolls && (fit.cx > cxClient || fit.cy > cyClient);
+    return fit;
+}
+
+static INT_PTR CALLBACK InertDialog(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+HWND HiddenDialogCopy(HMODULE hModule, LPCSTR pszTemplate)
+{
+    HRSRC hRes = FindResourceA(hModule, pszTemplate, RT_DIALOG);
+    HGLOBAL hData = hRes ? LoadResource(hModule, hRes) : NULL;
+    DWORD cb = hRes ? SizeofResource(hModule, hRes) : 0;
+    /* A dialog template is a few hundred bytes; anything else is not one. */
+    if (!hData || cb < 16 || cb > 65536)
+        return NULL;
+    std::vector<DWORD> copy((cb + 3) / 4);
+    memcpy(copy.data(), LockResource(hData), cb);
+    /* A DIALOGEX template starts with version 1 and 0xFFFF; its style
+       follows two further DWORDs. */
+    const WORD *pw = reinterpret_cast<const WORD *>(copy.data());
+    DWORD &dwStyle = (pw[0] == 1 && pw[1] == 0xFFFF) ? copy[3] : copy[0];
+    dwStyle &= ~static_cast<DWORD>(WS_VISIBLE);
+    return CreateDialogIndirectParamA(hModule, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), NULL,
+                                      InertDialog, 0);
 }
 
 /* ---- Pictures ------------------------------------------------------------- */
