@@ -56,6 +56,10 @@ enum {
 
     /* An item prompt: a rule's format (at most 98) with a destination (255). */
     ITEM_PROMPT_BUF = 356,
+    /* An INI change's file, section, key, value and rule, each expanded
+       and kept whole or not used. */
+    INI_TEXT_BUF = PATH_BUF,
+    INI_TEXT_KEPT = INI_TEXT_BUF - 1,
     /* An INI prompt, and the key's current value it shows. */
     INI_PROMPT_BUF = 512,
     INI_VALUE_BUF = 100,

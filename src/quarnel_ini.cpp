@@ -10,15 +10,15 @@
 
 /* One change as read from the manifest, every text expanded. */
 typedef struct INICHANGE {
-    char szF[PATH_BUF];
-    char szSec[PATH_BUF];
-    char szKey[PATH_BUF];
-    char szVal[PATH_BUF];
-    char szOvr[PATH_BUF];
+    char szF[INI_TEXT_BUF];
+    char szSec[INI_TEXT_BUF];
+    char szKey[INI_TEXT_BUF];
+    char szVal[INI_TEXT_BUF];
+    char szOvr[INI_TEXT_BUF];
 } INICHANGE;
 
-/* Expanded entry uId into a 256-character buffer.  0 when the text did not
-   fit whole: a cut file name, key or value would change the wrong thing. */
+/* Expanded entry uId into a buffer of INI_TEXT_BUF.  0 when the text did
+   not fit whole: a cut file name, key or value would change the wrong thing. */
 static int LoadIniField(UINT uId, const char *pszPath, char *pszOut, size_t cchOut)
 {
     const char *psz = LoadStrExpand(uId, "", pszPath);

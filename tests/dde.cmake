@@ -7,7 +7,7 @@ endforeach()
 quarnel_add_test(test_ini ini_test.cpp MANIFESTS ${INI_MANIFESTS})
 
 foreach(m dde_probe dde_gap dde_cut dde_zero dde_negative dde_nocount dde_noserver dde_shell
-    dde_shellgap dde_longservice)
+    dde_shellgap dde_longservice dde_quoted)
   quarnel_test_manifest(manifest_${m} ${CMAKE_CURRENT_SOURCE_DIR}/manifests/${m}.rc)
   list(APPEND DDE_MANIFESTS manifest_${m})
 endforeach()

@@ -401,6 +401,28 @@ TEST_F(ShellGroup, ItemLinksPointIntoTheDestination)
     RemoveTree(group);
 }
 
+/* A destination with blanks, parentheses and a comma, as "Program Files
+   (x86)" or a folder the user names: in double quotes the expanded path is
+   one parameter, and a quoted group name or title keeps its commas and
+   parentheses; out of quotes the same item is refused. */
+TEST_F(ShellGroup, QuotedParametersHoldBlanksCommasAndParentheses)
+{
+    ASSERT_NE(UseManifest("manifest_dde_quoted"), nullptr);
+    const char szGroup[] = "Quarnel (Quoted) Test";
+    std::string group = ProgramsDir() + szGroup + "\\";
+    RemoveTree(group);
+    std::string dest = ScratchDir("dde quoted (x86), A");
+    ASSERT_TRUE(WriteBytes(dest + "tool.exe", "MZ tool"));
+
+    int r = AddToProgMan(dest.c_str());
+
+    EXPECT_EQ(r, 0);
+    ASSERT_TRUE(DirExists(group));
+    EXPECT_EQ(Lower(LinkTarget(group + "Quoted Tool, (x86).lnk")), Lower(dest + "tool.exe"));
+    EXPECT_FALSE(FileExists(group + "Unquoted Tool.lnk"));
+    RemoveTree(group);
+}
+
 TEST_F(ShellGroup, CommandsAfterAMissingOneAreNotSent)
 {
     ASSERT_NE(UseManifest("manifest_dde_shellgap"), nullptr);

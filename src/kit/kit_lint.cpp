@@ -26,6 +26,9 @@ enum {
 
 const size_t NO_PROMPT = std::string::npos;
 
+/* What ends a Program Manager command parameter that is not in quotes. */
+const char szDdeParamEnds[] = ",()[]";
+
 struct Family {
     unsigned uCount;
     int nLimit;
@@ -414,6 +417,10 @@ void CheckSingles(const Manifest &m, std::vector<Finding> *pv)
     std::string strPackage = Text(m, IDS_PACKAGE);
     if (strPackage.empty())
         Add(pv, IDS_PACKAGE, SEV_ERROR, "no package file name: the installer cannot open its package");
+    else if (std::any_of(strPackage.begin(), strPackage.end(), [](char c) { return (unsigned char)c >= 128; }))
+        Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " is not plain ASCII: file systems "
+                                            "store a letter beyond it in different bytes, so the installer "
+                                            "may not find the package it names");
     else if (strPackage.size() > PACKAGE_NAME_KEPT)
         Add(pv, IDS_PACKAGE, SEV_ERROR, "package name " + Quote(strPackage) + " has " +
                                             std::to_string(strPackage.size()) +
@@ -605,6 +612,49 @@ void CheckItems(const Manifest &m, std::vector<Finding> *pv)
     }
 }
 
+/* The parameters of a Program Manager command string ("[Op(a,b)][Op]")
+   that are not in double quotes, read the way the shell reads them: blanks
+   before a parameter are skipped, a quoted one runs to the next double
+   quote, any other to the next of the characters that end it.  Reading
+   stops where the text is no such command (it may be meant for another
+   DDE server). */
+std::vector<std::string> UnquotedDdeParams(const std::string &str)
+{
+    std::vector<std::string> v;
+    size_t i = 0;
+    auto skipBlanks = [&str, &i]() { i = std::min(str.find_first_not_of(' ', i), str.size()); };
+    skipBlanks();
+    while (i < str.size() && str[i] == '[') {
+        i = str.find_first_of(" ,()[]\"", i + 1);
+        if (i == std::string::npos)
+            return v;
+        skipBlanks();
+        if (i < str.size() && str[i] == '(') {
+            for (i++; i < str.size() && str[i] != ')';) {
+                skipBlanks();
+                size_t nEnd = str[i] == '"' ? str.find('"', i + 1) : str.find_first_of(szDdeParamEnds, i);
+                if (nEnd == std::string::npos)
+                    return v;
+                if (str[i] != '"')
+                    v.push_back(str.substr(i, nEnd - i));
+                i = str[i] == '"' ? nEnd + 1 : nEnd;
+                skipBlanks();
+                if (i < str.size() && str[i] == ',')
+                    i++;
+                else if (i >= str.size() || str[i] != ')')
+                    return v;
+            }
+            i++;
+            skipBlanks();
+        }
+        if (i >= str.size() || str[i] != ']')
+            return v;
+        i++;
+        skipBlanks();
+    }
+    return v;
+}
+
 void CheckDde(const Manifest &m, std::vector<Finding> *pv)
 {
     int n = CheckedCount(m, Families()[1]);
@@ -614,6 +664,11 @@ void CheckDde(const Manifest &m, std::vector<Finding> *pv)
             Add(pv, uId, SEV_ERROR, "DDE command " + std::to_string(i) + " is missing: the program "
                                     "group step stops here with message 300");
         CheckExpanded(m, uId, STRING_KEPT, SEV_ERROR, pv);
+        for (const std::string &strParam : UnquotedDdeParams(Text(m, uId)))
+            if (HoldsMacro(strParam))
+                Add(pv, uId, SEV_WARNING, "a macro in a parameter out of double quotes: write " + Quote(strParam) +
+                                          " with its quotes, since a destination with a comma or parenthesis "
+                                          "breaks the command once expanded");
     }
 }
 
@@ -624,14 +679,15 @@ void CheckIni(const Manifest &m, std::vector<Finding> *pv)
         if (!Has(m, IDS_INI_FILE + i))
             Add(pv, IDS_INI_FILE + i, SEV_ERROR, "INI change " + std::to_string(i) + " has no file: "
                                                  "the INI changes stop here with message 300");
-        CheckExpanded(m, IDS_INI_FILE + i, PATH_KEPT, SEV_ERROR, pv);
+        /* A file, section, key or value that does not fit whole stops the
+           INI changes with message 300: the installer never writes a cut one. */
+        for (unsigned uBase : {IDS_INI_FILE, IDS_INI_SECTION, IDS_INI_KEY, IDS_INI_VALUE})
+            CheckExpanded(m, uBase + i, INI_TEXT_KEPT, SEV_ERROR, pv);
         CheckPathEntry(IDS_INI_FILE + i, Text(m, IDS_INI_FILE + i), LINT_FAULTS, pv);
-        for (unsigned uBase : {IDS_INI_SECTION, IDS_INI_KEY, IDS_INI_VALUE})
-            CheckExpanded(m, uBase + i, PATH_KEPT, SEV_WARNING, pv);
         std::string strRule = Text(m, IDS_INI_RULE + i);
         if (!strRule.empty())
             CheckIniRule(m, IDS_INI_RULE + i, strRule, pv);
-        CheckExpandedLength(m, IDS_INI_RULE + i, PATH_KEPT, SEV_WARNING, pv);
+        CheckExpandedLength(m, IDS_INI_RULE + i, INI_TEXT_KEPT, SEV_WARNING, pv);
     }
 }
 
@@ -745,6 +801,19 @@ std::string DestFileName(const std::string &strDest)
     if (StartsWithMacro(str.c_str()))
         str.erase(0, 2);
     return str;
+}
+
+int HoldsMacro(const std::string &str)
+{
+    for (size_t i = str.find(MACRO_MARK); i != std::string::npos; i = str.find(MACRO_MARK, i + 1))
+        if (i + 1 < str.size() && IsMacroLetter(str[i + 1]))
+            return 1;
+    return 0;
+}
+
+int DdeParamNeedsQuotes(const std::string &str)
+{
+    return HoldsMacro(str) || str.find_first_of(std::string(szDdeParamEnds) + " ") != std::string::npos;
 }
 
 std::string DefaultDestination(const Manifest &manifest)

@@ -29,6 +29,15 @@ std::string DefaultDestination(const Manifest &manifest);
 extern const char *const pszCheckSysDir;
 extern const char *const pszCheckWinDir;
 
+/* Whether a text holds %D, %S or %W anywhere (a "%%D" holds one too: the
+   expansion keeps the first "%" and expands the second). */
+int HoldsMacro(const std::string &str);
+
+/* Whether a Program Manager command parameter must be passed in double
+   quotes: it holds a macro, which can become a path with any of the
+   characters below, or a blank, comma, parenthesis or bracket itself. */
+int DdeParamNeedsQuotes(const std::string &str);
+
 /* ---- Names and paths as Windows reads them (init, the product file and
    the lint alike) ---- */
 

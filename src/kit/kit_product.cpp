@@ -632,11 +632,11 @@ void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
         const toml::node &elem = (*pArr)[i];
         unsigned u = (unsigned)i;
         const std::vector<FieldKey> vFields = {
-            {"file", IDS_INI_FILE + u, STRING_KEPT, true, TEXT_PATH},
-            {"section", IDS_INI_SECTION + u, STRING_KEPT, true, TEXT_LINE},
-            {"key", IDS_INI_KEY + u, STRING_KEPT, true, TEXT_LINE},
-            {"value", IDS_INI_VALUE + u, STRING_KEPT, false, TEXT_LINE},
-            {"overwrite", IDS_INI_RULE + u, STRING_KEPT, false, TEXT_SHOWN},
+            {"file", IDS_INI_FILE + u, INI_TEXT_KEPT, true, TEXT_PATH},
+            {"section", IDS_INI_SECTION + u, INI_TEXT_KEPT, true, TEXT_LINE},
+            {"key", IDS_INI_KEY + u, INI_TEXT_KEPT, true, TEXT_LINE},
+            {"value", IDS_INI_VALUE + u, INI_TEXT_KEPT, false, TEXT_LINE},
+            {"overwrite", IDS_INI_RULE + u, INI_TEXT_KEPT, false, TEXT_SHOWN},
         };
         LoadFields(pL, *elem.as_table(), MakeOrigin("ini[" + std::to_string(i) + "]", elem.source()), vFields,
                    [pL, u](const FieldKey &f, const toml::node &n, const Origin &oKey) {
@@ -652,11 +652,28 @@ void LoadIni(Loader *pL, const toml::node &node, const Origin &o)
 
 /* ---- Program group ----------------------------------------------------- */
 
-/* A Program Manager command parameter: quoted when it holds a character
-   that would end it. */
+/* A Program Manager command parameter, quoted by what it becomes once the
+   installer expands it (a path with blanks, parentheses or commas), not by
+   how it looks here. */
 std::string DdeParam(const std::string &str)
 {
-    return str.find_first_of(",()[]\"") == std::string::npos ? str : "\"" + str + "\"";
+    return DdeParamNeedsQuotes(str) ? "\"" + str + "\"" : str;
+}
+
+/* A group name, icon title or command as a command parameter: a double
+   quote would end the quoted parameter early, and there is no escape for
+   one.  A name or title with a macro is expanded like the command, which
+   an author may not expect of a name. */
+int CheckDdeParam(Loader *pL, const std::string &str, const Origin &o, bool fName)
+{
+    if (str.find('"') != std::string::npos) {
+        Report(pL, o, SEV_ERROR, "holds a double quote, which a Program Manager command cannot pass; remove it");
+        return 0;
+    }
+    if (fName && HoldsMacro(str))
+        Report(pL, o, SEV_WARNING, "holds %D, %S or %W, which the installer expands here too: the shell "
+                                   "gets the expanded text as the name");
+    return 1;
 }
 
 struct DdeCommand {
@@ -678,8 +695,10 @@ void LoadIcon(Loader *pL, const toml::node &node, const Origin &oIcon, std::vect
             fReplace = n.as_boolean()->get();
         else if (strKey == "replace")
             ReportType(pL, o, n, "true or false");
+        else if (GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand, f.use))
+            fBad |= !CheckDdeParam(pL, strKey == "title" ? strTitle : strCommand, o, strKey == "title");
         else
-            fBad |= !GetText(pL, n, o, 0, strKey == "title" ? &strTitle : &strCommand, f.use);
+            fBad = true;
         if (strKey == "command")
             oCommand = o;
         return true;
@@ -724,7 +743,7 @@ void LoadProgramGroup(Loader *pL, const toml::table &tbl, const Origin &oGroup)
     ForEachKey(tbl, "program_group.", [&](const std::string &strKey, const toml::node &node, const Origin &o) {
         std::string str;
         if (strKey == "name") {
-            if (GetText(pL, node, o, 0, &str))
+            if (GetText(pL, node, o, 0, &str) && CheckDdeParam(pL, str, o, true))
                 vGroup.push_back(DdeCommand{"[CreateGroup(" + DdeParam(str) + ")][ShowGroup(" + DdeParam(str) + ",1)]", o});
         } else if (strKey == "dde_service") {
             DefineText(pL, IDS_DDE_SERVICE, node, o, STRING_KEPT);

@@ -193,6 +193,28 @@ TEST(KitInstaller, InstallsLikeTheLinkedOne)
     EXPECT_EQ(linked["group: Guide.lnk"], "%DDOCS\\GUIDE.TXT");
 }
 
+/* The icons' commands hold %D, which becomes whatever the user chose: below
+   an existing folder with blanks and parentheses, and in a new folder whose
+   name holds a comma, every shortcut is made and points at its file. */
+TEST(KitInstaller, IconsHoldWhateverTheDestinationBecomes)
+{
+    const std::string existing = "C:\\Program Files (x86)";
+    ASSERT_TRUE(DirExists(existing)) << "the prefix has no " << existing;
+    for (const std::string &dest : {existing + "\\QSAMPLE\\", std::string("C:\\A,B\\")}) {
+        RemoveTree(dest);
+        Found found;
+        InstallSample(KitExe(), dest, &found);
+        EXPECT_EQ(found.count("%DDOCS\\EXTRA\\DATA.BIN"), 1u) << dest;
+        const Found wantIcons = {{"group: Guide.lnk", "%DDOCS\\GUIDE.TXT"}, {"group: Read Me.lnk", "%DREADME.TXT"}};
+        Found icons;
+        for (const auto &entry : found)
+            if (entry.first.compare(0, 7, "group: ") == 0)
+                icons.insert(entry);
+        EXPECT_EQ(icons, wantIcons) << dest;
+        RemoveTree(dest);
+    }
+}
+
 } // namespace
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include <string.h>
 #include <time.h>
+
+#include <memory>
 #include <utime.h>
 
 #include "kit_pe.h"
@@ -295,7 +297,7 @@ TEST(ProductFile, EveryNamedKeyLandsOnItsEntry)
         {105, "FALSE"}, {106, "TRUE"}, {107, "FALSE"}, {108, "TRUE"}, {109, "FALSE"}, {112, "Q"}, {150, "C"},
         {408, "M408"}, {499, "1"}, {500, "S"}, {698, "SVC"}, {699, "4"},
         {700, "[CreateGroup(\"G, 1\")][ShowGroup(\"G, 1\",1)]"}, {701, "[X]"},
-        {702, "[ReplaceItem(T)]"}, {703, "[AddItem(%DS\\A.TXT,T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
+        {702, "[ReplaceItem(T)]"}, {703, "[AddItem(\"%DS\\A.TXT\",T)]"}, {999, "1"}, {1000, "%DS\\A.TXT"},
         {1400, "A.TXT"}, /* no name: the installed file's */
         {1800, "20000229"}, {2200, "N"}, {2999, "1"}, {3000, "%DA.INI"}, {3200, "N"}, {3400, "Sec"},
         {3600, "K"}, {3800, "V"}};
@@ -364,6 +366,38 @@ struct Mistake {
 const std::string str256(256, 'n');
 const std::string strName255 = "name = \"" + std::string(253, 'n') + "\xC3\xA9\xC3\xA9\""; /* é counts once */
 
+/* Text kept for the table below, which holds pointers. */
+const char *Kept(const std::string &str)
+{
+    static std::vector<std::unique_ptr<std::string>> v;
+    v.push_back(std::make_unique<std::string>(str));
+    return v.back()->c_str();
+}
+
+/* A program group with one icon, its title on line 16 and command on 17. */
+const char *IconTail(const std::string &strTitle, const std::string &strCommand)
+{
+    return Kept("[program_group]\nname = \"App\"\n[[program_group.icon]]\n" + strTitle + "\n" + strCommand);
+}
+
+/* An INI change whose field strKey (line 17) is 256 characters long, and
+   255 in its near miss: the installer keeps 255 of each. */
+Mistake IniMistake(const std::string &strKey, const std::string &strStart, char c)
+{
+    std::string strOthers = "[[ini]]\nfile = 'C:\\A.INI'\nsection = \"S\"\nkey = \"K\"\n";
+    size_t n = strOthers.find(strKey + " = ");
+    if (n != std::string::npos)
+        strOthers.erase(n, strOthers.find('\n', n) + 1 - n);
+    auto tail = [&](size_t cch) {
+        return Kept(strOthers + strKey + " = '" + strStart + std::string(cch - strStart.size(), c) + "'");
+    };
+    std::string strWhere = strKey == "file" || strKey == "section" || strKey == "key" ? "16" : "17";
+    return Mistake{Kept("INI " + strKey + " of 256 characters"), "", "", tail(256),
+                   Kept(strWhere + ":1: error: ini[0]." + strKey + ": has 256 characters; the installer reads only "
+                        "the first 255"),
+                   "", "", tail(255)};
+}
+
 const std::vector<Mistake> &Mistakes()
 {
     static const std::string strLongName = "name = \"" + str256 + "\"";
@@ -415,6 +449,33 @@ const std::vector<Mistake> &Mistakes()
         {"a character outside code page 1252", "completion_message = \"\xE2\x98\x83\"", "", "",
          "7:1: warning: install.completion_message: \xE2\x98\x83 not in code page 1252",
          "completion_message = \"\xE2\x82\xAC\"", "", ""},
+        {"package name beyond ASCII", "package = \"PAK\xC3\x89.PKG\"", "", "",
+         "7:1: error: install.package: package name \"PAK\xC3\x89.PKG\" is not plain ASCII", "package = \"PAKE.PKG\"",
+         "", ""},
+        {"a double quote in the group's name", "", "", "[program_group]\nname = 'The \"App\"'",
+         "14:1: error: program_group.name: holds a double quote", "", "",
+         "[program_group]\nname = 'The (App), 2'"},
+        {"a double quote in an icon's title", "", "", IconTail("title = 'Say \"Hi\"'", "command = '%DDOCS\\A.TXT'"),
+         "16:1: error: program_group.icon[0].title: holds a double quote", "", "",
+         IconTail("title = 'Say Hi, (2)'", "command = '%DDOCS\\A.TXT'")},
+        {"a double quote in an icon's command", "", "", IconTail("title = 'A'", "command = '\"%DDOCS\\A.TXT\"'"),
+         "17:1: error: program_group.icon[0].command: holds a double quote", "", "",
+         IconTail("title = 'A'", "command = '%DDOCS\\A.TXT'")},
+        {"a macro in an icon's title", "", "", IconTail("title = '%DA'", "command = '%DDOCS\\A.TXT'"),
+         "16:1: warning: program_group.icon[0].title: holds %D, %S or %W, which the installer expands", "", "",
+         IconTail("title = '%dA'", "command = '%DDOCS\\A.TXT'")},
+        {"a macro in the group's name", "", "", "[program_group]\nname = 'App %W'",
+         "14:1: warning: program_group.name: holds %D, %S or %W", "", "", "[program_group]\nname = 'App %w'"},
+        {"a raw command with a macro out of quotes", "", "",
+         "[program_group]\ncommands = ['[AddItem(%DDOCS\\A.TXT,A)]']",
+         "14:13: warning: program_group.commands[0]: a macro in a parameter out of double quotes: write "
+         "\"%DDOCS\\A.TXT\" with its quotes", "", "",
+         "[program_group]\ncommands = ['[AddItem(\"%DDOCS\\A.TXT\",A)]']"},
+        IniMistake("file", "C:\\", 'f'),
+        IniMistake("section", "", 's'),
+        IniMistake("key", "", 'k'),
+        IniMistake("value", "", 'v'),
+        IniMistake("overwrite", "P", 'q'),
         {"a Windows path in double quotes", "destination = \"C:\\tools\\rWidget Studio\"", "", "",
          "7:1: error: install.destination: \"C:\\tools\\rWidget Studio\" holds the control character \"\\t\" at "
          "character 3, which Windows takes in no name; in double quotes TOML reads \\t as that character: write "
@@ -504,9 +565,9 @@ const std::vector<Mistake> &Mistakes()
          "7:1: warning: install.run_after: names \"%DREADME.TXT\", which no item installs",
          "run_after = '%WNOTEPAD.EXE %Ddocs/a.txt'", "", ""},
         {"icon command naming a file no item installs", "", "",
-         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '\"%DDOCS\\B C.TXT\" /x'",
-         "17:1: warning: program_group.icon[0].command: names \"%DDOCS\\B C.TXT\", which no item installs", "", "",
-         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '\"%DDOCS\\A.TXT\" /x'"},
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\B.TXT'",
+         "17:1: warning: program_group.icon[0].command: names \"%DDOCS\\B.TXT\", which no item installs", "", "",
+         "[program_group]\nname = \"G\"\n[[program_group.icon]]\ntitle = \"T\"\ncommand = '%DDOCS\\A.TXT'"},
         {"no destination", "destination = ''", "", "",
          "7:1: error: install.destination: no destination: the installer would offer an empty folder field",
          "destination = 'C:\\OTHER'", "", ""},
@@ -547,6 +608,41 @@ TEST(ProductFile, EachMistakeIsNamedAtItsLineAndANearMissLoads)
         EXPECT_TRUE(near.fOk) << c.pszWhat << " (near miss):" << Joined(near.vMessages);
         EXPECT_FALSE(HasError(near.vMessages)) << c.pszWhat << " (near miss)";
         EXPECT_EQ(Joined(near.vMessages).find(c.pszExpect), std::string::npos) << c.pszWhat << " (near miss)";
+    }
+}
+
+/* The group's name, an icon's title and its command become Program Manager
+   parameters, quoted by what they hold and by what the installer's
+   expansion makes of them. */
+TEST(ProductFile, CommandParametersAreQuotedByWhatTheyBecome)
+{
+    ScratchCwd cwd;
+    const struct {
+        const char *pszText; /* name, title and command alike */
+        const char *pszParam;
+    } aCases[] = {
+        {"PLAIN.EXE", "PLAIN.EXE"},
+        {"Read Me", "\"Read Me\""},
+        {"A,B", "\"A,B\""},
+        {"A(1)", "\"A(1)\""},
+        {"A)", "\"A)\""},
+        {"[A]", "\"[A]\""},
+        {"%DREADME.TXT", "\"%DREADME.TXT\""},
+        {"%SSYS.EXE", "\"%SSYS.EXE\""},
+        {"X%WNOTEPAD.EXE", "\"X%WNOTEPAD.EXE\""},
+        {"100%%D", "\"100%%D\""},
+        {"%dREADME.TXT", "%dREADME.TXT"}, /* no macro: stays as it is */
+        {"50%x", "50%x"},
+        {"END%", "END%"},
+    };
+    for (const auto &c : aCases) {
+        Loaded l = LoadText(ProductText("", "", "[program_group]\nname = '" + std::string(c.pszText) +
+                                                    "'\n[[program_group.icon]]\ntitle = '" + c.pszText +
+                                                    "'\ncommand = '" + c.pszText + "'"));
+        ASSERT_TRUE(l.fOk) << c.pszText << Joined(l.vMessages);
+        std::string strParam = c.pszParam;
+        EXPECT_EQ(l.product.manifest[700], "[CreateGroup(" + strParam + ")][ShowGroup(" + strParam + ",1)]");
+        EXPECT_EQ(l.product.manifest[701], "[AddItem(" + strParam + "," + strParam + ")]");
     }
 }
 
