@@ -22,15 +22,5 @@ set_target_properties(quarnel_drive_hook PROPERTIES PREFIX "" OUTPUT_NAME quarne
 target_link_libraries(quarnel_drive_hook PRIVATE user32 quarnel_warnings quarnel_hardening)
 add_dependencies(quarnel_drive quarnel_drive_hook)
 
-if(QUARNEL_STUB_COPY_DIR)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(_drive_copy "${QUARNEL_STUB_COPY_DIR}/quarnel-drive-win64")
-  else()
-    set(_drive_copy "${QUARNEL_STUB_COPY_DIR}/quarnel-drive-win32")
-  endif()
-  add_custom_command(TARGET quarnel_drive POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy "$<TARGET_FILE:quarnel_drive>" "${_drive_copy}.exe"
-    COMMAND ${CMAKE_COMMAND} -E copy "$<TARGET_FILE:quarnel_drive_hook>" "${_drive_copy}.dll"
-    COMMENT "Copying the preview driver beside quarnel-kit: ${_drive_copy}"
-    VERBATIM)
-endif()
+quarnel_copy_beside_kit(quarnel_drive quarnel-drive
+  FILES "$<TARGET_FILE:quarnel_drive>" "$<TARGET_FILE:quarnel_drive_hook>" EXTS .exe .dll)

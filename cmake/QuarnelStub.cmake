@@ -23,14 +23,26 @@ if(EXISTS "${_kit_dir}/CMakeCache.txt")
 endif()
 set(QUARNEL_STUB_COPY_DIR "${_copy_default}" CACHE PATH
     "Where the stub is copied for quarnel-kit (empty: nowhere)")
-if(QUARNEL_STUB_COPY_DIR)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(_stub_copy "${QUARNEL_STUB_COPY_DIR}/quarnel-stub-win64.exe")
-  else()
-    set(_stub_copy "${QUARNEL_STUB_COPY_DIR}/quarnel-stub-win32.exe")
+# Copies TARGET's files (FILES, generator expressions) beside quarnel-kit
+# after each build, as BASENAME-win32 or BASENAME-win64 with the matching
+# extension of EXTS: the one place the kit looks for them.
+function(quarnel_copy_beside_kit TARGET BASENAME)
+  cmake_parse_arguments(ARG "" "" "FILES;EXTS" ${ARGN})
+  if(NOT QUARNEL_STUB_COPY_DIR)
+    return()
   endif()
-  add_custom_command(TARGET quarnel_stub POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy "$<TARGET_FILE:quarnel_stub>" "${_stub_copy}"
-    COMMENT "Copying the stub beside quarnel-kit: ${_stub_copy}"
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(copy "${QUARNEL_STUB_COPY_DIR}/${BASENAME}-win64")
+  else()
+    set(copy "${QUARNEL_STUB_COPY_DIR}/${BASENAME}-win32")
+  endif()
+  set(commands)
+  foreach(file ext IN ZIP_LISTS ARG_FILES ARG_EXTS)
+    list(APPEND commands COMMAND ${CMAKE_COMMAND} -E copy "${file}" "${copy}${ext}")
+  endforeach()
+  add_custom_command(TARGET ${TARGET} POST_BUILD ${commands}
+    COMMENT "Copying ${BASENAME} beside quarnel-kit: ${copy}"
     VERBATIM)
-endif()
+endfunction()
+
+quarnel_copy_beside_kit(quarnel_stub quarnel-stub FILES "$<TARGET_FILE:quarnel_stub>" EXTS .exe)
